@@ -1,0 +1,39 @@
+# The Windows plugin library, its probe host and the tests that run under Wine.
+enable_language(RC)
+
+# Link the C++ runtime and the threads library in, so the plugin and the
+# test programs need no DLL beyond the system's own.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+target_sources(pixdim_core PRIVATE text/ansi_code_page_windows.cpp)
+
+set(PIXDIM_PLUGIN_FILE pixdim${PIXDIM_PLUGIN_SUFFIX})
+configure_file(resources/pixdim.rc.in pixdim.rc @ONLY)
+configure_file(resources/pixdim.manifest.in pixdim.manifest @ONLY)
+
+add_library(pixdim SHARED
+  plugin/dll_entry.cpp
+  resources/pixdim.def
+  ${CMAKE_CURRENT_BINARY_DIR}/pixdim.rc
+)
+target_link_libraries(pixdim PRIVATE pixdim_core gdiplus)
+set_target_properties(pixdim PROPERTIES PREFIX "" SUFFIX ${PIXDIM_PLUGIN_SUFFIX})
+# Plain export names from the .def file for the stdcall functions; no symbols.
+target_link_options(pixdim PRIVATE -Wl,--enable-stdcall-fixup -s)
+
+add_executable(wdxprobe tools/wdxprobe.cpp tools/plugin_library_windows.cpp)
+target_include_directories(wdxprobe PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
+
+add_subdirectory(tests/wine)
+
+# The install package: the 32-bit build writes what it holds besides the two
+# plugin files; the Makefile zips it once both Windows builds are done.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  configure_file(resources/pluginst.inf.in package/pluginst.inf @ONLY)
+  configure_file(resources/package-readme.txt.in package/readme.txt @ONLY)
+  file(WRITE ${CMAKE_BINARY_DIR}/package/VERSION ${PROJECT_VERSION})
+  add_test(NAME package_contents
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check-package.sh
+            ${CMAKE_SOURCE_DIR}/dist/pixdim-${PROJECT_VERSION}.zip)
+endif()

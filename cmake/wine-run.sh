@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# wine-run.sh PREFIX LOADER PROGRAM [ARGS...]
+# Runs a Windows program under Wine in a prefix of its own (inside the build
+# tree), so tests never touch the user's Wine set-up and never wait on a
+# prompt. LOADER is wine for 32-bit programs, wine64 for 64-bit ones (Debian
+# keeps wine64 off the PATH). The first run creates the prefix.
+set -euo pipefail
+export WINEPREFIX=$(realpath -m "$1")
+requested=$2
+loader=$2
+shift 2
+command -v "$loader" >/dev/null || loader=/usr/lib/wine/$loader
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Where 32-bit programs run through qemu's user-mode emulator (see
+# scripts/setup-machine.sh), tests that need real threads skip themselves.
+if [ "$requested" = wine ] && grep -qs enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
+  export PIXDIM_CPU_EMULATED=1
+fi
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      wine wineboot --init >/dev/null 2>&1
+      wineserver -w
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
+exec "$loader" "$@"

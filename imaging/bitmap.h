@@ -1,0 +1,17 @@
+#pragma once
+// An image file opened as a bitmap, whose decoded pixels can be locked for
+// reading.
+
+#include "imaging/image.h"
+
+namespace Gdiplus {
+
+class Bitmap : public Image {
+ public:
+  Bitmap(const char16_t* path, bool useIcm);
+
+  Status LockPixels(const Rect* rect, std::uint32_t flags, PixelFormat format, BitmapData* data);
+  Status UnlockPixels(BitmapData* data);
+};
+
+}  // namespace Gdiplus

@@ -1,0 +1,44 @@
+#pragma once
+// An image file opened through the imaging library. The object owns its
+// handle and disposes it when destroyed. Failures are not reported: a file
+// that cannot be opened leaves the handle null and reads as 0 by 0; the
+// object only remembers the last failing status.
+
+#include <cstdint>
+
+#include "imaging/flat_api.h"
+#include "imaging/gdiplus_base.h"
+
+namespace Gdiplus {
+
+class Image : public GdiplusBase {
+ public:
+  Image(const char16_t* path, bool useIcm);
+  virtual ~Image();
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+
+  // A new heap image holding a copy of the handle; after a failed copy it
+  // holds no handle and carries the failing status. Null only when the
+  // object cannot be allocated.
+  virtual Image* CloneImage();
+
+  std::uint32_t ReadWidth();
+  std::uint32_t ReadHeight();
+
+  // Remembers a failing (non-zero) status; returns status unchanged.
+  Status LatchStatus(Status status);
+
+  Status LastStatus() const { return lastStatus; }
+  GpImage* Handle() const { return handle; }
+
+ protected:
+  Image() = default;
+  Image(GpImage* handleToOwn, Status status);
+  void AttachHandle(GpImage* handleToOwn) { handle = handleToOwn; }
+
+  GpImage* handle = nullptr;
+  Status lastStatus = Ok;
+};
+
+}  // namespace Gdiplus

@@ -1,0 +1,63 @@
+#include "text/code_pages.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::u16string PathText(const char16_t* path) { return path; }
+
+TEST(WidenFileName, ConvertsUtf8Names) {
+  char16_t path[PathBufferUnits];
+  WidenFileName("/tmp/bild-\xC3\xA4\xF0\x9F\x98\x80.png", path);
+  EXPECT_EQ(PathText(path), u"/tmp/bild-\u00E4\U0001F600.png");
+}
+
+TEST(WidenFileName, LongestNameThatFitsIsKept) {
+  char16_t path[PathBufferUnits];
+  const std::string name(PathBufferUnits - 1, 'a');
+  WidenFileName(name.c_str(), path);
+  EXPECT_EQ(PathText(path).size(), name.size());
+}
+
+TEST(WidenFileName, NameTooLongLeavesEmptyPathNotACutOne) {
+  char16_t path[PathBufferUnits];
+  const std::string name(PathBufferUnits, 'a');
+  WidenFileName(name.c_str(), path);
+  for (char16_t unit : path) EXPECT_EQ(unit, u'\0');
+}
+
+TEST(WidenFileName, MalformedNameLeavesEmptyPath) {
+  char16_t path[PathBufferUnits];
+  WidenFileName("bad\xC3(.png", path);
+  EXPECT_EQ(PathText(path), u"");
+}
+
+TEST(NarrowText, ConvertsWholeTextThatFits) {
+  char narrow[NarrowBufferBytes + 1];
+  narrow[NarrowBufferBytes] = '#';
+  NarrowText(u"*.BMP;*.DIB;*.\u00C4", narrow);
+  EXPECT_EQ(std::string(narrow), "*.BMP;*.DIB;*.\xC3\x84");
+  EXPECT_EQ(narrow[NarrowBufferBytes], '#');
+}
+
+TEST(NarrowText, TooLongTextIsCutAndTerminated) {
+  char narrow[NarrowBufferBytes + 1];
+  narrow[NarrowBufferBytes] = '#';
+  const std::u16string wide(400, u'E');
+  NarrowText(wide.c_str(), narrow);
+  EXPECT_EQ(std::string(narrow), std::string(NarrowBufferBytes - 1, 'E'));
+  EXPECT_EQ(narrow[NarrowBufferBytes], '#');
+}
+
+TEST(NarrowText, CutNeverSplitsAMultiByteCharacter) {
+  char narrow[NarrowBufferBytes];
+  const std::u16string wide = u"E" + std::u16string(200, u'\u00C4');  // 1 + 400 bytes
+  NarrowText(wide.c_str(), narrow);
+  const std::string text = narrow;
+  EXPECT_EQ(text.size(), 259u);  // "E" and 129 two-byte characters
+  EXPECT_EQ(text.substr(257), "\xC3\x84");
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "plugin/codes.h"
+#include "plugin/exports.h"
+#include "tests/native/fake_test_support.h"
+
+namespace {
+
+class FieldValues : public OnFakeImaging {
+ protected:
+  void SetUp() override {
+    OnFakeImaging::SetUp();
+    std::memset(buffer, '#', sizeof buffer);
+    fake::ScriptedImage photo;
+    photo.width = 1920;
+    photo.height = 1080;
+    fake::AddImage("photo.png", photo);
+    fake::FailLoadOf("notes.txt");
+  }
+
+  int Ask(const char* file, int field, int maxLen = 64, int flags = 0) {
+    return ContentGetValue(file, field, 0, buffer, maxLen, flags);
+  }
+  std::int32_t Number() const {
+    std::int32_t number = 0;
+    std::memcpy(&number, buffer, sizeof number);
+    return number;
+  }
+  std::string Text() const { return std::string(buffer, strnlen(buffer, sizeof buffer)); }
+  bool Untouched() const { return Text() == std::string(sizeof buffer, '#'); }
+
+  char buffer[64];
+};
+
+TEST_F(FieldValues, WidthHeightAndDimensions) {
+  EXPECT_EQ(Ask("photo.png", 0), FieldTypeInt32);
+  EXPECT_EQ(Number(), 1920);
+  EXPECT_EQ(Ask("photo.png", 1), FieldTypeInt32);
+  EXPECT_EQ(Number(), 1080);
+  EXPECT_EQ(Ask("photo.png", 2), FieldTypeString);
+  EXPECT_EQ(Text(), "1920 x 1080");
+}
+
+TEST_F(FieldValues, DimensionsOpensTheFileOnceAndReleasesIt) {
+  Ask("photo.png", 2);
+  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromFile"),
+            std::vector<std::string>{"GdipLoadImageFromFile(photo.png)"});
+  EXPECT_EQ(fake::CallsNamed("GdipDisposeImage").size(), 1u);
+  EXPECT_EQ(fake::CallsNamed("GdipFree").size(), 1u);
+}
+
+TEST_F(FieldValues, DelayFlagAnswersAtOnceForAnyIndex) {
+  for (int field : {0, 2, 3, -1}) {
+    for (int flags : {1, 3, -1}) {
+      EXPECT_EQ(Ask("photo.png", field, 64, flags), ValueDelayed);
+    }
+  }
+  EXPECT_TRUE(Untouched());
+  EXPECT_TRUE(fake::Calls().empty());
+}
+
+TEST_F(FieldValues, OtherFlagBitsAreIgnored) {
+  EXPECT_EQ(Ask("photo.png", 0, 64, 2), FieldTypeInt32);
+  EXPECT_EQ(Number(), 1920);
+}
+
+TEST_F(FieldValues, IndexOutsideTheCatalogueOpensNothing) {
+  for (int field : {3, 10000, -1}) EXPECT_EQ(Ask("photo.png", field), ValueNoSuchField);
+  EXPECT_TRUE(Untouched());
+  EXPECT_TRUE(fake::Calls().empty());
+}
+
+TEST_F(FieldValues, UnreadableFilesReadAsZeroByZero) {
+  for (const char* file : {"notes.txt", "missing.png"}) {
+    EXPECT_EQ(Ask(file, 0), FieldTypeInt32);
+    EXPECT_EQ(Number(), 0);
+    EXPECT_EQ(Ask(file, 1), FieldTypeInt32);
+    EXPECT_EQ(Number(), 0);
+    EXPECT_EQ(Ask(file, 2), FieldTypeString);
+    EXPECT_EQ(Text(), "0 x 0");
+  }
+}
+
+TEST_F(FieldValues, UnallocatableImageReadsAsZeroWithTheNormalType) {
+  fake::FailNextAlloc();
+  EXPECT_EQ(Ask("photo.png", 1), FieldTypeInt32);
+  EXPECT_EQ(Number(), 0);
+  fake::FailNextAlloc();
+  EXPECT_EQ(Ask("photo.png", 2), FieldTypeString);
+  EXPECT_EQ(Text(), "0 x 0");
+}
+
+TEST_F(FieldValues, DimensionsAreCutToMaxLen) {
+  const std::pair<int, const char*> cuts[] = {{1, ""},          {5, "1920"},        {6, "1920 "},
+                                              {7, "1920 x"},    {8, "1920 x "},     {11, "1920 x 108"},
+                                              {12, "1920 x 1080"}, {64, "1920 x 1080"}};
+  for (const auto& [maxLen, expected] : cuts) {
+    std::memset(buffer, '#', sizeof buffer);
+    EXPECT_EQ(Ask("photo.png", 2, maxLen), FieldTypeString);
+    EXPECT_EQ(Text().substr(0, Text().find('#')), expected) << maxLen;
+    if (maxLen < 64) {
+      EXPECT_EQ(buffer[maxLen], '#') << "wrote past maxLen " << maxLen;
+    }
+  }
+}
+
+TEST_F(FieldValues, NoRoomLeavesTextUntouchedButStillAnswers) {
+  for (int maxLen : {0, -1}) {
+    EXPECT_EQ(Ask("photo.png", 2, maxLen), FieldTypeString);
+    EXPECT_TRUE(Untouched());
+  }
+}
+
+TEST_F(FieldValues, HugeSizesPrintWithoutMinusSign) {
+  fake::ScriptedImage huge;
+  huge.width = 4294967295u;
+  huge.height = 2147483648u;
+  fake::AddImage("huge.png", huge);
+  Ask("huge.png", 2);
+  EXPECT_EQ(Text(), "4294967295 x 2147483648");
+}
+
+TEST_F(FieldValues, TooLongNameReadsAsUnreadable) {
+  const std::string name(300, 'a');
+  EXPECT_EQ(Ask(name.c_str(), 2), FieldTypeString);
+  EXPECT_EQ(Text(), "0 x 0");
+  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromFile").front(), "GdipLoadImageFromFile()");
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+#include "imaging/bitmap.h"
+#include "imaging/image.h"
+
+#include <memory>
+
+#include "tests/native/fake_test_support.h"
+
+namespace {
+
+using ImagingLayer = OnFakeImaging;
+
+TEST_F(ImagingLayer, ReadsSizeOfADecodableFile) {
+  fake::AddImage("a.png", fake::PatternImage(640, 480));
+  Gdiplus::Image image(u"a.png", false);
+  EXPECT_EQ(image.ReadWidth(), 640u);
+  EXPECT_EQ(image.ReadHeight(), 480u);
+  EXPECT_EQ(image.LastStatus(), Gdiplus::Ok);
+  EXPECT_EQ(fake::Calls().front(), "GdipLoadImageFromFile(a.png)");
+}
+
+TEST_F(ImagingLayer, MissingOrUndecodableFileReadsZeroByZero) {
+  fake::FailLoadOf("text.txt");
+  for (const char16_t* path : {u"missing.png", u"text.txt"}) {
+    Gdiplus::Image image(path, false);
+    EXPECT_EQ(image.Handle(), nullptr);
+    EXPECT_EQ(image.ReadWidth(), 0u);
+    EXPECT_EQ(image.ReadHeight(), 0u);
+    EXPECT_NE(image.LastStatus(), Gdiplus::Ok);
+  }
+}
+
+TEST_F(ImagingLayer, IcmFlagChoosesTheColourManagedLoads) {
+  fake::AddImage("a.png", fake::PatternImage(2, 2));
+  { Gdiplus::Image image(u"a.png", true); }
+  { Gdiplus::Bitmap bitmap(u"a.png", true); }
+  { Gdiplus::Bitmap bitmap(u"a.png", false); }
+  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromFileICM").size(), 1u);
+  EXPECT_EQ(fake::CallsNamed("GdipCreateBitmapFromFileICM").size(), 1u);
+  EXPECT_EQ(fake::CallsNamed("GdipCreateBitmapFromFile").size(), 1u);
+}
+
+TEST_F(ImagingLayer, LatchKeepsTheLastFailingStatus) {
+  fake::AddImage("a.png", fake::PatternImage(2, 2));
+  Gdiplus::Image image(u"a.png", false);
+  EXPECT_EQ(image.LatchStatus(7), 7);
+  EXPECT_EQ(image.LatchStatus(Gdiplus::Ok), Gdiplus::Ok);
+  EXPECT_EQ(image.LastStatus(), 7);
+  EXPECT_EQ(image.LatchStatus(3), 3);
+  image.ReadWidth();  // succeeds, keeps the failure
+  EXPECT_EQ(image.LastStatus(), 3);
+}
+
+TEST_F(ImagingLayer, HeapImageUsesTheLibraryAllocator) {
+  fake::AddImage("a.png", fake::PatternImage(3, 2));
+  std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Bitmap(u"a.png", false));
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(fake::LiveAllocations(), 1);
+  EXPECT_EQ(image->ReadWidth(), 3u);
+  image.reset();  // through the virtual destructor
+  EXPECT_EQ(fake::CallsNamed("GdipFree").size(), 1u);
+}
+
+TEST_F(ImagingLayer, FailedAllocationYieldsNullAndOpensNothing) {
+  fake::AddImage("a.png", fake::PatternImage(3, 2));
+  fake::FailNextAlloc();
+  std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Image(u"a.png", false));
+  EXPECT_EQ(image, nullptr);
+  EXPECT_TRUE(fake::CallsNamed("GdipLoadImageFromFile").empty());
+  EXPECT_TRUE(fake::CallsNamed("GdipDisposeImage").empty());
+}
+
+TEST_F(ImagingLayer, CloneOwnsItsOwnHandle) {
+  fake::AddImage("a.png", fake::PatternImage(5, 4));
+  Gdiplus::Image image(u"a.png", false);
+  std::unique_ptr<Gdiplus::Image> clone(image.CloneImage());
+  ASSERT_NE(clone, nullptr);
+  EXPECT_NE(clone->Handle(), image.Handle());
+  EXPECT_EQ(clone->ReadHeight(), 4u);
+  EXPECT_EQ(fake::LiveHandles(), 2);
+}
+
+TEST_F(ImagingLayer, FailedCloneStillYieldsAnObjectWithTheFailure) {
+  fake::AddImage("a.png", fake::PatternImage(5, 4));
+  fake::FailClone();
+  Gdiplus::Image image(u"a.png", false);
+  std::unique_ptr<Gdiplus::Image> clone(image.CloneImage());
+  ASSERT_NE(clone, nullptr);
+  EXPECT_EQ(clone->Handle(), nullptr);
+  EXPECT_NE(clone->LastStatus(), Gdiplus::Ok);
+  EXPECT_EQ(clone->LastStatus(), image.LastStatus());
+}
+
+TEST_F(ImagingLayer, CloneWhoseObjectCannotBeAllocatedReleasesTheCopy) {
+  fake::AddImage("a.png", fake::PatternImage(5, 4));
+  Gdiplus::Image image(u"a.png", false);
+  fake::FailNextAlloc();
+  EXPECT_EQ(image.CloneImage(), nullptr);
+  EXPECT_EQ(fake::LiveHandles(), 1);  // only the original's
+}
+
+TEST_F(ImagingLayer, LockDeliversRowsAtTheReportedStride) {
+  fake::ScriptedImage scripted = fake::PatternImage(3, 2);
+  scripted.stridePadding = 4;
+  scripted.bottomUp = true;
+  fake::AddImage("a.bmp", scripted);
+  Gdiplus::Bitmap bitmap(u"a.bmp", false);
+  const Gdiplus::Rect rect{0, 0, 3, 2};
+  Gdiplus::BitmapData data{};
+  ASSERT_EQ(bitmap.LockPixels(&rect, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &data),
+            Gdiplus::Ok);
+  EXPECT_EQ(data.Stride, -16);
+  const auto* second = reinterpret_cast<const std::uint32_t*>(static_cast<const char*>(data.Scan0) +
+                                                               data.Stride);
+  EXPECT_EQ(second[0], scripted.argb[3]);
+  EXPECT_EQ(bitmap.UnlockPixels(&data), Gdiplus::Ok);
+}
+
+TEST_F(ImagingLayer, FailedLockIsLatched) {
+  fake::AddImage("a.bmp", fake::PatternImage(3, 2));
+  fake::FailLockOf("a.bmp");
+  Gdiplus::Bitmap bitmap(u"a.bmp", false);
+  const Gdiplus::Rect rect{0, 0, 3, 2};
+  Gdiplus::BitmapData data{};
+  const Gdiplus::Status status =
+      bitmap.LockPixels(&rect, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &data);
+  EXPECT_NE(status, Gdiplus::Ok);
+  EXPECT_EQ(bitmap.LastStatus(), status);
+}
+
+}  // namespace

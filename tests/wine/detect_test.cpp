@@ -1,0 +1,55 @@
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imaging/decoder_list.h"
+#include "tests/wine/plugin_fixture.h"
+
+namespace {
+
+// The terms the plugin should list, worked out independently from the
+// library's own decoder list.
+std::string ExpectedFromDecoders() {
+  const Gdiplus::DecoderList decoders;
+  std::string expected;
+  for (std::uint32_t i = 0; i < decoders.Count(); ++i) {
+    if (i > 0) expected += " | ";
+    std::string term;
+    for (const char16_t* c = decoders[i].FilenameExtension; *c != u'\0'; ++c) {
+      if (*c == u';') {
+        expected += "EXT=\"" + term + "\" | ";
+        term.clear();
+      } else if (*c != u'*' && *c != u'.') {
+        term += static_cast<char>(*c);
+      }
+    }
+    expected += "EXT=\"" + term + "\"";
+  }
+  return expected.substr(0, 999);
+}
+
+using DetectString = StartedPlugin;
+
+TEST_F(DetectString, ListsEveryInstalledDecodersExtensions) {
+  char text[2000] = "";
+  EXPECT_EQ(Exports().GetDetectString(text, sizeof text), 0);
+  const std::string detect = text;
+  EXPECT_EQ(detect, ExpectedFromDecoders());
+  for (const char* term : {"EXT=\"BMP\"", "EXT=\"JPG\"", "EXT=\"GIF\"", "EXT=\"TIF\"", "EXT=\"PNG\"",
+                           "EXT=\"ICO\""}) {
+    EXPECT_NE(detect.find(term), std::string::npos) << term;
+  }
+}
+
+TEST_F(DetectString, CutToMaxLen) {
+  char full[2000] = "";
+  Exports().GetDetectString(full, sizeof full);
+  char cut[16];
+  std::memset(cut, '#', sizeof cut);
+  Exports().GetDetectString(cut, 10);
+  EXPECT_EQ(std::string(cut), std::string(full).substr(0, 9));
+  EXPECT_EQ(cut[10], '#');
+}
+
+}  // namespace

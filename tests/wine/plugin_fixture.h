@@ -1,0 +1,30 @@
+#pragma once
+// The built plugin, loaded once per test program as the host loads it.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tools/plugin_library.h"
+
+// The plugin under test and the folder of image fixtures; the build passes
+// both as paths the test program can open.
+inline PluginLibrary& Plugin() {
+  static PluginLibrary library(PIXDIM_PLUGIN);
+  return library;
+}
+
+inline const PluginExports& Exports() { return Plugin().Exports(); }
+
+inline std::string Fixture(const std::string& name) { return std::string(PIXDIM_FIXTURES) + "/" + name; }
+
+// Test suites that read images start the imaging library the way the host
+// does before its first query, and shut it down after the last.
+class StartedPlugin : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    ASSERT_TRUE(Plugin().Loaded()) << Plugin().Error();
+    Exports().SetDefaultParams(nullptr);
+  }
+  static void TearDownTestSuite() { Exports().PluginUnloading(); }
+};

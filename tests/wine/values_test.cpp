@@ -1,0 +1,99 @@
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/wine/plugin_fixture.h"
+
+namespace {
+
+struct Values {
+  std::int32_t width;
+  std::int32_t height;
+  std::string dimensions;
+  int widthType;
+  int heightType;
+  int dimensionsType;
+  bool operator==(const Values& other) const {
+    return width == other.width && height == other.height && dimensions == other.dimensions &&
+           widthType == other.widthType && heightType == other.heightType &&
+           dimensionsType == other.dimensionsType;
+  }
+};
+
+// Shown when an expectation fails.
+std::ostream& operator<<(std::ostream& out, const Values& values) {
+  return out << values.width << "/" << values.widthType << ", " << values.height << "/"
+             << values.heightType << ", \"" << values.dimensions << "\"/" << values.dimensionsType;
+}
+
+Values Ask(const std::string& file) {
+  Values values{};
+  char text[64] = "";
+  values.widthType = Exports().GetValue(file.c_str(), 0, 0, &values.width, 4, 0);
+  values.heightType = Exports().GetValue(file.c_str(), 1, 0, &values.height, 4, 0);
+  values.dimensionsType = Exports().GetValue(file.c_str(), 2, 0, text, sizeof text, 0);
+  values.dimensions = text;
+  return values;
+}
+
+Values Sized(std::int32_t width, std::int32_t height) {
+  return {width, height, std::to_string(width) + " x " + std::to_string(height), 1, 1, 8};
+}
+
+using FieldValues = StartedPlugin;
+
+TEST_F(FieldValues, SizesOfEveryCommonFormat) {
+  EXPECT_EQ(Ask(Fixture("photo.png")), Sized(64, 48));
+  EXPECT_EQ(Ask(Fixture("photo.bmp")), Sized(64, 48));
+  EXPECT_EQ(Ask(Fixture("photo.jpg")), Sized(64, 48));
+  EXPECT_EQ(Ask(Fixture("photo.gif")), Sized(64, 48));
+  EXPECT_EQ(Ask(Fixture("photo.tif")), Sized(64, 48));
+  EXPECT_EQ(Ask(Fixture("icon.ico")), Sized(48, 32));
+  EXPECT_EQ(Ask(Fixture("tall.png")), Sized(480, 640));
+}
+
+TEST_F(FieldValues, ContentDecidesNotTheExtension) {
+  EXPECT_EQ(Ask(Fixture("png-in-disguise.dat")), Sized(64, 48));
+}
+
+TEST_F(FieldValues, AnythingUnreadableIsZeroByZero) {
+  for (const std::string& file : {Fixture("missing.png"), Fixture("empty.png"), Fixture(""),
+                                  Fixture("notes.txt"), std::string(300, 'a') + ".png"}) {
+    EXPECT_EQ(Ask(file), Sized(0, 0)) << file;
+  }
+}
+
+// The host asks from several background threads at once.
+TEST_F(FieldValues, ConcurrentCallsGiveTheSingleThreadedAnswers) {
+  if (std::getenv("PIXDIM_CPU_EMULATED") != nullptr) {
+    GTEST_SKIP() << "Wine's threads do not survive CPU emulation; the 64-bit build runs this";
+  }
+  const std::vector<std::string> files = {Fixture("photo.png"), Fixture("photo.jpg"),
+                                          Fixture("icon.ico"),  Fixture("notes.txt"),
+                                          Fixture("tall.png"),  Fixture("missing.gif")};
+  std::vector<Values> expected;
+  for (const auto& file : files) expected.push_back(Ask(file));
+
+  constexpr int Threads = 8;
+  constexpr int Rounds = 5;
+  std::vector<int> mismatches(Threads, 0);
+  std::vector<std::thread> workers;
+  for (int t = 0; t < Threads; ++t) {
+    workers.emplace_back([&, t] {
+      for (int round = 0; round < Rounds; ++round) {
+        for (std::size_t i = 0; i < files.size(); ++i) {
+          const std::size_t pick = (i + static_cast<std::size_t>(t)) % files.size();
+          if (!(Ask(files[pick]) == expected[pick])) ++mismatches[static_cast<std::size_t>(t)];
+        }
+      }
+    });
+  }
+  for (auto& worker : workers) worker.join();
+  for (int t = 0; t < Threads; ++t) EXPECT_EQ(mismatches[static_cast<std::size_t>(t)], 0) << t;
+}
+
+}  // namespace
