@@ -1,12 +1,13 @@
 # make        installs what is missing, builds every preset, fills dist/
 # make test   builds, then runs every test through CTest
 # make demo   runs both Windows plugins in the probe host on the samples
+# make bench  times the plugins against the bare imaging calls
 PRESETS := native windows-x86 windows-x64
 WINE_RUN := $(CURDIR)/cmake/wine-run.sh $(CURDIR)/build/wineprefix
 PACKAGE = dist/pixdim-$(file <build/windows-x86/package/VERSION).zip
 DEMO_ARGS := * --compare sunset.bmp sunset.png --compare sunset.png sunset-retouched.png
 
-.PHONY: all setup build package test demo clean
+.PHONY: all setup build package test demo bench clean
 all: package
 
 setup:
@@ -17,10 +18,12 @@ build: setup
 	  cmake --preset $$preset >/dev/null && cmake --build --preset $$preset; \
 	done
 
-# The install package: both plugin files, pluginst.inf and a readme.
+# dist/: the three plugins, and the install package of the two Windows ones
+# with pluginst.inf and a readme.
 package: build
-	@mkdir -p dist
+	@mkdir -p dist/linux
 	cp build/windows-x86/pixdim.wdx build/windows-x64/pixdim.wdx64 dist/
+	cp build/native/linux/pixdim.wdx dist/linux/
 	rm -f $(PACKAGE)
 	zip -j -q $(PACKAGE) dist/pixdim.wdx dist/pixdim.wdx64 \
 	  build/windows-x86/package/pluginst.inf build/windows-x86/package/readme.txt
@@ -36,6 +39,16 @@ demo: package
 	  $(WINE_RUN) wine ../build/windows-x86/wdxprobe.exe ../dist/pixdim.wdx $(DEMO_ARGS)
 	@echo && echo "== 64-bit plugin ==" && cd samples && \
 	  $(WINE_RUN) wine64 ../build/windows-x64/wdxprobe.exe ../dist/pixdim.wdx64 $(DEMO_ARGS)
+
+BENCH := $(CURDIR)/build/bench-images
+bench: package
+	@scripts/make-bench-images.sh $(BENCH)
+	@cd build/windows-x64/bench && \
+	  $(WINE_RUN) wine64 bench_values.exe ../../../dist/pixdim.wdx64 \
+	    $(BENCH)/small-1.png $(BENCH)/small-4.png $(BENCH)/large.jpg $(BENCH)/large.bmp && \
+	  $(WINE_RUN) wine64 bench_compare.exe ../../../dist/pixdim.wdx64 \
+	    $(BENCH)/large.png $(BENCH)/large.bmp $(BENCH)/large.bmp $(BENCH)/large-last-pixel.png
+	@build/native/bench/bench_width_folder dist/linux/pixdim.wdx $(BENCH)/folder
 
 clean:
 	rm -rf build dist

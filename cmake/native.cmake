@@ -1,5 +1,61 @@
-# The native build: unit tests of everything above the imaging library, run
-# on a scriptable stand-in for it (the preset adds the sanitizers).
-target_sources(pixdim_core PRIVATE linux/ansi_code_page_utf8.cpp)
+# The native Linux build: the plugin as a shared object on gdk-pixbuf, and
+# every test of the plugin's code under AddressSanitizer and
+# UndefinedBehaviorSanitizer. The product is built without the sanitizers;
+# the tests use a checked twin of the same code.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(PIXBUF REQUIRED IMPORTED_TARGET gdk-pixbuf-2.0)
+
+set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+# The clang build is for fuzzing: the checked code also reports its coverage.
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  list(APPEND sanitizers -fsanitize=fuzzer-no-link)
+endif()
+set(CMAKE_POSITION_INDEPENDENT_CODE ON)
+
+# core: the plugin's code; core_checked: the same under the sanitizers.
+foreach(variant core core_checked)
+  add_library(pixdim_${variant} OBJECT ${pixdim_core_sources} linux/ansi_code_page_utf8.cpp)
+  target_include_directories(pixdim_${variant} PUBLIC ${CMAKE_SOURCE_DIR})
+  add_library(pixbuf_imaging_${variant} OBJECT linux/gdiplus_pixbuf.cpp)
+  target_link_libraries(pixbuf_imaging_${variant} PUBLIC PkgConfig::PIXBUF)
+  target_include_directories(pixbuf_imaging_${variant} PUBLIC ${CMAKE_SOURCE_DIR})
+endforeach()
+foreach(target pixdim_core_checked pixbuf_imaging_core_checked)
+  target_compile_options(${target} PUBLIC ${sanitizers})
+  target_link_options(${target} PUBLIC ${sanitizers})
+endforeach()
+
+# The plugin exports only the six entry points.
+foreach(variant core core_checked)
+  add_library(plugin_${variant} SHARED)
+  target_link_libraries(plugin_${variant} PRIVATE pixdim_${variant} pixbuf_imaging_${variant})
+  target_link_options(plugin_${variant} PRIVATE
+    -Wl,--version-script=${CMAKE_SOURCE_DIR}/resources/pixdim-linux.map -Wl,--no-undefined)
+  set_target_properties(plugin_${variant} PROPERTIES PREFIX "" SUFFIX .wdx)
+endforeach()
+set_target_properties(plugin_core PROPERTIES OUTPUT_NAME pixdim LIBRARY_OUTPUT_DIRECTORY linux)
+set_target_properties(plugin_core_checked PROPERTIES OUTPUT_NAME pixdim-checked)
+
+add_library(plugin_loader STATIC tools/plugin_library.cpp tools/loadable_module_linux.cpp)
+target_include_directories(plugin_loader PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(plugin_loader PUBLIC ${CMAKE_DL_LIBS})
+
+add_executable(wdxprobe tools/wdxprobe.cpp)
+target_link_libraries(wdxprobe PRIVATE plugin_loader)
+target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 
 add_subdirectory(tests/native)
+
+set(tested_imaging pixdim_core_checked pixbuf_imaging_core_checked)
+set(tested_plugin plugin_core_checked)
+set(test_path_prefix "")
+add_subdirectory(tests/e2e)
+# The end-to-end cases once more, on the product itself.
+add_test(NAME e2e_tests_on_product COMMAND e2e_tests)
+set_tests_properties(e2e_tests_on_product PROPERTIES
+  ENVIRONMENT PIXDIM_PLUGIN=$<TARGET_FILE:plugin_core>)
+
+add_subdirectory(bench)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_subdirectory(fuzz)
+endif()

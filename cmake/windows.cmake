@@ -1,11 +1,13 @@
-# The Windows plugin library, its probe host and the tests that run under Wine.
+# The Windows plugin library, its probe host, the tests that run under Wine
+# and the benchmarks.
 enable_language(RC)
 
 # Link the C++ runtime and the threads library in, so the plugin and the
 # test programs need no DLL beyond the system's own.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-target_sources(pixdim_core PRIVATE text/ansi_code_page_windows.cpp)
+add_library(pixdim_core OBJECT ${pixdim_core_sources} text/ansi_code_page_windows.cpp)
+target_include_directories(pixdim_core PUBLIC ${CMAKE_SOURCE_DIR})
 
 set(PIXDIM_PLUGIN_FILE pixdim${PIXDIM_PLUGIN_SUFFIX})
 configure_file(resources/pixdim.rc.in pixdim.rc @ONLY)
@@ -21,11 +23,20 @@ set_target_properties(pixdim PROPERTIES PREFIX "" SUFFIX ${PIXDIM_PLUGIN_SUFFIX}
 # Plain export names from the .def file for the stdcall functions; no symbols.
 target_link_options(pixdim PRIVATE -Wl,--enable-stdcall-fixup -s)
 
-add_executable(wdxprobe tools/wdxprobe.cpp tools/plugin_library_windows.cpp)
-target_include_directories(wdxprobe PRIVATE ${CMAKE_SOURCE_DIR})
+add_library(plugin_loader STATIC tools/plugin_library.cpp tools/loadable_module_windows.cpp)
+target_include_directories(plugin_loader PUBLIC ${CMAKE_SOURCE_DIR})
+
+add_executable(wdxprobe tools/wdxprobe.cpp)
+target_link_libraries(wdxprobe PRIVATE plugin_loader)
 target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 
-add_subdirectory(tests/wine)
+# The end-to-end tests load the plugin itself, and use the plugin's code on
+# the real imaging library. Wine sees the build tree on drive Z:.
+set(tested_imaging pixdim_core gdiplus)
+set(tested_plugin pixdim)
+set(test_path_prefix "Z:")
+add_subdirectory(tests/e2e)
+add_subdirectory(bench)
 
 # The install package: the 32-bit build writes what it holds besides the two
 # plugin files; the Makefile zips it once both Windows builds are done.

@@ -13,9 +13,11 @@ command -v "$loader" >/dev/null || loader=/usr/lib/wine/$loader
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 # Where 32-bit programs run through qemu's user-mode emulator (see
-# scripts/setup-machine.sh), tests that need real threads skip themselves.
+# scripts/setup-machine.sh), 32-bit Wine's threads are unreliable: the tests
+# that need several threads are left out there (the 64-bit run has them),
+# and the test program says so in its first lines.
 if [ "$requested" = wine ] && grep -qs enabled /proc/sys/fs/binfmt_misc/qemu-i386; then
-  export PIXDIM_CPU_EMULATED=1
+  export GTEST_FILTER="-*Concurrent*"
 fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"

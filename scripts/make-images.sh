@@ -38,6 +38,21 @@ make_fixtures() {
   cp "$d/notes.txt" "$d/notes-copy.txt"
   printf 'not an image either\n' > "$d/other-notes.txt"
   : > "$d/empty.png"
+  huge_header "$d/huge-header.png"
+  huge_header "$d/huge-header-copy.png"
+  printf 'trailing bytes' >> "$d/huge-header-copy.png"
+}
+
+huge_header() {  # a small valid PNG start whose header claims 100000 x 100000 pixels
+  python3 - "$1" <<'PYTHON'
+import struct, sys, zlib
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+header = struct.pack(">IIBBBBB", 100000, 100000, 8, 2, 0, 0, 0)
+rows = zlib.compress(b"\0" + b"\x80" * 300)
+with open(sys.argv[1], "wb") as out:
+    out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", rows) + chunk(b"IEND", b""))
+PYTHON
 }
 
 make_samples() {

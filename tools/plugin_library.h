@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "tools/loadable_module.h"
+
 struct PluginExports {
   int(PIXDIM_CALL* GetDetectString)(char* detectString, int maxLen);
   void(PIXDIM_CALL* SetDefaultParams)(void* defaultParams);
@@ -29,7 +31,6 @@ class PluginLibrary {
   const PluginExports& Exports() const { return exports; }
 
  private:
-  using AnyFunction = void (*)();
   AnyFunction Resolve(const char* name);
 
   void* module = nullptr;

@@ -3,14 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "tools/plugin_library.h"
 
 // The plugin under test and the folder of image fixtures; the build passes
-// both as paths the test program can open.
+// both as paths the test program can open. PIXDIM_PLUGIN in the environment
+// names another build of the plugin to test.
 inline PluginLibrary& Plugin() {
-  static PluginLibrary library(PIXDIM_PLUGIN);
+  static PluginLibrary library(std::getenv("PIXDIM_PLUGIN") != nullptr ? std::getenv("PIXDIM_PLUGIN")
+                                                                        : PIXDIM_PLUGIN);
   return library;
 }
 

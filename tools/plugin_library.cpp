@@ -1,22 +1,19 @@
-#include <windows.h>
-
 #include "tools/plugin_library.h"
+
+#include "tools/loadable_module.h"
 
 namespace {
 
 template <typename Function>
-void Assign(Function& function, void (*address)()) {
+void Assign(Function& function, AnyFunction address) {
   function = reinterpret_cast<Function>(address);
 }
 
 }  // namespace
 
 PluginLibrary::PluginLibrary(const std::string& path) {
-  module = LoadLibraryA(path.c_str());
-  if (module == nullptr) {
-    error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
-    return;
-  }
+  module = OpenModule(path, error);
+  if (module == nullptr) return;
   Assign(exports.GetDetectString, Resolve("ContentGetDetectString"));
   Assign(exports.SetDefaultParams, Resolve("ContentSetDefaultParams"));
   Assign(exports.PluginUnloading, Resolve("ContentPluginUnloading"));
@@ -26,11 +23,11 @@ PluginLibrary::PluginLibrary(const std::string& path) {
 }
 
 PluginLibrary::~PluginLibrary() {
-  if (module != nullptr) FreeLibrary(static_cast<HMODULE>(module));
+  if (module != nullptr) CloseModule(module);
 }
 
-PluginLibrary::AnyFunction PluginLibrary::Resolve(const char* name) {
-  auto address = reinterpret_cast<AnyFunction>(GetProcAddress(static_cast<HMODULE>(module), name));
+AnyFunction PluginLibrary::Resolve(const char* name) {
+  const AnyFunction address = FindFunction(module, name);
   if (address == nullptr && error.empty()) error = std::string("no export named ") + name;
   return address;
 }

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "tests/wine/plugin_fixture.h"
+#include "tests/e2e/plugin_fixture.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tests/wine/plugin_fixture.h"
+#include "tests/e2e/plugin_fixture.h"
 
 namespace {
 

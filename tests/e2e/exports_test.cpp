@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/wine/plugin_fixture.h"
+#include "tests/e2e/plugin_fixture.h"
 
 namespace {
 

@@ -1,0 +1,46 @@
+#pragma once
+// Timing helpers shared by the benchmarks: the median of several rounds,
+// with the two measured sides interleaved so that neither profits from a
+// warmer cache or a quieter machine.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+template <typename Work>
+double SecondsPerCall(Work work, int calls) {
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < calls; ++i) work();
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  return elapsed.count() / calls;
+}
+
+struct Pair {
+  double plugin;
+  double bare;
+};
+
+template <typename Plugin, typename Bare>
+Pair MedianPair(Plugin plugin, Bare bare, int calls, int rounds) {
+  std::vector<double> pluginTimes;
+  std::vector<double> bareTimes;
+  plugin();  // warm both up once
+  bare();
+  for (int round = 0; round < rounds; ++round) {
+    pluginTimes.push_back(SecondsPerCall(plugin, calls));
+    bareTimes.push_back(SecondsPerCall(bare, calls));
+  }
+  std::sort(pluginTimes.begin(), pluginTimes.end());
+  std::sort(bareTimes.begin(), bareTimes.end());
+  return {pluginTimes[pluginTimes.size() / 2], bareTimes[bareTimes.size() / 2]};
+}
+
+inline void PrintRow(const char* what, const char* file, Pair times) {
+  std::printf("%-12s %-28s %12.1f us %12.1f us %8.3f\n", what, file, times.plugin * 1e6,
+              times.bare * 1e6, times.plugin / times.bare);
+}
+
+inline void PrintHeader() {
+  std::printf("%-12s %-28s %15s %15s %8s\n", "call", "file", "plugin", "bare library", "ratio");
+}

@@ -1,0 +1,41 @@
+// libFuzzer target: the fuzzed bytes become a file, and the plugin is asked
+// for all three fields and a comparison against a real image, as the host
+// would ask for a file that merely claims to be a picture.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "plugin/exports.h"
+
+namespace {
+
+const std::string& InputPath() {
+  static const std::string path = "/tmp/pixdim-fuzz-" + std::to_string(getpid()) + ".img";
+  return path;
+}
+
+bool WriteInput(const std::uint8_t* data, std::size_t size) {
+  std::FILE* file = std::fopen(InputPath().c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(data, 1, size, file) == size;
+  return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const bool started = (ContentSetDefaultParams(nullptr), true);
+  (void)started;
+  if (!WriteInput(data, size)) return 0;
+  const char* file = InputPath().c_str();
+  std::int32_t number = 0;
+  char text[64];
+  ContentGetValue(file, 0, 0, &number, sizeof number, 0);
+  ContentGetValue(file, 1, 0, &number, sizeof number, 0);
+  ContentGetValue(file, 2, 0, text, sizeof text, 0);
+  ContentCompareFiles(nullptr, 10000, file, PIXDIM_FIXTURES "/photo.png", nullptr);
+  ContentCompareFiles(nullptr, 10000, file, file, nullptr);
+  return 0;
+}

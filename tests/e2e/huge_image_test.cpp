@@ -1,0 +1,29 @@
+// A tiny file whose header claims 100000 x 100000 pixels: its size is
+// reported from the header, and comparing it must not try to decode 40 GB.
+#include <cstdint>
+#include <string>
+
+#include "tests/e2e/plugin_fixture.h"
+
+namespace {
+
+using HugeImage = StartedPlugin;
+
+TEST_F(HugeImage, SizeComesFromTheHeader) {
+  const std::string file = Fixture("huge-header.png");
+  char text[64] = "";
+  std::int32_t width = 0;
+  EXPECT_EQ(Exports().GetValue(file.c_str(), 0, 0, &width, 4, 0), 1);
+  EXPECT_EQ(width, 100000);
+  EXPECT_EQ(Exports().GetValue(file.c_str(), 2, 0, text, sizeof text, 0), 8);
+  EXPECT_EQ(std::string(text), "100000 x 100000");
+}
+
+TEST_F(HugeImage, ComparesByBytesWithoutDecoding) {
+  const std::string file = Fixture("huge-header.png");
+  const std::string copy = Fixture("huge-header-copy.png");
+  EXPECT_EQ(Exports().CompareFiles(nullptr, 10000, file.c_str(), file.c_str(), nullptr), 100);
+  EXPECT_EQ(Exports().CompareFiles(nullptr, 10000, file.c_str(), copy.c_str(), nullptr), 0);
+}
+
+}  // namespace
