@@ -1,6 +1,6 @@
 # make        installs what is missing, builds every preset, fills dist/
 # make test   builds, then runs every test through CTest
-# make demo   runs both Windows plugins in the probe host on the samples
+# make demo   runs the three plugins in the probe host on the samples
 # make bench  times the plugins against the bare imaging calls
 PRESETS := native windows-x86 windows-x64
 WINE_RUN := $(CURDIR)/cmake/wine-run.sh $(CURDIR)/build/wineprefix
@@ -39,6 +39,8 @@ demo: package
 	  $(WINE_RUN) wine ../build/windows-x86/wdxprobe.exe ../dist/pixdim.wdx $(DEMO_ARGS)
 	@echo && echo "== 64-bit plugin ==" && cd samples && \
 	  $(WINE_RUN) wine64 ../build/windows-x64/wdxprobe.exe ../dist/pixdim.wdx64 $(DEMO_ARGS)
+	@echo && echo "== Linux plugin ==" && cd samples && \
+	  ../build/native/wdxprobe ../dist/linux/pixdim.wdx $(DEMO_ARGS)
 
 BENCH := $(CURDIR)/build/bench-images
 bench: package

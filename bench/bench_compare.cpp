@@ -5,9 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "bench/bench_timing.h"
+#include "bench/bench_support.h"
 #include "imaging/flat_api.h"
-#include "tools/plugin_library.h"
 
 namespace {
 
@@ -38,19 +37,9 @@ std::string Name(const std::string& file) { return file.substr(file.find_last_of
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4 || argc % 2 != 0) {
-    std::fprintf(stderr, "usage: bench_compare PLUGIN A B [A B]...\n");
-    return 2;
-  }
-  PluginLibrary library(argv[1]);
-  if (!library.Loaded()) {
-    std::fprintf(stderr, "bench_compare: %s\n", library.Error().c_str());
-    return 1;
-  }
-  const PluginExports& plugin = library.Exports();
-  plugin.SetDefaultParams(nullptr);
+  const PluginExports& plugin = StartPlugin(argc, argv, 4, "bench_compare PLUGIN A B [A B]...");
   PrintHeader();
-  for (int i = 2; i + 1 < argc; i += 2) {
+  for (int i = 2; i + 1 < argc; i += 2) {  // an odd last file has no partner
     const std::string first = argv[i];
     const std::string second = argv[i + 1];
     const std::u16string path1 = Wide(first);

@@ -5,9 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "bench/bench_timing.h"
+#include "bench/bench_support.h"
 #include "imaging/flat_api.h"
-#include "tools/plugin_library.h"
 
 namespace {
 
@@ -26,17 +25,7 @@ void BareSize(const std::u16string& path, bool both) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: bench_values PLUGIN IMAGE...\n");
-    return 2;
-  }
-  PluginLibrary library(argv[1]);
-  if (!library.Loaded()) {
-    std::fprintf(stderr, "bench_values: %s\n", library.Error().c_str());
-    return 1;
-  }
-  const PluginExports& plugin = library.Exports();
-  plugin.SetDefaultParams(nullptr);
+  const PluginExports& plugin = StartPlugin(argc, argv, 3, "bench_values PLUGIN IMAGE...");
   PrintHeader();
   for (int i = 2; i < argc; ++i) {
     const std::string file = argv[i];

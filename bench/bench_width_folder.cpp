@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/plugin_library.h"
+#include "bench/bench_support.h"
 
 namespace {
 
@@ -38,17 +38,7 @@ double FilesPerSecond(const std::vector<std::string>& files, Work work) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: bench_width_folder PLUGIN FOLDER\n");
-    return 2;
-  }
-  PluginLibrary library(argv[1]);
-  if (!library.Loaded()) {
-    std::fprintf(stderr, "bench_width_folder: %s\n", library.Error().c_str());
-    return 1;
-  }
-  const PluginExports& plugin = library.Exports();
-  plugin.SetDefaultParams(nullptr);
+  const PluginExports& plugin = StartPlugin(argc, argv, 3, "bench_width_folder PLUGIN FOLDER");
   const std::vector<std::string> files = FilesIn(argv[2]);
   std::uint64_t widths = 0;
   const double plugin_rate = FilesPerSecond(files, [&](const std::string& file) {

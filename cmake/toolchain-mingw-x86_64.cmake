@@ -1,18 +1,8 @@
-# The 64-bit twin of the Windows library, cross-compiled with mingw-w64; its
-# test programs run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# The 64-bit twin of the Windows library.
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Both Windows builds share one Wine prefix beside their build trees: making
-# one takes minutes.
-get_filename_component(build_root "${CMAKE_BINARY_DIR}" DIRECTORY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh ${build_root}/wineprefix wine64)
+set(mingw_triplet x86_64-w64-mingw32)
+set(wine_loader wine64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-toolchain.cmake)
 
 # x64 has one calling convention; the host finds this file under the 32-bit
 # name with "64" appended.

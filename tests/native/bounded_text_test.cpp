@@ -44,11 +44,13 @@ TEST(CopyBounded, SizeOneLeavesEmptyString) {
   EXPECT_EQ(empty.Text(), "");
 }
 
-TEST(CopyBounded, InvalidSizesChangeNothing) {
-  for (int size : {0, -1, -2147483647 - 1}) {
-    Buffer buffer;
-    EXPECT_EQ(CopyBounded(buffer.bytes, size, "Width"), TextResultInvalidArgument) << size;
-    EXPECT_TRUE(buffer.Untouched()) << size;
+TEST(BoundedWriters, InvalidSizesChangeNothing) {
+  for (auto* writer : {&CopyBounded, &AppendBounded}) {
+    for (int size : {0, -1, -2147483647 - 1}) {
+      Buffer buffer;
+      EXPECT_EQ(writer(buffer.bytes, size, "Width"), TextResultInvalidArgument) << size;
+      EXPECT_TRUE(buffer.Untouched()) << size;
+    }
   }
 }
 
@@ -76,14 +78,6 @@ TEST(AppendBounded, RefusesBufferWithoutTerminatorWithinSize) {
   Buffer buffer;
   EXPECT_EQ(AppendBounded(buffer.bytes, 8, "x"), TextResultInvalidArgument);
   EXPECT_TRUE(buffer.Untouched());
-}
-
-TEST(AppendBounded, InvalidSizesChangeNothing) {
-  for (int size : {0, -1}) {
-    Buffer buffer;
-    EXPECT_EQ(AppendBounded(buffer.bytes, size, "x"), TextResultInvalidArgument);
-    EXPECT_TRUE(buffer.Untouched());
-  }
 }
 
 }  // namespace

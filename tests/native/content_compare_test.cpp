@@ -129,10 +129,4 @@ TEST_F(ContentCompare, FailedLockFallsBackToBytesAndUnlocksOnlyWhatWasLocked) {
   EXPECT_TRUE(fake::CallsNamed("GdipBitmapUnlockBits").empty());
 }
 
-TEST_F(ContentCompare, BothBitmapsReleasedSecondFirst) {
-  Compare("a.png", "same.bmp");
-  EXPECT_EQ(fake::CallsNamed("GdipDisposeImage"),
-            (std::vector<std::string>{"GdipDisposeImage(same.bmp)", "GdipDisposeImage(a.png)"}));
-}
-
 }  // namespace

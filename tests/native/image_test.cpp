@@ -29,16 +29,6 @@ TEST_F(ImagingLayer, MissingOrUndecodableFileReadsZeroByZero) {
   }
 }
 
-TEST_F(ImagingLayer, IcmFlagChoosesTheColourManagedLoads) {
-  fake::AddImage("a.png", fake::PatternImage(2, 2));
-  { Gdiplus::Image image(u"a.png", true); }
-  { Gdiplus::Bitmap bitmap(u"a.png", true); }
-  { Gdiplus::Bitmap bitmap(u"a.png", false); }
-  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromFileICM").size(), 1u);
-  EXPECT_EQ(fake::CallsNamed("GdipCreateBitmapFromFileICM").size(), 1u);
-  EXPECT_EQ(fake::CallsNamed("GdipCreateBitmapFromFile").size(), 1u);
-}
-
 TEST_F(ImagingLayer, LatchKeepsTheLastFailingStatus) {
   fake::AddImage("a.png", fake::PatternImage(2, 2));
   Gdiplus::Image image(u"a.png", false);
@@ -96,35 +86,6 @@ TEST_F(ImagingLayer, CloneWhoseObjectCannotBeAllocatedReleasesTheCopy) {
   fake::FailNextAlloc();
   EXPECT_EQ(image.CloneImage(), nullptr);
   EXPECT_EQ(fake::LiveHandles(), 1);  // only the original's
-}
-
-TEST_F(ImagingLayer, LockDeliversRowsAtTheReportedStride) {
-  fake::ScriptedImage scripted = fake::PatternImage(3, 2);
-  scripted.stridePadding = 4;
-  scripted.bottomUp = true;
-  fake::AddImage("a.bmp", scripted);
-  Gdiplus::Bitmap bitmap(u"a.bmp", false);
-  const Gdiplus::Rect rect{0, 0, 3, 2};
-  Gdiplus::BitmapData data{};
-  ASSERT_EQ(bitmap.LockPixels(&rect, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &data),
-            Gdiplus::Ok);
-  EXPECT_EQ(data.Stride, -16);
-  const auto* second = reinterpret_cast<const std::uint32_t*>(static_cast<const char*>(data.Scan0) +
-                                                               data.Stride);
-  EXPECT_EQ(second[0], scripted.argb[3]);
-  EXPECT_EQ(bitmap.UnlockPixels(&data), Gdiplus::Ok);
-}
-
-TEST_F(ImagingLayer, FailedLockIsLatched) {
-  fake::AddImage("a.bmp", fake::PatternImage(3, 2));
-  fake::FailLockOf("a.bmp");
-  Gdiplus::Bitmap bitmap(u"a.bmp", false);
-  const Gdiplus::Rect rect{0, 0, 3, 2};
-  Gdiplus::BitmapData data{};
-  const Gdiplus::Status status =
-      bitmap.LockPixels(&rect, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &data);
-  EXPECT_NE(status, Gdiplus::Ok);
-  EXPECT_EQ(bitmap.LastStatus(), status);
 }
 
 }  // namespace

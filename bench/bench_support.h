@@ -1,12 +1,32 @@
 #pragma once
-// Timing helpers shared by the benchmarks: the median of several rounds,
-// with the two measured sides interleaved so that neither profits from a
-// warmer cache or a quieter machine.
+// Shared by the benchmarks: loading the plugin named on the command line,
+// and timing as the median of several rounds, with the two measured sides
+// interleaved so that neither profits from a warmer cache or a quieter
+// machine.
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
+
+#include "tools/plugin_library.h"
+
+// Loads and starts the plugin, or exits with the usage line when the
+// arguments are too few and with the reason when the plugin cannot load.
+inline const PluginExports& StartPlugin(int argc, char** argv, int minimumArgs, const char* usage) {
+  if (argc < minimumArgs) {
+    std::fprintf(stderr, "usage: %s\n", usage);
+    std::exit(2);
+  }
+  static PluginLibrary library(argv[1]);
+  if (!library.Loaded()) {
+    std::fprintf(stderr, "%s\n", library.Error().c_str());
+    std::exit(1);
+  }
+  library.Exports().SetDefaultParams(nullptr);
+  return library.Exports();
+}
 
 template <typename Work>
 double SecondsPerCall(Work work, int calls) {
