@@ -18,8 +18,13 @@ PixelLock::PixelLock(Gdiplus::Bitmap& bitmapToLock, std::uint32_t width, std::ui
     return;
   }
   locked = true;
+  // Read only a block that is what was asked for, with rows that do not
+  // overlap.
+  const std::int64_t rowBytes = std::int64_t{width} * 4;
+  const std::int64_t stride = data.Stride;
   const bool delivered = data.Scan0 != nullptr && data.Width == width && data.Height == height &&
-                         data.PixelFormat == Gdiplus::PixelFormat32bppARGB;
+                         data.PixelFormat == Gdiplus::PixelFormat32bppARGB &&
+                         (stride >= rowBytes || -stride >= rowBytes);
   if (!delivered) {
     bitmap.UnlockPixels(&data);
     locked = false;
