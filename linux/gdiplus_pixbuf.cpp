@@ -100,7 +100,7 @@ std::uint8_t* Decode(const PixbufImage& image) {
   return block;
 }
 
-// "*.png;*.PNG" from the format's extension list, in the library's case.
+// "*.jpeg;*.jpe;*.jpg" from the format's extension list, in the library's case.
 std::u16string ExtensionList(GdkPixbufFormat* format) {
   std::string list;
   gchar** extensions = gdk_pixbuf_format_get_extensions(format);

@@ -1,16 +1,10 @@
 #!/usr/bin/env bash
 # make-bench-images.sh DIR: the images the benchmarks run on, made once.
 set -euo pipefail
+source "$(dirname "$0")/picture.sh"
 dir=$1
 [ -f "$dir/done" ] && exit 0
 mkdir -p "$dir"
-im=/usr/bin/convert
-picture() {  # picture WIDTH HEIGHT OUTPUT...: an opaque scene with smooth and sharp edges
-  "$im" -size "$1x$2" gradient:'#2060c0-#f0d040' \
-    -fill '#30a030' -draw "circle $(($1 / 3)),$(($2 * 2 / 3)) $(($1 / 3)),$(($2 - 2))" \
-    -fill white -draw "rectangle $(($1 * 3 / 5)),$(($2 / 10)) $(($1 * 9 / 10)),$(($2 * 2 / 5))" \
-    -alpha off "${@:3}"
-}
 for i in 1 2 3 4; do picture $((200 + 40 * i)) $((150 + 30 * i)) PNG24:"$dir/small-$i.png"; done
 picture 6000 4000 -quality 90 "$dir/large.jpg"
 picture 6000 4000 PNG24:"$dir/large.png"

@@ -3,17 +3,10 @@
 # the tests (tests/fixtures/) with ImageMagick. Both folders are kept in the
 # repository; run this again only to change them.
 set -euo pipefail
+source "$(dirname "$0")/picture.sh"
 cd "$(dirname "$0")/.."
-im=/usr/bin/convert  # the real ImageMagick, whatever else is on the PATH
 # No time stamps or other chunks that change from run to run.
 quiet=(-define png:exclude-chunks=date,time +set date:create +set date:modify)
-
-picture() {  # picture WIDTH HEIGHT: an opaque scene with smooth and sharp edges
-  "$im" -size "$1x$2" gradient:'#2060c0-#f0d040' \
-    -fill '#30a030' -draw "circle $(($1 / 3)),$(($2 * 2 / 3)) $(($1 / 3)),$(($2 - 2))" \
-    -fill white -draw "rectangle $(($1 * 3 / 5)),$(($2 / 10)) $(($1 * 9 / 10)),$(($2 * 2 / 5))" \
-    -alpha off "${@:3}"
-}
 
 make_fixtures() {
   local d=tests/fixtures

@@ -12,8 +12,8 @@
 // both as paths the test program can open. PIXDIM_PLUGIN in the environment
 // names another build of the plugin to test.
 inline PluginLibrary& Plugin() {
-  static PluginLibrary library(std::getenv("PIXDIM_PLUGIN") != nullptr ? std::getenv("PIXDIM_PLUGIN")
-                                                                        : PIXDIM_PLUGIN);
+  static const char* const other = std::getenv("PIXDIM_PLUGIN");
+  static PluginLibrary library(other != nullptr ? other : PIXDIM_PLUGIN);
   return library;
 }
 
