@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
 # Makes the sample images of the demo (samples/) and the image fixtures of
-# the tests (tests/fixtures/) with ImageMagick. Both folders are kept in the
-# repository; run this again only to change them.
+# the tests (tests/fixtures/). Both folders are kept in the repository; run
+# this again only to change them. Every run writes the same bytes.
+# Needs the Debian packages imagemagick, webp (cwebp, img2webp), libavif-bin
+# (avifenc) and python3.
 set -euo pipefail
 source "$(dirname "$0")/picture.sh"
 cd "$(dirname "$0")/.."
 # No time stamps or other chunks that change from run to run.
 quiet=(-define png:exclude-chunks=date,time +set date:create +set date:modify)
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 
 make_fixtures() {
   local d=tests/fixtures
@@ -31,20 +35,175 @@ make_fixtures() {
   cp "$d/notes.txt" "$d/notes-copy.txt"
   printf 'not an image either\n' > "$d/other-notes.txt"
   : > "$d/empty.png"
-  huge_header "$d/huge-header.png"
-  huge_header "$d/huge-header-copy.png"
+  crafted huge-header "$d/huge-header.png"
+  crafted huge-header "$d/huge-header-copy.png"
   printf 'trailing bytes' >> "$d/huge-header-copy.png"
+  make_hidden_difference_pairs "$d"
+  make_bombs "$d"
+  make_webp_avif "$d"
 }
 
-huge_header() {  # a small valid PNG start whose header claims 100000 x 100000 pixels
-  python3 - "$1" <<'PYTHON'
-import struct, sys, zlib
-def chunk(kind, data):
+# Pairs NAME-a / NAME-b that differ only where a reader of the first frame,
+# page or entry, of 8 bits a channel or of a file's start does not look;
+# NAME-a-copy is byte-identical to NAME-a.
+make_hidden_difference_pairs() {
+  local d=$1
+  picture 16 16 PNG24:"$scratch/scene16.png"
+  picture 32 32 PNG24:"$scratch/scene32.png"
+  local one_red_pixel=(-fill '#ff0000' -draw 'point 15,15')
+  two_frame_gif "$d/frames-a.gif" blue
+  two_frame_gif "$d/frames-b.gif" lime
+  two_page_tif "$d/pages-a.tif"
+  two_page_tif "$d/pages-b.tif" "${one_red_pixel[@]}"
+  two_entry_ico "$d/entries-a.ico"
+  two_entry_ico "$d/entries-b.ico" "${one_red_pixel[@]}"
+  crafted apng "$d/apng-a.png" 0000ff
+  crafted apng "$d/apng-b.png" 00ff00
+  crafted deep-png "$d/deep-a.png" 8000
+  crafted deep-png "$d/deep-b.png" 8001
+  "$im" -size 4x4 xc:'#800040002000' -depth 16 -compress none "$d/deep-a.tif"
+  "$im" -size 4x4 xc:'#800140002000' -depth 16 -compress none "$d/deep-b.tif"
+  picture 16 16 -quality 90 "$scratch/primary.jpg"
+  picture 16 16 -flop -quality 90 "$scratch/second-a.jpg"
+  picture 16 16 -flip -quality 90 "$scratch/second-b.jpg"
+  crafted mpf "$d/mpf-a.jpg" "$scratch/primary.jpg" "$scratch/second-a.jpg"
+  crafted mpf "$d/mpf-b.jpg" "$scratch/primary.jpg" "$scratch/second-b.jpg"
+  crafted late-difference "$d/prefix-a.bin" "$d/prefix-b.bin"
+  printf 'Two text files that differ only in length:\nthe other one ends with one more byte.\n' > "$d/length-a.txt"
+  with_trailing_byte "$d/length-a.txt" "$d/length-b.txt"
+  local name
+  for name in frames-a.gif pages-a.tif entries-a.ico apng-a.png deep-a.png deep-a.tif mpf-a.jpg prefix-a.bin length-a.txt; do
+    copy_of "$d/$name"
+  done
+}
+
+two_frame_gif() {  # two_frame_gif OUTPUT COLOUR: 8 x 8, 0.1 s of red, then 0.1 s of COLOUR
+  "$im" -size 8x8 xc:red xc:"$2" -set delay 10 -loop 0 "$1"
+}
+
+two_page_tif() {  # two_page_tif OUTPUT [OPTION...]: the scene, then its mirror image changed by OPTIONs
+  "$im" "$scratch/scene16.png" \( "$scratch/scene16.png" -flop "${@:2}" \) -alpha off -depth 8 -compress none "$1"
+}
+
+two_entry_ico() {  # two_entry_ico OUTPUT [OPTION...]: the scene at 16 x 16, changed by OPTIONs, and at 32 x 32
+  "$im" \( "$scratch/scene16.png" "${@:2}" \) "$scratch/scene32.png" "$1"
+}
+
+# Tiny files whose headers claim a quarter of a billion pixels, each with a
+# twin one byte longer.
+make_bombs() {
+  local d=$1 name
+  crafted bomb-gif "$d/bomb.gif"
+  crafted bomb-rle-bmp "$d/bomb-rle.bmp"
+  crafted bomb-tif "$d/bomb.tif"
+  for name in bomb.gif bomb-rle.bmp bomb.tif; do
+    with_trailing_byte "$d/$name" "$d/${name%.*}-2.${name##*.}"
+  done
+}
+
+make_webp_avif() {
+  local d=$1
+  cwebp -quiet -lossless -exact "$d/photo.png" -o "$d/photo-lossless.webp"
+  cwebp -quiet -q 75 "$d/photo.png" -o "$d/photo-lossy.webp"
+  avifenc --lossless --jobs 1 "$d/photo.png" "$d/photo-lossless.avif" > /dev/null
+  two_frame_webp "$d/anim-a.webp" blue
+  two_frame_webp "$d/anim-b.webp" lime
+  copy_of "$d/anim-a.webp"
+}
+
+two_frame_webp() {  # two_frame_webp OUTPUT COLOUR: 8 x 8, lossless, 0.1 s of red, then 0.1 s of COLOUR
+  "$im" -size 8x8 xc:red "$scratch/first.png"
+  "$im" -size 8x8 xc:"$2" "$scratch/second.png"
+  img2webp -loop 0 -lossless -d 100 "$scratch/first.png" -d 100 "$scratch/second.png" -o "$1" > /dev/null
+}
+
+copy_of() {  # NAME.EXT to NAME-copy.EXT
+  cp "$1" "${1%.*}-copy.${1##*.}"
+}
+
+with_trailing_byte() {  # with_trailing_byte INPUT OUTPUT: OUTPUT is INPUT and one more byte
+  { cat "$1"; printf '\n'; } > "$2"
+}
+
+crafted() {  # crafted KIND OUTPUT [ARGUMENT...]: files laid out byte by byte
+  python3 - "$@" <<'PYTHON'
+import hashlib, struct, sys, zlib
+
+def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-header = struct.pack(">IIBBBBB", 100000, 100000, 8, 2, 0, 0, 0)
-rows = zlib.compress(b"\0" + b"\x80" * 300)
-with open(sys.argv[1], "wb") as out:
-    out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", rows) + chunk(b"IEND", b""))
+
+def png(width, height, bit_depth, *chunks):  # an RGB PNG
+    header = struct.pack(">IIBBBBB", width, height, bit_depth, 2, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + b"".join(chunks) + png_chunk(b"IEND", b"")
+
+def solid_rows(width, height, pixel):  # compressed rows, each after its filter byte 0
+    return zlib.compress((b"\0" + pixel * width) * height)
+
+def huge_header():  # a small valid PNG start whose header claims 100000 x 100000 pixels
+    return png(100000, 100000, 8, png_chunk(b"IDAT", zlib.compress(b"\0" + b"\x80" * 300)))
+
+def deep_png(red):  # 4 x 4, 16 bits a channel, every pixel (red, 0x4000, 0x2000)
+    pixel = struct.pack(">HHH", int(red, 16), 0x4000, 0x2000)
+    return png(4, 4, 16, png_chunk(b"IDAT", solid_rows(4, 4, pixel)))
+
+def apng(second_colour):  # 8 x 8, 0.1 s of red (also the still image), then 0.1 s of the colour
+    def frame_control(sequence):
+        return png_chunk(b"fcTL", struct.pack(">IIIIIHHBB", sequence, 8, 8, 0, 0, 1, 10, 0, 0))
+    second = struct.pack(">I", 2) + solid_rows(8, 8, bytes.fromhex(second_colour))
+    return png(8, 8, 8, png_chunk(b"acTL", struct.pack(">II", 2, 0)),
+               frame_control(0), png_chunk(b"IDAT", solid_rows(8, 8, b"\xff\0\0")),
+               frame_control(1), png_chunk(b"fdAT", second))
+
+def mp_index(primary_size, second_size, second_offset):  # APP2 "MPF" segment listing two images
+    entries = (struct.pack(">IIIHH", 0x20020002, primary_size, 0, 0, 0)
+               + struct.pack(">IIIHH", 0x00020002, second_size, second_offset, 0, 0))
+    fields = (struct.pack(">HHI4s", 0xB000, 7, 4, b"0100") + struct.pack(">HHII", 0xB001, 4, 1, 2)
+              + struct.pack(">HHII", 0xB002, 7, len(entries), 8 + 2 + 3 * 12 + 4))
+    index = b"MM\0*" + struct.pack(">IH", 8, 3) + fields + struct.pack(">I", 0) + entries
+    return b"\xff\xe2" + struct.pack(">H", 2 + 4 + len(index)) + b"MPF\0" + index
+
+def mpf(primary_path, second_path):  # the primary JPEG, its MP index after the JFIF segment, the second JPEG
+    primary = open(primary_path, "rb").read()
+    second = open(second_path, "rb").read()
+    assert primary[2:4] == b"\xff\xe0"
+    at = 4 + struct.unpack(">H", primary[4:6])[0]
+    primary_size = len(primary) + len(mp_index(0, 0, 0))
+    index_start = at + 8  # offsets count from the byte after "MPF\0"
+    segment = mp_index(primary_size, len(second), primary_size - index_start)
+    return primary[:at] + segment + primary[at:] + second
+
+def late_difference(out_b):  # 100 KiB of hashed bytes; the twin flips every bit from byte 90000 on
+    stream = b"".join(hashlib.sha256(b"pixdim %d" % i).digest() for i in range(3200))
+    data = (b"pixdim test bytes, not an image\n" + stream)[:100 * 1024]
+    open(out_b, "wb").write(data[:90000] + bytes(byte ^ 0xFF for byte in data[90000:]))
+    return data
+
+def bomb_gif():  # 16000 x 16000, two colours, image data that ends at once
+    screen = struct.pack("<HHBBB", 16000, 16000, 0x80, 0, 0) + b"\0\0\0\xff\xff\xff"
+    image = b"," + struct.pack("<HHHHB", 0, 0, 16000, 16000, 0)
+    return b"GIF89a" + screen + image + b"\x02\x01\x2c\x00;"  # codes: clear, end
+
+def bomb_rle_bmp():  # 16000 x 16000, 8-bit run-length data that ends the bitmap at once
+    palette, data = b"\0\0\0\0\xff\xff\xff\0", b"\0\1"
+    info = struct.pack("<IiiHHIIiiII", 40, 16000, 16000, 1, 8, 1, len(data), 2835, 2835, 2, 0)
+    offset = 14 + len(info) + len(palette)
+    return b"BM" + struct.pack("<IHHI", offset + len(data), 0, 0, offset) + info + palette + data
+
+def bomb_tif():  # 16384 x 16384 grey in one strip, deflated from a single row of zeros
+    strip = zlib.compress(bytes(16384))
+    fields = [(256, 4, 16384), (257, 4, 16384), (258, 3, 8), (259, 3, 8), (262, 3, 1),
+              (273, 4, 8 + 2 + 9 * 12 + 4), (277, 3, 1), (278, 4, 16384), (279, 4, len(strip))]
+    ifd = struct.pack("<H", len(fields)) + b"".join(struct.pack("<HHII", tag, kind, 1, value)
+                                                    for tag, kind, value in fields)
+    return b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0) + strip
+
+makers = {"huge-header": huge_header, "deep-png": deep_png, "apng": apng, "mpf": mpf,
+          "late-difference": late_difference, "bomb-gif": bomb_gif,
+          "bomb-rle-bmp": bomb_rle_bmp, "bomb-tif": bomb_tif}
+kind, output, arguments = sys.argv[1], sys.argv[2], sys.argv[3:]
+data = makers[kind](*arguments)
+with open(output, "wb") as out:
+    out.write(data)
 PYTHON
 }
 
