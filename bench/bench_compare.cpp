@@ -38,7 +38,7 @@ std::string Name(const std::string& file) { return file.substr(file.find_last_of
 
 int main(int argc, char** argv) {
   const PluginExports& plugin = StartPlugin(argc, argv, 4, "bench_compare PLUGIN A B [A B]...");
-  PrintHeader();
+  PrintHeader("plugin", "bare library");
   for (int i = 2; i + 1 < argc; i += 2) {  // an odd last file has no partner
     const std::string first = argv[i];
     const std::string second = argv[i + 1];

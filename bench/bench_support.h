@@ -28,12 +28,21 @@ inline const PluginExports& StartPlugin(int argc, char** argv, int minimumArgs, 
   return library.Exports();
 }
 
+inline double SecondsSince(std::chrono::steady_clock::time_point start) {
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  return elapsed.count();
+}
+
 template <typename Work>
 double SecondsPerCall(Work work, int calls) {
   const auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < calls; ++i) work();
-  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-  return elapsed.count() / calls;
+  return SecondsSince(start) / calls;
+}
+
+inline double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
 }
 
 struct Pair {
@@ -51,9 +60,7 @@ Pair MedianPair(Plugin plugin, Bare bare, int calls, int rounds) {
     pluginTimes.push_back(SecondsPerCall(plugin, calls));
     bareTimes.push_back(SecondsPerCall(bare, calls));
   }
-  std::sort(pluginTimes.begin(), pluginTimes.end());
-  std::sort(bareTimes.begin(), bareTimes.end());
-  return {pluginTimes[pluginTimes.size() / 2], bareTimes[bareTimes.size() / 2]};
+  return {Median(pluginTimes), Median(bareTimes)};
 }
 
 inline void PrintRow(const char* what, const char* file, Pair times) {
@@ -61,6 +68,8 @@ inline void PrintRow(const char* what, const char* file, Pair times) {
               times.bare * 1e6, times.plugin / times.bare);
 }
 
-inline void PrintHeader() {
-  std::printf("%-12s %-28s %15s %15s %8s\n", "call", "file", "plugin", "bare library", "ratio");
+// The two timed columns are named by the caller: plugin against bare
+// library, or one plugin call against another.
+inline void PrintHeader(const char* first, const char* second) {
+  std::printf("%-12s %-28s %15s %15s %8s\n", "call", "file", first, second, "ratio");
 }

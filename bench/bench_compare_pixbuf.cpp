@@ -1,0 +1,111 @@
+// The Linux plugin's content compare against the least it could do:
+//   an equal pair (a PNG and a BMP of the same pixels) against decoding both
+//     with gdk-pixbuf, in time and in peak memory (each in a new child);
+//   a byte-identical pair against reading both files;
+//   a pair that differs in its first rows against one that differs only in
+//     its last pixel (the full compare).
+// Fails when a verdict is wrong.
+//   bench_compare_pixbuf PLUGIN PICTURE SAME_PIXELS SAME_BYTES FIRST_ROWS_DIFFER LAST_PIXEL_DIFFERS
+#include <fcntl.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bench/bench_support.h"
+
+namespace {
+
+constexpr int kRounds = 5;
+constexpr int kEqual = 100;
+
+void DecodeBoth(const char* first, const char* second) {
+  GdkPixbuf* pictures[2] = {gdk_pixbuf_new_from_file(first, nullptr),
+                            gdk_pixbuf_new_from_file(second, nullptr)};
+  for (GdkPixbuf* picture : pictures) {
+    if (picture != nullptr) g_object_unref(picture);
+  }
+}
+
+void ReadWhole(const char* file) {
+  static char buffer[1 << 20];
+  const int fd = open(file, O_RDONLY);
+  if (fd < 0) return;
+  while (read(fd, buffer, sizeof buffer) > 0) {
+  }
+  close(fd);
+}
+
+// Peak resident memory, in MiB, of a child that does the work and exits.
+template <typename Work>
+double PeakMiBOfChild(Work work) {
+  std::fflush(stdout);
+  const pid_t child = fork();
+  if (child == 0) {
+    work();
+    _exit(0);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024;
+}
+
+void PrintPairRow(const char* what, const char* against, Pair times) {
+  std::printf("| %s | %.1f | %s | %.1f | %.2fx |\n", what, times.plugin * 1e3, against, times.bare * 1e3,
+              times.plugin / times.bare);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const PluginExports& plugin = StartPlugin(
+      argc, argv, 7,
+      "bench_compare_pixbuf PLUGIN PICTURE SAME_PIXELS SAME_BYTES FIRST_ROWS_DIFFER LAST_PIXEL_DIFFERS");
+  const char* picture = argv[2];
+  const char* samePixels = argv[3];
+  const char* sameBytes = argv[4];
+  const char* firstRows = argv[5];
+  const char* lastPixel = argv[6];
+  int verdicts[4] = {};
+  const auto compare = [&](const char* other, int& verdict) {
+    verdict = plugin.CompareFiles(nullptr, 10000, picture, other, nullptr);
+  };
+
+  // Memory first, while this process is still small; each child starts from it.
+  const double idle = PeakMiBOfChild([] {});
+  const double compareMiB = PeakMiBOfChild([&] { compare(samePixels, verdicts[0]); });
+  const double decodeMiB = PeakMiBOfChild([&] { DecodeBoth(picture, samePixels); });
+
+  std::printf("Linux plugin's compare, median of %d rounds\n\n", kRounds);
+  std::printf("| pair | compare, ms | against | ms | ratio |\n|---|---:|---|---:|---:|\n");
+  PrintPairRow("equal pixels (PNG, BMP)", "decoding both",
+               MedianPair([&] { compare(samePixels, verdicts[0]); }, [&] { DecodeBoth(picture, samePixels); },
+                          1, kRounds));
+  PrintPairRow("byte-identical", "reading both",
+               MedianPair([&] { compare(sameBytes, verdicts[1]); },
+                          [&] {
+                            ReadWhole(picture);
+                            ReadWhole(sameBytes);
+                          },
+                          1, kRounds));
+  PrintPairRow("differ in the first rows", "differ in the last pixel",
+               MedianPair([&] { compare(firstRows, verdicts[2]); }, [&] { compare(lastPixel, verdicts[3]); },
+                          1, kRounds));
+  std::printf("\n| peak memory of a new child, MiB | total | above an idle child |\n|---|---:|---:|\n");
+  std::printf("| idle | %.1f | 0 |\n", idle);
+  std::printf("| compare of the equal pair | %.1f | %.1f |\n", compareMiB, compareMiB - idle);
+  std::printf("| decoding both | %.1f | %.1f |\n", decodeMiB, decodeMiB - idle);
+  std::printf("| ratio | | %.2fx |\n", (compareMiB - idle) / (decodeMiB - idle));
+  plugin.PluginUnloading();
+
+  const bool right = verdicts[0] == kEqual && verdicts[1] == kEqual && verdicts[2] == 0 && verdicts[3] == 0;
+  if (!right) {
+    std::printf("\nWRONG verdicts: %d %d %d %d (expected 100 100 0 0)\n", verdicts[0], verdicts[1],
+                verdicts[2], verdicts[3]);
+  }
+  return right ? 0 : 1;
+}
