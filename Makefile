@@ -4,7 +4,9 @@
 # make bench  times the plugins against the bare imaging calls
 PRESETS := native windows-x86 windows-x64
 WINE_RUN := $(CURDIR)/cmake/wine-run.sh $(CURDIR)/build/wineprefix
-PACKAGE = dist/pixdim-$(file <build/windows-x86/package/VERSION).zip
+VERSION = $(file <build/windows-x86/package/VERSION)
+PACKAGE = dist/pixdim-$(VERSION).zip
+LINUX_PACKAGE = dist/pixdim-$(VERSION)-linux-x86_64.tar.gz
 DEMO_ARGS := * --compare sunset.bmp sunset.png --compare sunset.png sunset-retouched.png
 
 .PHONY: all setup build package test demo bench clean
@@ -18,8 +20,8 @@ build: setup
 	  cmake --preset $$preset >/dev/null && cmake --build --preset $$preset; \
 	done
 
-# dist/: the three plugins, and the install package of the two Windows ones
-# with pluginst.inf and a readme.
+# dist/: the three plugins, the install package of the two Windows ones
+# with pluginst.inf and a readme, and the Linux package with its readme.
 package: build
 	@mkdir -p dist/linux
 	cp build/windows-x86/pixdim.wdx build/windows-x64/pixdim.wdx64 dist/
@@ -28,6 +30,10 @@ package: build
 	zip -j -q $(PACKAGE) dist/pixdim.wdx dist/pixdim.wdx64 \
 	  build/windows-x86/package/pluginst.inf build/windows-x86/package/readme.txt
 	@echo "Built $(PACKAGE)"
+	rm -rf build/linux-package && mkdir -p build/linux-package/pixdim
+	cp dist/linux/pixdim.wdx build/native/package/readme.txt build/linux-package/pixdim/
+	tar -czf $(LINUX_PACKAGE) -C build/linux-package --owner=0 --group=0 pixdim
+	@echo "Built $(LINUX_PACKAGE)"
 
 test: package
 	@status=0; for preset in $(PRESETS); do \
@@ -43,14 +49,22 @@ demo: package
 	  ../build/native/wdxprobe ../dist/linux/pixdim.wdx $(DEMO_ARGS)
 
 BENCH := $(CURDIR)/build/bench-images
+PILLOW_RATES := build/bench-pillow-rates.txt
+# Each step is bounded in time; Pillow comes from Debian's python3-pil.
 bench: package
 	@scripts/make-bench-images.sh $(BENCH)
+	@echo "== 64-bit plugin under Wine: field values, then compares =="
 	@cd build/windows-x64/bench && \
-	  $(WINE_RUN) wine64 bench_values.exe ../../../dist/pixdim.wdx64 \
+	  timeout 1800 $(WINE_RUN) wine64 bench_values.exe ../../../dist/pixdim.wdx64 \
 	    $(BENCH)/small-1.png $(BENCH)/small-4.png $(BENCH)/large.jpg $(BENCH)/large.bmp && \
-	  $(WINE_RUN) wine64 bench_compare.exe ../../../dist/pixdim.wdx64 \
+	  timeout 1800 $(WINE_RUN) wine64 bench_compare.exe ../../../dist/pixdim.wdx64 \
 	    $(BENCH)/large.png $(BENCH)/large.bmp $(BENCH)/large.bmp $(BENCH)/large-last-pixel.png
-	@build/native/bench/bench_width_folder dist/linux/pixdim.wdx $(BENCH)/folder
+	@echo && echo "== Linux plugin: a folder of 1000 pictures =="
+	@timeout 600 /usr/bin/python3 bench/pillow_sizes.py $(BENCH)/folder >$(PILLOW_RATES)
+	@timeout 1800 build/native/bench/bench_folder dist/linux/pixdim.wdx $(BENCH)/folder $(PILLOW_RATES)
+	@echo && echo "== Linux plugin: compares of 24 Mpx pairs =="
+	@timeout 1800 build/native/bench/bench_compare_pixbuf dist/linux/pixdim.wdx $(BENCH)/large.png \
+	  $(BENCH)/large.bmp $(BENCH)/large-copy.png $(BENCH)/large-first-rows.png $(BENCH)/large-last-pixel.png
 
 clean:
 	rm -rf build dist

@@ -3,7 +3,7 @@
 # UndefinedBehaviorSanitizer. The product is built without the sanitizers;
 # the tests use a checked twin of the same code.
 find_package(PkgConfig REQUIRED)
-pkg_check_modules(PIXBUF REQUIRED IMPORTED_TARGET gdk-pixbuf-2.0)
+pkg_check_modules(PIXBUF REQUIRED IMPORTED_TARGET gdk-pixbuf-2.0 gio-2.0)
 
 set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 # The clang build is for fuzzing: the checked code also reports its coverage.
@@ -14,9 +14,13 @@ set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 
 # core: the plugin's code; core_checked: the same under the sanitizers.
 foreach(variant core core_checked)
-  add_library(pixdim_${variant} OBJECT ${pixdim_core_sources} linux/ansi_code_page_utf8.cpp)
+  add_library(pixdim_${variant} OBJECT ${pixdim_core_sources} linux/ansi_code_page_utf8.cpp linux/value_delay.cpp)
   target_include_directories(pixdim_${variant} PUBLIC ${CMAKE_SOURCE_DIR})
-  add_library(pixbuf_imaging_${variant} OBJECT linux/gdiplus_pixbuf.cpp)
+  # The platform's files and imaging library: gdk-pixbuf behind the flat
+  # interface.
+  add_library(pixbuf_imaging_${variant} OBJECT
+    linux/host_file.cpp linux/file_stream.cpp
+    linux/gdiplus_pixbuf.cpp linux/pixbuf_formats.cpp linux/pixbuf_decoding.cpp)
   target_link_libraries(pixbuf_imaging_${variant} PUBLIC PkgConfig::PIXBUF)
   target_include_directories(pixbuf_imaging_${variant} PUBLIC ${CMAKE_SOURCE_DIR})
 endforeach()
@@ -36,11 +40,11 @@ endforeach()
 set_target_properties(plugin_core PROPERTIES OUTPUT_NAME pixdim LIBRARY_OUTPUT_DIRECTORY linux)
 set_target_properties(plugin_core_checked PROPERTIES OUTPUT_NAME pixdim-checked)
 
-add_library(plugin_loader STATIC tools/plugin_library.cpp tools/loadable_module_linux.cpp)
+add_library(plugin_loader STATIC tools/plugin_library.cpp linux/loadable_module.cpp)
 target_include_directories(plugin_loader PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(plugin_loader PUBLIC ${CMAKE_DL_LIBS})
 
-add_executable(wdxprobe tools/wdxprobe.cpp)
+add_executable(wdxprobe tools/wdxprobe.cpp tools/utf16.cpp linux/probe_text.cpp)
 target_link_libraries(wdxprobe PRIVATE plugin_loader)
 target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 
@@ -52,10 +56,19 @@ set(test_path_prefix "")
 add_subdirectory(tests/e2e)
 # The end-to-end cases once more, on the product itself.
 add_test(NAME e2e_tests_on_product COMMAND e2e_tests)
-set_tests_properties(e2e_tests_on_product PROPERTIES
+set_tests_properties(e2e_tests_on_product PROPERTIES TIMEOUT 300
   ENVIRONMENT PIXDIM_PLUGIN=$<TARGET_FILE:plugin_core>)
+
+# The Linux package: the Makefile packs the plugin with this readme.
+configure_file(resources/package-readme-linux.txt.in package/readme.txt @ONLY)
+file(WRITE ${CMAKE_BINARY_DIR}/package/VERSION ${PROJECT_VERSION})
+add_test(NAME linux_package_contents
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check-linux-package.sh
+          ${CMAKE_SOURCE_DIR}/dist/pixdim-${PROJECT_VERSION}-linux-x86_64.tar.gz)
 
 add_subdirectory(bench)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_subdirectory(fuzz)
 endif()
+add_subdirectory(tests/host)
+add_subdirectory(tests/crosscheck)

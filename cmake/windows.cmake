@@ -6,33 +6,40 @@ enable_language(RC)
 # test programs need no DLL beyond the system's own.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-add_library(pixdim_core OBJECT ${pixdim_core_sources} text/ansi_code_page_windows.cpp)
+add_library(pixdim_core OBJECT ${pixdim_core_sources} windows/ansi_code_page.cpp windows/value_delay.cpp)
 target_include_directories(pixdim_core PUBLIC ${CMAKE_SOURCE_DIR})
+
+# How the plugin reaches files: checked, opened and streamed to the imaging
+# library.
+add_library(windows_files OBJECT windows/host_file.cpp windows/extended_path.cpp windows/handle_stream.cpp)
+target_include_directories(windows_files PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(windows_files PUBLIC uuid)
 
 set(PIXDIM_PLUGIN_FILE pixdim${PIXDIM_PLUGIN_SUFFIX})
 configure_file(resources/pixdim.rc.in pixdim.rc @ONLY)
 configure_file(resources/pixdim.manifest.in pixdim.manifest @ONLY)
 
 add_library(pixdim SHARED
-  plugin/dll_entry.cpp
+  windows/dll_entry.cpp
+  windows/unicode_exports.cpp
   resources/pixdim.def
   ${CMAKE_CURRENT_BINARY_DIR}/pixdim.rc
 )
-target_link_libraries(pixdim PRIVATE pixdim_core gdiplus)
+target_link_libraries(pixdim PRIVATE pixdim_core windows_files gdiplus)
 set_target_properties(pixdim PROPERTIES PREFIX "" SUFFIX ${PIXDIM_PLUGIN_SUFFIX})
 # Plain export names from the .def file for the stdcall functions; no symbols.
 target_link_options(pixdim PRIVATE -Wl,--enable-stdcall-fixup -s)
 
-add_library(plugin_loader STATIC tools/plugin_library.cpp tools/loadable_module_windows.cpp)
+add_library(plugin_loader STATIC tools/plugin_library.cpp windows/loadable_module.cpp)
 target_include_directories(plugin_loader PUBLIC ${CMAKE_SOURCE_DIR})
 
-add_executable(wdxprobe tools/wdxprobe.cpp)
-target_link_libraries(wdxprobe PRIVATE plugin_loader)
+add_executable(wdxprobe tools/wdxprobe.cpp tools/utf16.cpp windows/probe_text.cpp)
+target_link_libraries(wdxprobe PRIVATE plugin_loader shell32)
 target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 
 # The end-to-end tests load the plugin itself, and use the plugin's code on
 # the real imaging library. Wine sees the build tree on drive Z:.
-set(tested_imaging pixdim_core gdiplus)
+set(tested_imaging pixdim_core windows_files gdiplus)
 set(tested_plugin pixdim)
 set(test_path_prefix "Z:")
 add_subdirectory(tests/e2e)

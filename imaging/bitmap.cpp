@@ -2,9 +2,9 @@
 
 namespace Gdiplus {
 
-Bitmap::Bitmap(const char16_t* path, bool useIcm) {
+Bitmap::Bitmap(IStream* stream) {
   GpImage* local = nullptr;
-  lastStatus = useIcm ? GdipCreateBitmapFromFileICM(path, &local) : GdipCreateBitmapFromFile(path, &local);
+  lastStatus = GdipCreateBitmapFromStream(stream, &local);
   AttachHandle(local);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// An image file opened as a bitmap, whose decoded pixels can be locked for
+// An image file read as a bitmap, whose decoded pixels can be locked for
 // reading.
 
 #include "imaging/image.h"
@@ -8,7 +8,7 @@ namespace Gdiplus {
 
 class Bitmap : public Image {
  public:
-  Bitmap(const char16_t* path, bool useIcm);
+  explicit Bitmap(IStream* stream);
 
   Status LockPixels(const Rect* rect, std::uint32_t flags, PixelFormat format, BitmapData* data);
   Status UnlockPixels(BitmapData* data);

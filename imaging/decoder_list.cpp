@@ -1,7 +1,5 @@
 #include "imaging/decoder_list.h"
 
-#include <cstdlib>
-
 namespace Gdiplus {
 
 DecoderList::DecoderList() {
@@ -12,14 +10,12 @@ DecoderList::DecoderList() {
   if (reported == 0 || recordBytes > byteSize) return;
   // The fill call gets exactly the reported size: one implementation refuses
   // any other.
-  buffer = std::malloc(byteSize);
-  if (buffer == nullptr) return;
-  auto* filled = static_cast<ImageCodecInfo*>(buffer);
+  buffer.Reset(std::malloc(byteSize));
+  if (!buffer) return;
+  auto* filled = static_cast<ImageCodecInfo*>(buffer.Get());
   if (GdipGetImageDecoders(reported, byteSize, filled) != Ok) return;
   records = filled;
   count = reported;
 }
-
-DecoderList::~DecoderList() { std::free(buffer); }
 
 }  // namespace Gdiplus

@@ -5,15 +5,16 @@
 // fill it, the list is empty and no record is ever read.
 
 #include <cstdint>
+#include <cstdlib>
 
 #include "imaging/flat_api.h"
+#include "plugin/unique_handle.h"
 
 namespace Gdiplus {
 
 class DecoderList {
  public:
   DecoderList();
-  ~DecoderList();
   DecoderList(const DecoderList&) = delete;
   DecoderList& operator=(const DecoderList&) = delete;
 
@@ -21,7 +22,7 @@ class DecoderList {
   const ImageCodecInfo& operator[](std::uint32_t index) const { return records[index]; }
 
  private:
-  void* buffer = nullptr;
+  UniqueHandle<void*, std::free> buffer;
   const ImageCodecInfo* records = nullptr;
   std::uint32_t count = 0;
 };

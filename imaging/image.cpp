@@ -2,9 +2,7 @@
 
 namespace Gdiplus {
 
-Image::Image(const char16_t* path, bool useIcm) {
-  lastStatus = useIcm ? GdipLoadImageFromFileICM(path, &handle) : GdipLoadImageFromFile(path, &handle);
-}
+Image::Image(IStream* stream) { lastStatus = GdipLoadImageFromStream(stream, &handle); }
 
 Image::Image(GpImage* handleToOwn, Status status) {
   AttachHandle(handleToOwn);
@@ -31,6 +29,26 @@ std::uint32_t Image::ReadHeight() {
   std::uint32_t height = 0;
   LatchStatus(GdipGetImageHeight(handle, &height));
   return height;
+}
+
+Status Image::ReadPixelFormat(PixelFormat& format) {
+  return LatchStatus(GdipGetImagePixelFormat(handle, &format));
+}
+
+Status Image::ReadFrameDimensionsCount(std::uint32_t& count) {
+  return LatchStatus(GdipImageGetFrameDimensionsCount(handle, &count));
+}
+
+Status Image::ReadFrameDimensions(Guid* dimensions, std::uint32_t count) {
+  return LatchStatus(GdipImageGetFrameDimensionsList(handle, dimensions, count));
+}
+
+Status Image::ReadFrameCount(const Guid& dimension, std::uint32_t& count) {
+  return LatchStatus(GdipImageGetFrameCount(handle, &dimension, &count));
+}
+
+Status Image::SelectActiveFrame(const Guid& dimension, std::uint32_t index) {
+  return LatchStatus(GdipImageSelectActiveFrame(handle, &dimension, index));
 }
 
 Status Image::LatchStatus(Status status) {

@@ -1,8 +1,9 @@
 #pragma once
-// An image file opened through the imaging library. The object owns its
-// handle and disposes it when destroyed. Failures are not reported: a file
-// that cannot be opened leaves the handle null and reads as 0 by 0; the
-// object only remembers the last failing status.
+// An image file read through the imaging library from a file that is
+// already open. The object owns its handle and disposes it when destroyed.
+// Failures are not reported: a file that cannot be decoded leaves the
+// handle null and reads as 0 by 0; the object only remembers the last
+// failing status.
 
 #include <cstdint>
 
@@ -13,7 +14,8 @@ namespace Gdiplus {
 
 class Image : public GdiplusBase {
  public:
-  Image(const char16_t* path, bool useIcm);
+  // The stream must outlive the object: the library may read it lazily.
+  explicit Image(IStream* stream);
   virtual ~Image();
   Image(const Image&) = delete;
   Image& operator=(const Image&) = delete;
@@ -25,6 +27,14 @@ class Image : public GdiplusBase {
 
   std::uint32_t ReadWidth();
   std::uint32_t ReadHeight();
+  Status ReadPixelFormat(PixelFormat& format);
+
+  // The images the file holds: a list of dimensions (pages, frames in
+  // time), each with a count; selecting one makes it the image read.
+  Status ReadFrameDimensionsCount(std::uint32_t& count);
+  Status ReadFrameDimensions(Guid* dimensions, std::uint32_t count);
+  Status ReadFrameCount(const Guid& dimension, std::uint32_t& count);
+  Status SelectActiveFrame(const Guid& dimension, std::uint32_t index);
 
   // Remembers a failing (non-zero) status; returns status unchanged.
   Status LatchStatus(Status status);

@@ -1,79 +1,119 @@
 // The imaging library's flat interface on Linux, on top of gdk-pixbuf. It
 // keeps the observable contract the plugin relies on: opening a file reads
 // only its header (sizes never decode pixels), files it cannot decode read
-// as 0 by 0, a lock decodes into 32-bit ARGB rows with no gap (bytes B, G,
-// R, A; straight alpha; opaque sources get alpha 255), and each installed
-// format is one decoder with a "*.ext;*.ext" extension list.
+// as 0 by 0, a lock decodes just as far as the rows it asks for and hands
+// them out as 32-bit ARGB (bytes B, G, R, A; straight alpha; opaque sources
+// get alpha 255), and each installed format is one decoder with a
+// "*.ext;*.ext" extension list. It vouches for one image per file and for
+// 8-bit samples only where that is known; otherwise the frame and pixel
+// format queries fail, and the plugin compares such files by their bytes.
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
 #include "imaging/flat_api.h"
-#include "text/ansi_code_page.h"
+#include "imaging/header_facts.h"
+#include "linux/file_stream.h"
+#include "linux/pixbuf_decoding.h"
+#include "linux/pixbuf_formats.h"
 
 namespace {
 
 using Gdiplus::Status;
 
+constexpr Status GenericError = 1;
 constexpr Status InvalidParameter = 2;
 constexpr Status OutOfMemory = 3;
-constexpr Status FileNotFound = 10;
+constexpr Status NotImplemented = 6;
 constexpr Status UnknownImageFormat = 13;
 
-// A lock decodes the whole image; above this many pixels (1 GiB of ARGB) it
-// fails instead, so a small file that claims a huge size cannot exhaust
-// memory.
-constexpr std::uint64_t MaxLockPixels = std::uint64_t{1} << 28;
+// The plugin keeps decodes within its own budget; this only stops a caller
+// that would not.
+constexpr std::uint64_t MaxDecodePixels = std::uint64_t{1} << 28;
+
+// A size read that takes more than this much data gives up: the format
+// would have to be read to its end (XPM does that), and a header comes
+// first in every format worth reading.
+constexpr std::uint64_t MaxSizeReadBytes = 64 * 1024 * 1024;
 
 struct PixbufImage {
-  std::string path;
+  const IStream* stream;  // the plugin keeps it open while the image lives
+  HeaderFacts facts;
+  GdkPixbufFormat* format;
   std::uint32_t width;
   std::uint32_t height;
-  std::uint8_t* locked;  // the decoded block while locked
+  std::unique_ptr<PixbufDecoding> decoding;
+  std::vector<std::uint8_t> band;  // the rows handed out by the current lock
+  bool locked = false;
 };
 
 PixbufImage* FromHandle(Gdiplus::GpImage* image) { return reinterpret_cast<PixbufImage*>(image); }
 Gdiplus::GpImage* ToHandle(PixbufImage* image) { return reinterpret_cast<Gdiplus::GpImage*>(image); }
 
-bool ToUtf8(const char16_t* path, std::string& utf8) {
-  char buffer[4 * 260];
-  if (path == nullptr || Utf16ToAnsi(path, -1, buffer, sizeof buffer) == 0) return false;
-  utf8 = buffer;
-  return !utf8.empty();
+void SizePrepared(GdkPixbufLoader* loader, int width, int height, PixbufImage* image) {
+  image->width = width > 0 ? static_cast<std::uint32_t>(width) : 0;
+  image->height = height > 0 ? static_cast<std::uint32_t>(height) : 0;
+  gdk_pixbuf_loader_set_size(loader, 0, 0);  // the size is all that is wanted
 }
 
-Status Open(const char16_t* path, Gdiplus::GpImage** image) {
-  if (image == nullptr) return InvalidParameter;
-  std::string utf8;
-  if (!ToUtf8(path, utf8)) return FileNotFound;
-  int width = 0;
-  int height = 0;
-  if (gdk_pixbuf_get_file_info(utf8.c_str(), &width, &height) == nullptr || width <= 0 || height <= 0) {
-    return UnknownImageFormat;
+// Feeds the file to the module's loader until it knows the size, as
+// gdk_pixbuf_get_file_info does, but from the open file.
+bool ReadSizeWithLoader(PixbufImage& image) {
+  gchar* name = gdk_pixbuf_format_get_name(image.format);
+  const UniqueHandle<GdkPixbufLoader*, g_object_unref> loader(gdk_pixbuf_loader_new_with_type(name, nullptr));
+  g_free(name);
+  if (!loader) return false;
+  g_signal_connect(loader.Get(), "size-prepared", G_CALLBACK(SizePrepared), &image);
+  std::vector<guchar> chunk(4096);
+  for (std::uint64_t offset = 0; image.width == 0 && offset < MaxSizeReadBytes; offset += chunk.size()) {
+    const std::size_t read = ReadFileAt(image.stream->fd, offset, chunk.data(), chunk.size());
+    if (read == 0 || !gdk_pixbuf_loader_write(loader.Get(), chunk.data(), read, nullptr)) break;
   }
-  auto* opened = new (std::nothrow)
-      PixbufImage{utf8, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), nullptr};
-  if (opened == nullptr) return OutOfMemory;
-  *image = ToHandle(opened);
+  gdk_pixbuf_loader_close(loader.Get(), nullptr);
+  return image.width != 0 && image.height != 0;
+}
+
+Status Open(IStream* stream, Gdiplus::GpImage** handle) {
+  if (stream == nullptr || handle == nullptr) return InvalidParameter;
+  std::unique_ptr<PixbufImage> image(new (std::nothrow) PixbufImage{stream, {}, nullptr, 0, 0, nullptr, {}});
+  if (!image) return OutOfMemory;
+  StreamBytes bytes(*stream);
+  image->facts = ReadHeaderFacts(bytes);
+  image->format = FormatForHeader(image->facts.format, *stream);
+  if (image->format != nullptr && image->facts.width != 0 && image->facts.height != 0) {
+    image->width = image->facts.width;
+    image->height = image->facts.height;
+  } else {
+    image->format = FormatForFile(*stream);
+    if (image->format == nullptr || !ReadSizeWithLoader(*image)) return UnknownImageFormat;
+  }
+  *handle = ToHandle(image.release());
   return Gdiplus::Ok;
 }
 
-// Converts a decoded pixbuf into tightly packed B, G, R, A rows.
-void ToArgb(GdkPixbuf* pixbuf, std::uint8_t* out) {
-  const int width = gdk_pixbuf_get_width(pixbuf);
-  const int height = gdk_pixbuf_get_height(pixbuf);
-  const int channels = gdk_pixbuf_get_n_channels(pixbuf);
+PixbufDecoding& Decoding(PixbufImage& image) {
+  if (!image.decoding) {
+    image.decoding = std::make_unique<PixbufDecoding>(
+        image.format, image.stream->fd, ImageShape{image.width, image.height, image.facts.rowsInOrder});
+  }
+  return *image.decoding;
+}
+
+// Lays rows [top, top + rows) out as tightly packed B, G, R, A rows.
+void CopyArgbRows(GdkPixbuf* pixbuf, std::uint32_t top, std::uint32_t rows, std::uint8_t* out) {
+  const auto width = static_cast<std::uint32_t>(gdk_pixbuf_get_width(pixbuf));
+  const auto channels = static_cast<std::size_t>(gdk_pixbuf_get_n_channels(pixbuf));
   const bool alpha = gdk_pixbuf_get_has_alpha(pixbuf);
-  const std::size_t stride = static_cast<std::size_t>(gdk_pixbuf_get_rowstride(pixbuf));
+  const auto stride = static_cast<std::size_t>(gdk_pixbuf_get_rowstride(pixbuf));
   const guint8* pixels = gdk_pixbuf_read_pixels(pixbuf);
-  for (int y = 0; y < height; ++y) {
-    const guint8* in = pixels + static_cast<std::size_t>(y) * stride;
-    for (int x = 0; x < width; ++x, in += channels, out += 4) {
+  for (std::uint32_t y = top; y < top + rows; ++y) {
+    const guint8* in = pixels + std::size_t{y} * stride;
+    for (std::uint32_t x = 0; x < width; ++x, in += channels, out += 4) {
       out[0] = in[2];
       out[1] = in[1];
       out[2] = in[0];
@@ -82,29 +122,19 @@ void ToArgb(GdkPixbuf* pixbuf, std::uint8_t* out) {
   }
 }
 
-// Decodes the whole image; null when it cannot, or when the decoded image
-// is not what the header promised.
-std::uint8_t* Decode(const PixbufImage& image) {
-  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(image.path.c_str(), nullptr);
-  if (pixbuf == nullptr) return nullptr;
-  std::uint8_t* block = nullptr;
-  const bool asPromised = static_cast<std::uint32_t>(gdk_pixbuf_get_width(pixbuf)) == image.width &&
-                          static_cast<std::uint32_t>(gdk_pixbuf_get_height(pixbuf)) == image.height &&
-                          gdk_pixbuf_get_bits_per_sample(pixbuf) == 8 &&
-                          gdk_pixbuf_get_n_channels(pixbuf) >= 3;
-  if (asPromised) {
-    block = static_cast<std::uint8_t*>(std::malloc(std::size_t{image.width} * image.height * 4));
-    if (block != nullptr) ToArgb(pixbuf, block);
-  }
-  g_object_unref(pixbuf);
-  return block;
+bool IsBandOfRows(const Gdiplus::Rect& rect, const PixbufImage& image) {
+  return rect.X == 0 && static_cast<std::uint32_t>(rect.Width) == image.width && rect.Y >= 0 &&
+         rect.Height > 0 && std::uint64_t(rect.Y) + std::uint64_t(rect.Height) <= image.height;
 }
 
-// "*.jpeg;*.jpe;*.jpg" from the format's extension list, in the library's case.
+// "*.jpeg;*.jpe;*.jpg" from the format's extension list, in the library's
+// case. An extension with a full stop of its own ("svg.gz") is left out:
+// the host matches only the last extension of a name.
 std::u16string ExtensionList(GdkPixbufFormat* format) {
   std::string list;
   gchar** extensions = gdk_pixbuf_format_get_extensions(format);
   for (gchar** extension = extensions; extension != nullptr && *extension != nullptr; ++extension) {
+    if (std::strchr(*extension, '.') != nullptr) continue;
     if (!list.empty()) list += ';';
     list += std::string("*.") + *extension;
   }
@@ -146,20 +176,9 @@ void* GdipAlloc(std::size_t size) { return std::malloc(size); }
 
 void GdipFree(void* memory) { std::free(memory); }
 
-Status GdipLoadImageFromFile(const char16_t* path, Gdiplus::GpImage** image) { return Open(path, image); }
+Status GdipLoadImageFromStream(IStream* stream, Gdiplus::GpImage** image) { return Open(stream, image); }
 
-// Colour management changes nothing here: gdk-pixbuf applies none.
-Status GdipLoadImageFromFileICM(const char16_t* path, Gdiplus::GpImage** image) {
-  return Open(path, image);
-}
-
-Status GdipCreateBitmapFromFile(const char16_t* path, Gdiplus::GpImage** bitmap) {
-  return Open(path, bitmap);
-}
-
-Status GdipCreateBitmapFromFileICM(const char16_t* path, Gdiplus::GpImage** bitmap) {
-  return Open(path, bitmap);
-}
+Status GdipCreateBitmapFromStream(IStream* stream, Gdiplus::GpImage** bitmap) { return Open(stream, bitmap); }
 
 Status GdipGetImageWidth(Gdiplus::GpImage* image, std::uint32_t* width) {
   if (image == nullptr || width == nullptr) return InvalidParameter;
@@ -173,10 +192,65 @@ Status GdipGetImageHeight(Gdiplus::GpImage* image, std::uint32_t* height) {
   return Gdiplus::Ok;
 }
 
+// 8 bits per channel where the header or the format guarantees it; an
+// extended format where the header shows deeper samples; unknown else.
+Status GdipGetImagePixelFormat(Gdiplus::GpImage* image, Gdiplus::PixelFormat* format) {
+  if (image == nullptr || format == nullptr) return InvalidParameter;
+  const PixbufImage& opened = *FromHandle(image);
+  const Answer deeper = opened.facts.deeperThan8Bits;
+  if (deeper == Answer::Yes) {
+    *format = Gdiplus::PixelFormat64bppARGB;
+  } else if (deeper == Answer::No || HoldsOnly8BitSamples(opened.format)) {
+    *format = Gdiplus::PixelFormat32bppARGB;
+  } else {
+    return NotImplemented;
+  }
+  return Gdiplus::Ok;
+}
+
+// Images are counted as pages, and there is one: either the format holds
+// one, or the whole file decodes to a still image. Anything else cannot be
+// listed here.
+Status GdipImageGetFrameDimensionsCount(Gdiplus::GpImage* image, std::uint32_t* count) {
+  if (image == nullptr || count == nullptr) return InvalidParameter;
+  *count = 1;
+  return Gdiplus::Ok;
+}
+
+Status GdipImageGetFrameDimensionsList(Gdiplus::GpImage* image, Gdiplus::Guid* dimensions, std::uint32_t count) {
+  if (image == nullptr || dimensions == nullptr || count != 1) return InvalidParameter;
+  dimensions[0] = Gdiplus::FrameDimensionPage;
+  return Gdiplus::Ok;
+}
+
+Status GdipImageGetFrameCount(Gdiplus::GpImage* image, const Gdiplus::Guid* dimension, std::uint32_t* count) {
+  if (image == nullptr || dimension == nullptr || count == nullptr || !(*dimension == Gdiplus::FrameDimensionPage)) {
+    return InvalidParameter;
+  }
+  PixbufImage& opened = *FromHandle(image);
+  if (!HoldsOneImage(opened.format)) {
+    if (std::uint64_t{opened.width} * opened.height > MaxDecodePixels) return OutOfMemory;
+    PixbufDecoding& decoding = Decoding(opened);
+    if (!decoding.DecodeAll() || !gdk_pixbuf_animation_is_static_image(decoding.Animation())) {
+      return NotImplemented;
+    }
+  }
+  *count = 1;
+  return Gdiplus::Ok;
+}
+
+Status GdipImageSelectActiveFrame(Gdiplus::GpImage* image, const Gdiplus::Guid* dimension, std::uint32_t index) {
+  if (image == nullptr || dimension == nullptr || !(*dimension == Gdiplus::FrameDimensionPage) || index != 0) {
+    return InvalidParameter;
+  }
+  return Gdiplus::Ok;
+}
+
 Status GdipCloneImage(Gdiplus::GpImage* image, Gdiplus::GpImage** clone) {
   if (image == nullptr || clone == nullptr) return InvalidParameter;
-  const PixbufImage* original = FromHandle(image);
-  auto* copy = new (std::nothrow) PixbufImage{original->path, original->width, original->height, nullptr};
+  const PixbufImage& original = *FromHandle(image);
+  auto* copy = new (std::nothrow)
+      PixbufImage{original.stream, original.facts, original.format, original.width, original.height, nullptr, {}};
   if (copy == nullptr) return OutOfMemory;
   *clone = ToHandle(copy);
   return Gdiplus::Ok;
@@ -184,32 +258,32 @@ Status GdipCloneImage(Gdiplus::GpImage* image, Gdiplus::GpImage** clone) {
 
 Status GdipDisposeImage(Gdiplus::GpImage* image) {
   if (image == nullptr) return InvalidParameter;
-  PixbufImage* disposed = FromHandle(image);
-  std::free(disposed->locked);
-  delete disposed;
+  delete FromHandle(image);
   return Gdiplus::Ok;
 }
 
+// Only bands of whole rows read as 32-bit ARGB are served, one lock at a
+// time.
 Status GdipBitmapLockBits(Gdiplus::GpImage* bitmap, const Gdiplus::Rect* rect, std::uint32_t flags,
                           Gdiplus::PixelFormat format, Gdiplus::BitmapData* data) {
   if (bitmap == nullptr || rect == nullptr || data == nullptr) return InvalidParameter;
   PixbufImage& image = *FromHandle(bitmap);
-  const bool whole = rect->X == 0 && rect->Y == 0 &&
-                     static_cast<std::uint32_t>(rect->Width) == image.width &&
-                     static_cast<std::uint32_t>(rect->Height) == image.height;
-  // Only whole-image reads in 32-bit ARGB are served, one lock at a time.
-  if (!whole || (flags & Gdiplus::ImageLockModeRead) == 0 || format != Gdiplus::PixelFormat32bppARGB ||
-      image.locked != nullptr) {
+  if (!IsBandOfRows(*rect, image) || (flags & Gdiplus::ImageLockModeRead) == 0 ||
+      format != Gdiplus::PixelFormat32bppARGB || image.locked) {
     return InvalidParameter;
   }
-  if (std::uint64_t{image.width} * image.height > MaxLockPixels) return OutOfMemory;
-  image.locked = Decode(image);
-  if (image.locked == nullptr) return OutOfMemory;
+  if (std::uint64_t{image.width} * image.height > MaxDecodePixels) return OutOfMemory;
+  const auto top = static_cast<std::uint32_t>(rect->Y);
+  const auto rows = static_cast<std::uint32_t>(rect->Height);
+  if (!Decoding(image).DecodeRows(top + rows)) return GenericError;
+  image.band.resize(std::size_t{image.width} * rows * 4);
+  CopyArgbRows(image.decoding->Pixbuf(), top, rows, image.band.data());
+  image.locked = true;
   data->Width = image.width;
-  data->Height = image.height;
+  data->Height = rows;
   data->Stride = static_cast<std::int32_t>(image.width * 4);
   data->PixelFormat = format;
-  data->Scan0 = image.locked;
+  data->Scan0 = image.band.data();
   data->Reserved = 0;
   return Gdiplus::Ok;
 }
@@ -217,9 +291,8 @@ Status GdipBitmapLockBits(Gdiplus::GpImage* bitmap, const Gdiplus::Rect* rect, s
 Status GdipBitmapUnlockBits(Gdiplus::GpImage* bitmap, Gdiplus::BitmapData* data) {
   if (bitmap == nullptr || data == nullptr) return InvalidParameter;
   PixbufImage& image = *FromHandle(bitmap);
-  if (image.locked == nullptr || data->Scan0 != image.locked) return InvalidParameter;
-  std::free(image.locked);
-  image.locked = nullptr;
+  if (!image.locked || data->Scan0 != image.band.data()) return InvalidParameter;
+  image.locked = false;
   return Gdiplus::Ok;
 }
 

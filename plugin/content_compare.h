@@ -1,7 +1,10 @@
 #pragma once
-// Whether two image files show the same pixels, whatever their formats.
+// Whether two files have the same content: the same pixels for images,
+// whatever their formats; the same bytes for anything else.
 
-// Returns CompareEqual only with proof: the same size and the same 32-bit
-// ARGB pixels, or, when either file cannot be decoded or locked, the same
-// bytes. Anything else is CompareDifferent.
-int CompareContent(const char* fileName1, const char* fileName2);
+#include "plugin/host_file.h"
+
+// CompareEqual only with proof: one and the same file, the same bytes, or
+// the same pixels in every image both files hold. Anything else, a file
+// that is not a regular file among it, is CompareDifferent.
+int CompareContent(HostFile& first, HostFile& second);

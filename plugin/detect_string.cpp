@@ -1,6 +1,7 @@
 #include "plugin/detect_string.h"
 
 #include "imaging/decoder_list.h"
+#include "plugin/imaging_lifecycle.h"
 #include "text/bounded_text.h"
 #include "text/code_pages.h"
 
@@ -35,6 +36,7 @@ void WriteDetectString(char* detectString, int maxLen) {
   // With maxLen 0 or negative every append is refused, and so is the copy.
   const int room = maxLen > WorkingTextSize ? WorkingTextSize : maxLen;
   char text[WorkingTextSize] = {};
+  const ImagingInUse imaging;
   const Gdiplus::DecoderList decoders;
   for (std::uint32_t i = 0; i < decoders.Count(); ++i) {
     if (i > 0) AppendBounded(text, room, " | ");

@@ -1,6 +1,5 @@
 // The host's entry points. Each one holds the host's arguments only for the
-// duration of the call, and nothing thrown ever reaches the host: every
-// export turns it into its safe answer.
+// duration of the call, and nothing thrown ever reaches the host.
 #include "plugin/exports.h"
 
 #include "plugin/codes.h"
@@ -8,20 +7,9 @@
 #include "plugin/detect_string.h"
 #include "plugin/field_table.h"
 #include "plugin/field_values.h"
+#include "plugin/guarded.h"
+#include "plugin/host_file.h"
 #include "plugin/imaging_lifecycle.h"
-
-namespace {
-
-template <typename Work>
-int Guarded(int fallback, Work work) noexcept {
-  try {
-    return work();
-  } catch (...) {
-    return fallback;
-  }
-}
-
-}  // namespace
 
 extern "C" {
 
@@ -53,8 +41,9 @@ int PIXDIM_CALL ContentGetSupportedField(int fieldIndex, char* fieldName, char* 
 
 int PIXDIM_CALL ContentGetValue(const char* fileName, int fieldIndex, int /*unitIndex*/,
                                 void* fieldValue, int maxLen, int flags) {
-  return Guarded(ValueNoSuchField,
-                 [&] { return GetValue(fileName, fieldIndex, fieldValue, maxLen, flags); });
+  return Guarded(ValueNoSuchField, [&] {
+    return GetValue([&] { return FindHostFile(fileName); }, fieldIndex, fieldValue, maxLen, flags);
+  });
 }
 
 // Never equal without proof: anything that goes wrong reads as different.
@@ -62,7 +51,8 @@ int PIXDIM_CALL ContentCompareFiles(void* /*progressCallback*/, int compareIndex
                                     const char* fileName1, const char* fileName2,
                                     void* /*defaultParams*/) {
   if (compareIndex != CompareIndexContent) return CompareNotSupported;
-  return Guarded(CompareDifferent, [&] { return CompareContent(fileName1, fileName2); });
+  return Guarded(CompareDifferent,
+                 [&] { return CompareContent(*FindHostFile(fileName1), *FindHostFile(fileName2)); });
 }
 
 }  // extern "C"

@@ -3,31 +3,30 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 
 #include "imaging/image.h"
-#include "plugin/codes.h"
-#include "plugin/field_table.h"
+#include "plugin/imaging_lifecycle.h"
+#include "plugin/size_cache.h"
 #include "text/bounded_text.h"
-#include "text/code_pages.h"
 
 namespace {
 
-struct ImageSize {
-  std::uint32_t width = 0;
-  std::uint32_t height = 0;
-};
+SizeCache& RecentSizes() {
+  static SizeCache cache;
+  return cache;
+}
 
-// Opens the file once and reads what the field shows. An image object that
-// cannot be allocated reads like an unreadable file: 0 by 0.
-ImageSize Measure(const char* fileName, int fieldIndex) {
-  char16_t path[PathBufferUnits];
-  WidenFileName(fileName, path);
+// Reads both sizes at once, since the host asks for the other columns of
+// the same file next. Anything that is not a readable image, or an image
+// object that cannot be allocated, reads as 0 by 0.
+ImageSize Measure(HostFile& file) {
   ImageSize size;
-  const std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Image(path, false));
+  if (!file.IsRegular() || RecentSizes().Find(file.Stamp(), size) || !file.Open()) return size;
+  const ImagingInUse imaging;
+  const std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Image(file.ImagingStream()));
   if (!image) return size;
-  if (fieldIndex != FieldHeight) size.width = image->ReadWidth();
-  if (fieldIndex != FieldWidth) size.height = image->ReadHeight();
+  size = {image->ReadWidth(), image->ReadHeight()};
+  if (image->LastStatus() == Gdiplus::Ok) RecentSizes().Store(file.Stamp(), size);
   return size;
 }
 
@@ -44,11 +43,8 @@ void WriteDimensions(char* fieldValue, int maxLen, ImageSize size) {
 
 }  // namespace
 
-int GetValue(const char* fileName, int fieldIndex, void* fieldValue, int maxLen, int flags) {
-  if ((flags & DelayIfSlowFlag) != 0) return ValueDelayed;
-  if (fieldIndex < 0 || fieldIndex >= FieldCount) return ValueNoSuchField;
-
-  const ImageSize size = Measure(fileName, fieldIndex);
+int WriteValue(HostFile& file, int fieldIndex, void* fieldValue, int maxLen) {
+  const ImageSize size = Measure(file);
   switch (fieldIndex) {
     case FieldWidth:
       std::memcpy(fieldValue, &size.width, sizeof size.width);

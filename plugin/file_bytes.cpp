@@ -1,31 +1,34 @@
 #include "plugin/file_bytes.h"
 
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
+
+#include "plugin/unique_handle.h"
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+// Both chunks live on the heap: the call runs on a thread of the host.
+constexpr std::size_t ChunkBytes = 256 * 1024;
 
-// Two chunks live on the stack of the calling thread.
-constexpr std::size_t ChunkBytes = 16 * 1024;
+using HeapBlock = UniqueHandle<void*, std::free>;
 
 }  // namespace
 
-bool SameFileBytes(const char* fileName1, const char* fileName2) {
-  const File first(std::fopen(fileName1, "rb"));
-  const File second(std::fopen(fileName2, "rb"));
-  if (!first || !second) return false;
-  char chunk1[ChunkBytes];
-  char chunk2[ChunkBytes];
-  for (;;) {
-    const std::size_t read1 = std::fread(chunk1, 1, ChunkBytes, first.get());
-    const std::size_t read2 = std::fread(chunk2, 1, ChunkBytes, second.get());
-    if (read1 != read2 || std::memcmp(chunk1, chunk2, read1) != 0) return false;
-    if (read1 < ChunkBytes) return std::ferror(first.get()) == 0 && std::ferror(second.get()) == 0;
+bool SameFileBytes(HostFile& first, HostFile& second) {
+  const std::uint64_t size = first.Size();
+  if (second.Size() != size) return false;
+  const HeapBlock chunk1(std::malloc(ChunkBytes));
+  const HeapBlock chunk2(std::malloc(ChunkBytes));
+  if (!chunk1 || !chunk2) return false;
+  for (std::uint64_t offset = 0; offset < size; offset += ChunkBytes) {
+    const std::size_t wanted = size - offset < ChunkBytes ? static_cast<std::size_t>(size - offset) : ChunkBytes;
+    if (first.ReadAt(offset, chunk1.Get(), wanted) != wanted ||
+        second.ReadAt(offset, chunk2.Get(), wanted) != wanted ||
+        std::memcmp(chunk1.Get(), chunk2.Get(), wanted) != 0) {
+      return false;
+    }
   }
+  // A file that grew while it was read was not compared to its end.
+  char probe = 0;
+  return first.ReadAt(size, &probe, 1) == 0 && second.ReadAt(size, &probe, 1) == 0;
 }

@@ -1,6 +1,9 @@
 #pragma once
-// Byte-for-byte comparison of two files, read in bounded chunks.
+// Byte-for-byte comparison of two open files.
 
-// True only when both files can be read to their ends and hold the same
-// bytes.
-bool SameFileBytes(const char* fileName1, const char* fileName2);
+#include "plugin/host_file.h"
+
+// True only when both files have the same size and can be read to their
+// ends with the same bytes. Files of different sizes are not read; the
+// reading stops at the first difference.
+bool SameFileBytes(HostFile& first, HostFile& second);

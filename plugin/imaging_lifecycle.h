@@ -1,15 +1,32 @@
 #pragma once
-// Start and shutdown of the imaging library for the module's lifetime.
+// Start and shutdown of the imaging library. The host starts it when it
+// hands over its default parameters and shuts it down before unloading the
+// module; the library counts its starts process-wide, so every start that
+// succeeded is shut down exactly once and nothing else is ever shut down.
+// A query that comes while the host's start is not held (before the first
+// start, or after the unload) starts the library for itself, so every
+// query gives the same answer in every state.
 
 #include <cstdint>
 
-// Zero until the first start; the newest start's token afterwards.
-extern std::uintptr_t StartupToken;
-
-// Starts the imaging library; its status is not examined. A second start
-// overwrites the token.
+// Starts the library and holds the start, unless one is held already. A
+// failed start holds nothing.
 void StartImaging();
 
-// Shuts the imaging library down with the newest token. Without a preceding
-// start there is nothing the library issued, so nothing is shut down.
+// Shuts the held start down, once the queries using it have finished; with
+// no start held it does nothing.
 void StopImaging();
+
+// Keeps the library started while a query uses it.
+class ImagingInUse {
+ public:
+  ImagingInUse();
+  ~ImagingInUse();
+  ImagingInUse(const ImagingInUse&) = delete;
+  ImagingInUse& operator=(const ImagingInUse&) = delete;
+
+ private:
+  bool usesHostStart = false;
+  bool ownStart = false;
+  std::uintptr_t ownToken = 0;
+};

@@ -7,13 +7,15 @@ namespace {
 constexpr std::uint32_t LargestSide = std::numeric_limits<std::int32_t>::max();
 }
 
-PixelLock::PixelLock(Gdiplus::Bitmap& bitmapToLock, std::uint32_t width, std::uint32_t height)
+PixelLock::PixelLock(Gdiplus::Bitmap& bitmapToLock, std::uint32_t width, std::uint32_t top,
+                     std::uint32_t rows)
     : bitmap(bitmapToLock) {
-  if (width > LargestSide || height > LargestSide) return;
-  const Gdiplus::Rect whole{0, 0, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+  if (width > LargestSide || top > LargestSide || rows > LargestSide - top) return;
+  const Gdiplus::Rect band{0, static_cast<std::int32_t>(top), static_cast<std::int32_t>(width),
+                           static_cast<std::int32_t>(rows)};
   // Read mode is required: without a mode bit some implementations refuse
   // the lock and others hand back an unconverted, zero-filled block.
-  if (bitmap.LockPixels(&whole, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &data) !=
+  if (bitmap.LockPixels(&band, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &data) !=
       Gdiplus::Ok) {
     return;
   }
@@ -22,7 +24,7 @@ PixelLock::PixelLock(Gdiplus::Bitmap& bitmapToLock, std::uint32_t width, std::ui
   // overlap.
   const std::int64_t rowBytes = std::int64_t{width} * 4;
   const std::int64_t stride = data.Stride;
-  const bool delivered = data.Scan0 != nullptr && data.Width == width && data.Height == height &&
+  const bool delivered = data.Scan0 != nullptr && data.Width == width && data.Height == rows &&
                          data.PixelFormat == Gdiplus::PixelFormat32bppARGB &&
                          (stride >= rowBytes || -stride >= rowBytes);
   if (!delivered) {

@@ -1,6 +1,7 @@
 #pragma once
-// A bitmap's whole pixel block locked for reading as 32-bit ARGB, unlocked
-// again when the lock goes out of scope. A failed lock is never read.
+// A band of whole rows of a bitmap locked for reading as 32-bit ARGB,
+// unlocked again when the lock goes out of scope. A failed lock, or one
+// that delivers anything but what was asked for, is never read.
 
 #include <cstdint>
 
@@ -8,15 +9,16 @@
 
 class PixelLock {
  public:
-  PixelLock(Gdiplus::Bitmap& bitmap, std::uint32_t width, std::uint32_t height);
+  // Locks rows [top, top + rows) of a bitmap that is width pixels wide.
+  PixelLock(Gdiplus::Bitmap& bitmap, std::uint32_t width, std::uint32_t top, std::uint32_t rows);
   ~PixelLock();
   PixelLock(const PixelLock&) = delete;
   PixelLock& operator=(const PixelLock&) = delete;
 
   bool Locked() const { return locked; }
 
-  // Row y of the block; rows lie Stride bytes apart, which can be padded
-  // or negative.
+  // Row y of the band; rows lie Stride bytes apart, which can be padded or
+  // negative.
   const std::uint8_t* Row(std::uint32_t y) const;
 
  private:

@@ -10,8 +10,11 @@ packages=(
   wine wine32:i386 wine64
   googletest
   libgdk-pixbuf-2.0-dev
+  webp-pixbuf-loader libavif-gdk-pixbuf heif-gdk-pixbuf librsvg2-common
   imagemagick
   zip unzip
+  doublecmd-gtk xvfb openbox xdotool xclip fonts-wqy-microhei
+  python3-pil
 )
 
 sudo=""

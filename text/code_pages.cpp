@@ -4,13 +4,6 @@
 
 #include "text/ansi_code_page.h"
 
-void WidenFileName(const char* name, char16_t* path) {
-  std::memset(path, 0, PathBufferUnits * sizeof(char16_t));
-  if (AnsiToUtf16(name, -1, path, PathBufferUnits) == 0) {
-    std::memset(path, 0, PathBufferUnits * sizeof(char16_t));
-  }
-}
-
 namespace {
 
 int Utf16Length(const char16_t* text) {

@@ -20,6 +20,8 @@ PluginLibrary::PluginLibrary(const std::string& path) {
   Assign(exports.GetSupportedField, Resolve("ContentGetSupportedField"));
   Assign(exports.GetValue, Resolve("ContentGetValue"));
   Assign(exports.CompareFiles, Resolve("ContentCompareFiles"));
+  Assign(exports.GetValueW, FindFunction(module, "ContentGetValueW"));
+  Assign(exports.CompareFilesW, FindFunction(module, "ContentCompareFilesW"));
 }
 
 PluginLibrary::~PluginLibrary() {

@@ -1,7 +1,8 @@
 #pragma once
 // A plugin file loaded the way the host loads it: the library by its file
 // name, each export by its plain name, called with the system calling
-// convention.
+// convention. The Unicode twins of the value and compare exports are
+// optional, as for the host, which prefers them when a plugin has them.
 
 #include <string>
 
@@ -16,11 +17,17 @@ struct PluginExports {
                              int maxLen, int flags);
   int(PIXDIM_CALL* CompareFiles)(void* progressCallback, int compareIndex, const char* fileName1,
                                  const char* fileName2, void* defaultParams);
+  // Null when the plugin has none; names in UTF-16.
+  int(PIXDIM_CALL* GetValueW)(const char16_t* fileName, int fieldIndex, int unitIndex, void* fieldValue,
+                              int maxLen, int flags);
+  int(PIXDIM_CALL* CompareFilesW)(void* progressCallback, int compareIndex, const char16_t* fileName1,
+                                  const char16_t* fileName2, void* defaultParams);
 };
 
 class PluginLibrary {
  public:
-  // Loads the file and resolves all six exports; Error() says what failed.
+  // Loads the file and resolves the six exports every plugin has, and the
+  // Unicode ones where it has them; Error() says what failed.
   explicit PluginLibrary(const std::string& path);
   ~PluginLibrary();
   PluginLibrary(const PluginLibrary&) = delete;

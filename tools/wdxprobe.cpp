@@ -1,9 +1,12 @@
 // wdxprobe: a small host for content plugins. It loads a plugin the way the
 // file manager does and prints what the plugin answers.
 //
-//   wdxprobe PLUGIN [FILE...] [--compare A B]...
+//   wdxprobe PLUGIN [--ansi] [FILE...] [--compare A B]...
 //     prints the detect string and the field list, a row of field values
-//     for each FILE, and the content comparison of each pair A B
+//     for each FILE, and the content comparison of each pair A B. Like the
+//     host, it passes names to the Unicode exports when the plugin has
+//     them; --ansi makes it use the 8-bit ones. Names are read and printed
+//     as UTF-8.
 //   wdxprobe --version
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "tools/plugin_library.h"
+#include "tools/probe_text.h"
 
 namespace {
 
@@ -44,10 +48,23 @@ void PrintCatalogue(const PluginExports& plugin) {
   if (type != 0) std::printf("  %5d  %-12s %s\n", CompareIndex, name, TypeName(type));
 }
 
+struct Request {
+  std::string plugin;
+  bool ansi = false;
+  std::vector<std::string> files;
+  std::vector<std::pair<std::string, std::string>> pairs;
+};
+
+bool UsesUnicode(const PluginExports& plugin, const Request& request) {
+  return !request.ansi && plugin.GetValueW != nullptr && plugin.CompareFilesW != nullptr;
+}
+
 // One value as the host would show it: an integer, a text, or the code.
-std::string Value(const PluginExports& plugin, const char* file, int field) {
+std::string Value(const PluginExports& plugin, const Request& request, const std::string& file, int field) {
   char buffer[TextSize] = "";
-  const int type = plugin.GetValue(file, field, 0, buffer, TextSize, 0);
+  const int type = UsesUnicode(plugin, request)
+                       ? plugin.GetValueW(Utf8ToUtf16(file).c_str(), field, 0, buffer, TextSize, 0)
+                       : plugin.GetValue(Utf8ToHostAnsi(file).c_str(), field, 0, buffer, TextSize, 0);
   if (type == 1) {
     std::int32_t number = 0;
     std::memcpy(&number, buffer, sizeof number);
@@ -57,11 +74,11 @@ std::string Value(const PluginExports& plugin, const char* file, int field) {
   return "(code " + std::to_string(type) + ")";
 }
 
-void PrintValues(const PluginExports& plugin, const std::vector<const char*>& files) {
+void PrintValues(const PluginExports& plugin, const Request& request) {
   std::printf("\n%-32s %8s %8s  %s\n", "File", "Width", "Height", "Dimensions");
-  for (const char* file : files) {
-    std::printf("%-32s %8s %8s  %s\n", file, Value(plugin, file, 0).c_str(),
-                Value(plugin, file, 1).c_str(), Value(plugin, file, 2).c_str());
+  for (const std::string& file : request.files) {
+    std::printf("%-32s %8s %8s  %s\n", file.c_str(), Value(plugin, request, file, 0).c_str(),
+                Value(plugin, request, file, 1).c_str(), Value(plugin, request, file, 2).c_str());
   }
 }
 
@@ -74,27 +91,29 @@ const char* Verdict(int code) {
   }
 }
 
-void Compare(const PluginExports& plugin, const char* first, const char* second) {
-  const int code = plugin.CompareFiles(nullptr, CompareIndex, first, second, nullptr);
-  std::printf("Compare %s with %s: %d %s\n", first, second, code, Verdict(code));
+void Compare(const PluginExports& plugin, const Request& request, const std::string& first,
+             const std::string& second) {
+  const int code =
+      UsesUnicode(plugin, request)
+          ? plugin.CompareFilesW(nullptr, CompareIndex, Utf8ToUtf16(first).c_str(), Utf8ToUtf16(second).c_str(),
+                                 nullptr)
+          : plugin.CompareFiles(nullptr, CompareIndex, Utf8ToHostAnsi(first).c_str(),
+                                Utf8ToHostAnsi(second).c_str(), nullptr);
+  std::printf("Compare %s with %s: %d %s\n", first.c_str(), second.c_str(), code, Verdict(code));
 }
-
-struct Request {
-  const char* plugin = nullptr;
-  std::vector<const char*> files;
-  std::vector<std::pair<const char*, const char*>> pairs;
-};
 
 // Splits the arguments into files and --compare pairs; false when they do
 // not make sense.
-bool Parse(int argc, char** argv, Request& request) {
-  if (argc < 2 || argv[1][0] == '-') return false;
-  request.plugin = argv[1];
-  for (int i = 2; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--compare") != 0) {
-      request.files.push_back(argv[i]);
-    } else if (i + 2 < argc) {
-      request.pairs.emplace_back(argv[i + 1], argv[i + 2]);
+bool Parse(const std::vector<std::string>& arguments, Request& request) {
+  if (arguments.size() < 2 || arguments[1][0] == '-') return false;
+  request.plugin = arguments[1];
+  for (std::size_t i = 2; i < arguments.size(); ++i) {
+    if (arguments[i] == "--ansi") {
+      request.ansi = true;
+    } else if (arguments[i] != "--compare") {
+      request.files.push_back(arguments[i]);
+    } else if (i + 2 < arguments.size()) {
+      request.pairs.emplace_back(arguments[i + 1], arguments[i + 2]);
       i += 2;
     } else {
       return false;
@@ -105,7 +124,7 @@ bool Parse(int argc, char** argv, Request& request) {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: wdxprobe PLUGIN [FILE...] [--compare FILE1 FILE2]...\n"
+               "usage: wdxprobe PLUGIN [--ansi] [FILE...] [--compare FILE1 FILE2]...\n"
                "       wdxprobe --version\n");
   return 2;
 }
@@ -118,20 +137,21 @@ int main(int argc, char** argv) {
     return 0;
   }
   Request request;
-  if (!Parse(argc, argv, request)) return Usage();
+  if (!Parse(Utf8Arguments(argc, argv), request)) return Usage();
 
   PluginLibrary library(request.plugin);
   if (!library.Loaded()) {
-    std::fprintf(stderr, "wdxprobe: %s: %s\n", request.plugin, library.Error().c_str());
+    std::fprintf(stderr, "wdxprobe: %s: %s\n", request.plugin.c_str(), library.Error().c_str());
     return 1;
   }
   const PluginExports& plugin = library.Exports();
   plugin.SetDefaultParams(nullptr);
-  std::printf("Plugin: %s\n", request.plugin);
+  std::printf("Plugin: %s\nNames: %s exports\n", request.plugin.c_str(),
+              UsesUnicode(plugin, request) ? "Unicode" : "8-bit");
   PrintCatalogue(plugin);
-  if (!request.files.empty()) PrintValues(plugin, request.files);
+  if (!request.files.empty()) PrintValues(plugin, request);
   if (!request.pairs.empty()) std::printf("\n");
-  for (const auto& [first, second] : request.pairs) Compare(plugin, first, second);
+  for (const auto& [first, second] : request.pairs) Compare(plugin, request, first, second);
   plugin.PluginUnloading();
   return 0;
 }

@@ -45,4 +45,24 @@ TEST(Exports, CatalogueIsTheSameBeforeStartAfterStartAndAfterUnload) {
   EXPECT_EQ(Catalogue(), before);
 }
 
+std::string DetectString() {
+  char text[2048] = "";
+  Exports().GetDetectString(text, sizeof text);
+  return text;
+}
+
+// Native GDI+ refuses every call before its start: a host that asks for the
+// detect string first must still get the full string.
+TEST(Exports, DetectStringIsTheSameBeforeTheStartAndAfterTheUnload) {
+  ASSERT_TRUE(Plugin().Loaded()) << Plugin().Error();
+  Exports().PluginUnloading();  // whatever ran before, no start is held now
+  const std::string before = DetectString();
+  Exports().SetDefaultParams(nullptr);
+  const std::string started = DetectString();
+  Exports().PluginUnloading();
+  EXPECT_NE(before.find("EXT="), std::string::npos);
+  EXPECT_EQ(started, before);
+  EXPECT_EQ(DetectString(), before);
+}
+
 }  // namespace

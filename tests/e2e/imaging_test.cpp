@@ -3,17 +3,21 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "imaging/bitmap.h"
 #include "imaging/decoder_list.h"
 #include "imaging/image.h"
+#include "plugin/host_file.h"
 
 namespace {
 
-std::u16string WideFixture(const std::string& name) {
-  const std::string path = std::string(PIXDIM_FIXTURES) + "/" + name;
-  return std::u16string(path.begin(), path.end());
+// The fixture opened the way the plugin opens a host's file.
+std::unique_ptr<HostFile> OpenFixture(const std::string& name) {
+  std::unique_ptr<HostFile> file = FindHostFile((std::string(PIXDIM_FIXTURES) + "/" + name).c_str());
+  file->Open();
+  return file;
 }
 
 class RealImaging : public ::testing::Test {
@@ -29,7 +33,8 @@ std::uintptr_t RealImaging::token = 0;
 
 TEST_F(RealImaging, ImageReadsSizesOfCommonFormats) {
   for (const char* name : {"photo.png", "photo.bmp", "photo.jpg", "photo.gif"}) {
-    Gdiplus::Image image(WideFixture(name).c_str(), false);
+    const std::unique_ptr<HostFile> file = OpenFixture(name);
+    Gdiplus::Image image(file->ImagingStream());
     EXPECT_EQ(image.ReadWidth(), 64u) << name;
     EXPECT_EQ(image.ReadHeight(), 48u) << name;
     EXPECT_EQ(image.LastStatus(), Gdiplus::Ok) << name;
@@ -38,7 +43,8 @@ TEST_F(RealImaging, ImageReadsSizesOfCommonFormats) {
 
 TEST_F(RealImaging, TextAndMissingFilesReadZeroByZero) {
   for (const char* name : {"notes.txt", "missing.png"}) {
-    Gdiplus::Image image(WideFixture(name).c_str(), false);
+    const std::unique_ptr<HostFile> file = OpenFixture(name);
+    Gdiplus::Image image(file->ImagingStream());
     EXPECT_EQ(image.Handle(), nullptr) << name;
     EXPECT_EQ(image.ReadWidth(), 0u) << name;
     EXPECT_EQ(image.ReadHeight(), 0u) << name;
@@ -47,7 +53,8 @@ TEST_F(RealImaging, TextAndMissingFilesReadZeroByZero) {
 }
 
 TEST_F(RealImaging, ReadLockDeliversArgbPixelsAtItsStride) {
-  Gdiplus::Bitmap bitmap(WideFixture("photo-alpha.png").c_str(), false);
+  const std::unique_ptr<HostFile> file = OpenFixture("photo-alpha.png");
+  Gdiplus::Bitmap bitmap(file->ImagingStream());
   const Gdiplus::Rect whole{0, 0, 64, 48};
   Gdiplus::BitmapData data{};
   ASSERT_EQ(bitmap.LockPixels(&whole, Gdiplus::ImageLockModeRead, Gdiplus::PixelFormat32bppARGB, &data),

@@ -45,11 +45,13 @@ std::uint32_t Address(const void* pointer) {
 
 TEST(StackBalance, EveryExportRemovesItsOwnArguments) {
   ASSERT_TRUE(Plugin().Loaded()) << Plugin().Error();
+  ASSERT_NE(Exports().GetValueW, nullptr);
   const PluginExports& plugin = Exports();
   char text[256] = "";
   char units[256] = "";
   std::uint32_t value = 0;
   const std::string image = Fixture("photo.png");
+  const std::u16string wideImage(image.begin(), image.end());
 
   EXPECT_EQ(StackDrift(Raw(plugin.SetDefaultParams), {0}), 0);
   EXPECT_EQ(StackDrift(Raw(plugin.GetDetectString), {Address(text), 256}), 0);
@@ -57,6 +59,10 @@ TEST(StackBalance, EveryExportRemovesItsOwnArguments) {
   EXPECT_EQ(StackDrift(Raw(plugin.GetValue), {Address(image.c_str()), 0, 0, Address(&value), 4, 0}), 0);
   EXPECT_EQ(StackDrift(Raw(plugin.CompareFiles),
                        {0, 10000, Address(image.c_str()), Address(image.c_str()), 0}),
+            0);
+  EXPECT_EQ(StackDrift(Raw(plugin.GetValueW), {Address(wideImage.c_str()), 0, 0, Address(&value), 4, 0}), 0);
+  EXPECT_EQ(StackDrift(Raw(plugin.CompareFilesW),
+                       {0, 10000, Address(wideImage.c_str()), Address(wideImage.c_str()), 0}),
             0);
   EXPECT_EQ(StackDrift(Raw(plugin.PluginUnloading), {}), 0);
 }

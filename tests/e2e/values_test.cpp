@@ -61,8 +61,22 @@ TEST_F(FieldValues, ContentDecidesNotTheExtension) {
 
 TEST_F(FieldValues, AnythingUnreadableIsZeroByZero) {
   for (const std::string& file : {Fixture("missing.png"), Fixture("empty.png"), Fixture(""),
-                                  Fixture("notes.txt"), std::string(300, 'a') + ".png"}) {
+                                  Fixture("notes.txt"), std::string()}) {
     EXPECT_EQ(Ask(file), Sized(0, 0)) << file;
+  }
+}
+
+// The Windows host asks again in the background for a delayed value; on
+// Linux the value comes from a header read and is answered at once.
+TEST_F(FieldValues, DelayFlagFollowsThePlatform) {
+  std::int32_t width = -1;
+  const int type = Exports().GetValue(Fixture("photo.png").c_str(), 0, 0, &width, 4, 1);
+  if (PIXDIM_DELAYS_VALUES) {
+    EXPECT_EQ(type, 0);
+    EXPECT_EQ(width, -1);
+  } else {
+    EXPECT_EQ(type, 1);
+    EXPECT_EQ(width, 64);
   }
 }
 

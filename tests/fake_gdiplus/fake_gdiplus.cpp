@@ -7,68 +7,47 @@
 #include <set>
 #include <sstream>
 
-#include "imaging/flat_api.h"
+#include "tests/fake_gdiplus/fake_state.h"
 
 namespace fake {
-namespace {
-
-constexpr Gdiplus::Status InvalidParameter = 2;
-constexpr Gdiplus::Status OutOfMemory = 3;
-constexpr Gdiplus::Status FileNotFound = 10;
-
-struct Lock {
-  std::vector<std::uint8_t> bytes;
-};
-
-struct Handle {
-  std::string path;
-  ScriptedImage image;
-  std::unique_ptr<Lock> lock;
-};
-
-struct State {
-  std::map<std::string, ScriptedImage> images;
-  std::set<std::string> undecodable;
-  std::set<std::string> lockFailures;
-  std::vector<std::u16string> decoders;
-  bool failNextAlloc = false;
-  bool failDecoderFill = false;
-  bool failClone = false;
-  bool decoderBytesOverridden = false;
-  std::uint32_t decoderBytes = 0;
-  std::uintptr_t nextToken = 0x1000;
-  std::vector<std::string> calls;
-  std::vector<std::string> faults;
-  std::set<Handle*> handles;
-  std::set<void*> allocations;
-  int liveLocks = 0;
-};
 
 State& S() {
   static State state;
   return state;
 }
 
-std::string Narrow(const char16_t* text) {
-  std::string narrow;
-  for (; text != nullptr && *text != u'\0'; ++text) narrow += static_cast<char>(*text);
-  return narrow;
-}
-
 void Log(const std::string& call) { S().calls.push_back(call); }
+
+namespace {
+
+constexpr Gdiplus::Status InvalidParameter = 2;
+constexpr Gdiplus::Status OutOfMemory = 3;
+constexpr Gdiplus::Status FileNotFound = 10;
+constexpr Gdiplus::Status NotInitialized = 18;
+
+// The native library answers every call made while it is not started with
+// NotInitialized.
+bool Started(const std::string& call) {
+  if (!S().liveTokens.empty()) return true;
+  S().faults.push_back(call + " while the library was not started");
+  return false;
+}
 
 Handle* Live(Gdiplus::GpImage* image) {
   auto* handle = reinterpret_cast<Handle*>(image);
   return S().handles.count(handle) != 0 ? handle : nullptr;
 }
 
-Gdiplus::Status Open(const char* name, const char16_t* path, Gdiplus::GpImage** image) {
-  const std::string file = Narrow(path);
-  Log(std::string(name) + "(" + file + ")");
-  if (S().undecodable.count(file) != 0) return OutOfMemory;
-  const auto found = S().images.find(file);
+std::string NameOf(Handle* handle) { return handle != nullptr ? handle->name : "null"; }
+
+Gdiplus::Status Open(const char* call, IStream* stream, Gdiplus::GpImage** image) {
+  const std::string name = stream != nullptr ? stream->name : "null";
+  Log(std::string(call) + "(" + name + ")");
+  if (!Started(call)) return NotInitialized;
+  if (S().undecodable.count(name) != 0) return OutOfMemory;
+  const auto found = S().images.find(name);
   if (found == S().images.end()) return FileNotFound;
-  auto* handle = new Handle{file, found->second, nullptr};
+  auto* handle = new Handle{name, found->second, 0, nullptr};
   S().handles.insert(handle);
   *image = reinterpret_cast<Gdiplus::GpImage*>(handle);
   return Gdiplus::Ok;
@@ -81,27 +60,38 @@ std::uint32_t DecoderBytes() {
   return static_cast<std::uint32_t>(bytes);
 }
 
-// Lays the image out as a lock delivers it: B, G, R, A bytes per pixel,
-// rows stride bytes apart, padding filled with bytes unique to this lock.
-void FillLock(Handle& handle, Gdiplus::BitmapData& data) {
+const ScriptedImage& Current(const Handle& handle) {
+  return handle.frame == 0 ? handle.image : handle.image.laterFrames[handle.frame - 1];
+}
+
+// Lays rows [top, top + rows) out as a lock delivers them: B, G, R, A bytes
+// per pixel, rows stride bytes apart, padding filled with bytes unique to
+// this lock; then spoils the record as the script says.
+void FillLock(Handle& handle, std::uint32_t top, std::uint32_t rows, Gdiplus::BitmapData& data) {
   static std::uint8_t paddingByte = 0x5A;
-  const ScriptedImage& image = handle.image;
+  const ScriptedImage& image = Current(handle);
   const std::size_t rowBytes = std::size_t{image.width} * 4 + static_cast<std::size_t>(image.stridePadding);
   handle.lock = std::make_unique<Lock>();
-  handle.lock->bytes.assign(rowBytes * image.height, ++paddingByte);
-  for (std::uint32_t y = 0; y < image.height; ++y) {
-    const std::uint32_t storedRow = image.bottomUp ? image.height - 1 - y : y;
-    std::memcpy(&handle.lock->bytes[storedRow * rowBytes], &image.argb[std::size_t{y} * image.width],
+  handle.lock->bytes.assign(rowBytes * rows, ++paddingByte);
+  for (std::uint32_t y = 0; y < rows; ++y) {
+    const std::uint32_t storedRow = image.bottomUp ? rows - 1 - y : y;
+    std::memcpy(&handle.lock->bytes[storedRow * rowBytes], &image.argb[std::size_t{top + y} * image.width],
                 std::size_t{image.width} * 4);
   }
   const auto stride = static_cast<std::int32_t>(rowBytes);
   std::uint8_t* first = handle.lock->bytes.data();
   data.Width = image.width;
-  data.Height = image.height;
+  data.Height = rows;
   data.PixelFormat = Gdiplus::PixelFormat32bppARGB;
   data.Stride = image.bottomUp ? -stride : stride;
-  data.Scan0 = image.bottomUp ? first + (image.height - 1) * rowBytes : first;
+  data.Scan0 = image.bottomUp ? first + (rows - 1) * rowBytes : first;
   data.Reserved = 0;
+  switch (image.delivery) {
+    case Delivery::Exact: break;
+    case Delivery::WrongSize: data.Height = rows + 1; break;
+    case Delivery::WrongFormat: data.PixelFormat = 0x00021808; break;  // 24-bit RGB
+    case Delivery::OverlappingRows: data.Stride = 4; break;
+  }
 }
 
 }  // namespace
@@ -120,13 +110,29 @@ ScriptedImage PatternImage(std::uint32_t width, std::uint32_t height) {
 void Reset() {
   for (Handle* handle : S().handles) delete handle;
   for (void* memory : S().allocations) std::free(memory);
+  const std::int64_t next = S().generation + 1;
   S() = State();
+  S().generation = next;
 }
 
-void AddImage(const std::string& path, ScriptedImage image) { S().images[path] = std::move(image); }
+void ForgetCalls() { S().calls.clear(); }
+
+void AddFile(const std::string& name, const std::string& bytes) { S().files[name] = bytes; }
+
+void AddImage(const std::string& name, ScriptedImage image) {
+  S().images[name] = std::move(image);
+  S().files.emplace(name, "image " + name);
+}
+
 void AddDecoder(const std::u16string& filenameExtension) { S().decoders.push_back(filenameExtension); }
-void FailLoadOf(const std::string& path) { S().undecodable.insert(path); }
-void FailLockOf(const std::string& path) { S().lockFailures.insert(path); }
+
+void FailLoadOf(const std::string& name) {
+  S().undecodable.insert(name);
+  S().files.emplace(name, "undecodable " + name);
+}
+
+void FailStartup() { S().failStartup = true; }
+void FailLockOf(const std::string& name) { S().lockFailures.insert(name); }
 void FailNextAlloc() { S().failNextAlloc = true; }
 void FailDecoderFill() { S().failDecoderFill = true; }
 void FailClone() { S().failClone = true; }
@@ -149,6 +155,7 @@ std::vector<std::string> CallsNamed(const std::string& name) {
 int LiveHandles() { return static_cast<int>(S().handles.size()); }
 int LiveLocks() { return S().liveLocks; }
 int LiveAllocations() { return static_cast<int>(S().allocations.size()); }
+int LiveStarts() { return static_cast<int>(S().liveTokens.size()); }
 const std::vector<std::string>& Faults() { return S().faults; }
 
 }  // namespace fake
@@ -165,16 +172,22 @@ Status GdiplusStartup(std::uintptr_t* token, const GdiplusStartupInput* input, v
        << " suppressThread=" << input->SuppressBackgroundThread
        << " suppressCodecs=" << input->SuppressExternalCodecs << " output=" << (output != nullptr) << ")";
   fake::Log(call.str());
+  if (S().failStartup) return fake::OutOfMemory;
   *token = ++S().nextToken;
+  S().liveTokens.insert(*token);
   return Ok;
 }
 
 void GdiplusShutdown(std::uintptr_t token) {
   fake::Log("GdiplusShutdown(" + std::to_string(token) + ")");
+  if (S().liveTokens.erase(token) == 0) {
+    S().faults.push_back("GdiplusShutdown of a token not issued or already shut down");
+  }
 }
 
 void* GdipAlloc(std::size_t size) {
   fake::Log("GdipAlloc(" + std::to_string(size) + ")");
+  if (!fake::Started("GdipAlloc")) return nullptr;
   if (S().failNextAlloc) {
     S().failNextAlloc = false;
     return nullptr;
@@ -193,44 +206,78 @@ void GdipFree(void* memory) {
   std::free(memory);
 }
 
-Status GdipLoadImageFromFile(const char16_t* path, GpImage** image) {
-  return fake::Open("GdipLoadImageFromFile", path, image);
+Status GdipLoadImageFromStream(IStream* stream, GpImage** image) {
+  return fake::Open("GdipLoadImageFromStream", stream, image);
 }
 
-Status GdipLoadImageFromFileICM(const char16_t* path, GpImage** image) {
-  return fake::Open("GdipLoadImageFromFileICM", path, image);
-}
-
-Status GdipCreateBitmapFromFile(const char16_t* path, GpImage** bitmap) {
-  return fake::Open("GdipCreateBitmapFromFile", path, bitmap);
-}
-
-Status GdipCreateBitmapFromFileICM(const char16_t* path, GpImage** bitmap) {
-  return fake::Open("GdipCreateBitmapFromFileICM", path, bitmap);
+Status GdipCreateBitmapFromStream(IStream* stream, GpImage** bitmap) {
+  return fake::Open("GdipCreateBitmapFromStream", stream, bitmap);
 }
 
 Status GdipGetImageWidth(GpImage* image, std::uint32_t* width) {
   fake::Handle* handle = fake::Live(image);
-  fake::Log("GdipGetImageWidth(" + (handle != nullptr ? handle->path : "null") + ")");
+  fake::Log("GdipGetImageWidth(" + fake::NameOf(handle) + ")");
+  if (!fake::Started("GdipGetImageWidth")) return fake::NotInitialized;
   if (handle == nullptr) return fake::InvalidParameter;
-  *width = handle->image.width;
+  *width = fake::Current(*handle).width;
   return Ok;
 }
 
 Status GdipGetImageHeight(GpImage* image, std::uint32_t* height) {
   fake::Handle* handle = fake::Live(image);
-  fake::Log("GdipGetImageHeight(" + (handle != nullptr ? handle->path : "null") + ")");
+  fake::Log("GdipGetImageHeight(" + fake::NameOf(handle) + ")");
+  if (!fake::Started("GdipGetImageHeight")) return fake::NotInitialized;
   if (handle == nullptr) return fake::InvalidParameter;
-  *height = handle->image.height;
+  *height = fake::Current(*handle).height;
+  return Ok;
+}
+
+Status GdipGetImagePixelFormat(GpImage* image, PixelFormat* format) {
+  fake::Handle* handle = fake::Live(image);
+  fake::Log("GdipGetImagePixelFormat(" + fake::NameOf(handle) + ")");
+  if (handle == nullptr) return fake::InvalidParameter;
+  *format = fake::Current(*handle).pixelFormat;
+  return Ok;
+}
+
+Status GdipImageGetFrameDimensionsCount(GpImage* image, std::uint32_t* count) {
+  fake::Handle* handle = fake::Live(image);
+  if (handle == nullptr) return fake::InvalidParameter;
+  *count = 1;
+  return Ok;
+}
+
+Status GdipImageGetFrameDimensionsList(GpImage* image, Guid* dimensions, std::uint32_t count) {
+  fake::Handle* handle = fake::Live(image);
+  if (handle == nullptr || count != 1) return fake::InvalidParameter;
+  dimensions[0] = handle->image.frameDimension;
+  return Ok;
+}
+
+Status GdipImageGetFrameCount(GpImage* image, const Guid* dimension, std::uint32_t* count) {
+  fake::Handle* handle = fake::Live(image);
+  if (handle == nullptr || !(*dimension == handle->image.frameDimension)) return fake::InvalidParameter;
+  *count = static_cast<std::uint32_t>(handle->image.laterFrames.size() + 1);
+  return Ok;
+}
+
+Status GdipImageSelectActiveFrame(GpImage* image, const Guid* dimension, std::uint32_t index) {
+  fake::Handle* handle = fake::Live(image);
+  fake::Log("GdipImageSelectActiveFrame(" + fake::NameOf(handle) + "," + std::to_string(index) + ")");
+  if (handle == nullptr || !(*dimension == handle->image.frameDimension) ||
+      index > handle->image.laterFrames.size() || handle->lock) {
+    return fake::InvalidParameter;
+  }
+  handle->frame = index;
   return Ok;
 }
 
 Status GdipCloneImage(GpImage* image, GpImage** clone) {
   fake::Handle* handle = fake::Live(image);
-  fake::Log("GdipCloneImage(" + (handle != nullptr ? handle->path : "null") + ")");
+  fake::Log("GdipCloneImage(" + fake::NameOf(handle) + ")");
   if (handle == nullptr) return fake::InvalidParameter;
   if (S().failClone) return fake::OutOfMemory;
-  auto* copy = new fake::Handle{handle->path, handle->image, nullptr};
+  auto* copy = new fake::Handle{handle->name, handle->image, handle->frame, nullptr};
   S().handles.insert(copy);
   *clone = reinterpret_cast<GpImage*>(copy);
   return Ok;
@@ -246,8 +293,8 @@ Status GdipDisposeImage(GpImage* image) {
     S().faults.push_back("GdipDisposeImage of a handle that is not alive");
     return fake::InvalidParameter;
   }
-  fake::Log("GdipDisposeImage(" + handle->path + ")");
-  if (handle->lock) S().faults.push_back("GdipDisposeImage of a locked bitmap: " + handle->path);
+  fake::Log("GdipDisposeImage(" + handle->name + ")");
+  if (handle->lock) S().faults.push_back("GdipDisposeImage of a locked bitmap: " + handle->name);
   S().handles.erase(handle);
   delete handle;
   return Ok;
@@ -257,31 +304,31 @@ Status GdipBitmapLockBits(GpImage* bitmap, const Rect* rect, std::uint32_t flags
                           BitmapData* data) {
   fake::Handle* handle = fake::Live(bitmap);
   std::ostringstream call;
-  call << "GdipBitmapLockBits(" << (handle != nullptr ? handle->path : "null") << " rect=" << rect->X
-       << "," << rect->Y << "," << rect->Width << "," << rect->Height << " flags=" << flags
-       << " format=0x" << std::hex << format << ")";
+  call << "GdipBitmapLockBits(" << fake::NameOf(handle) << " rect=" << rect->X << "," << rect->Y << ","
+       << rect->Width << "," << rect->Height << " flags=" << flags << " format=0x" << std::hex << format << ")";
   fake::Log(call.str());
+  if (!fake::Started("GdipBitmapLockBits")) return fake::NotInitialized;
   if (handle == nullptr || handle->lock) return fake::InvalidParameter;
   // Like the strictest implementation: a lock needs a lock mode and must lie
   // inside the image.
-  const bool inside = rect->X == 0 && rect->Y == 0 &&
-                      static_cast<std::uint32_t>(rect->Width) == handle->image.width &&
-                      static_cast<std::uint32_t>(rect->Height) == handle->image.height;
+  const fake::ScriptedImage& image = fake::Current(*handle);
+  const bool inside = rect->X == 0 && rect->Y >= 0 && rect->Height > 0 &&
+                      static_cast<std::uint32_t>(rect->Width) == image.width &&
+                      std::uint64_t(rect->Y) + std::uint64_t(rect->Height) <= image.height;
   if ((flags & 3u) == 0 || !inside || format != PixelFormat32bppARGB) return fake::InvalidParameter;
-  if (S().lockFailures.count(handle->path) != 0) return fake::OutOfMemory;
-  fake::FillLock(*handle, *data);
+  if (S().lockFailures.count(handle->name) != 0) return fake::OutOfMemory;
+  fake::FillLock(*handle, static_cast<std::uint32_t>(rect->Y), static_cast<std::uint32_t>(rect->Height), *data);
   ++S().liveLocks;
   return Ok;
 }
 
-Status GdipBitmapUnlockBits(GpImage* bitmap, BitmapData* data) {
+Status GdipBitmapUnlockBits(GpImage* bitmap, BitmapData* /*data*/) {
   fake::Handle* handle = fake::Live(bitmap);
-  fake::Log("GdipBitmapUnlockBits(" + (handle != nullptr ? handle->path : "null") + ")");
+  fake::Log("GdipBitmapUnlockBits(" + fake::NameOf(handle) + ")");
   if (handle == nullptr || !handle->lock) {
     S().faults.push_back("GdipBitmapUnlockBits without a lock");
     return fake::InvalidParameter;
   }
-  (void)data;
   handle->lock.reset();
   --S().liveLocks;
   return Ok;
@@ -289,6 +336,7 @@ Status GdipBitmapUnlockBits(GpImage* bitmap, BitmapData* data) {
 
 Status GdipGetImageDecodersSize(std::uint32_t* count, std::uint32_t* byteSize) {
   fake::Log("GdipGetImageDecodersSize()");
+  if (!fake::Started("GdipGetImageDecodersSize")) return fake::NotInitialized;
   *count = static_cast<std::uint32_t>(S().decoders.size());
   *byteSize = fake::DecoderBytes();
   return Ok;
@@ -296,6 +344,7 @@ Status GdipGetImageDecodersSize(std::uint32_t* count, std::uint32_t* byteSize) {
 
 Status GdipGetImageDecoders(std::uint32_t count, std::uint32_t byteSize, ImageCodecInfo* decoders) {
   fake::Log("GdipGetImageDecoders(" + std::to_string(count) + "," + std::to_string(byteSize) + ")");
+  if (!fake::Started("GdipGetImageDecoders")) return fake::NotInitialized;
   if (S().failDecoderFill) {
     std::memset(decoders, 0xFF, byteSize);  // garbage a caller must not read
     return fake::OutOfMemory;

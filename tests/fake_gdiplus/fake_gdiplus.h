@@ -1,14 +1,22 @@
 #pragma once
-// A scriptable stand-in for the imaging library's flat interface, for the
-// native unit tests. A test declares which paths decode to which pixels,
-// which decoders are installed and which calls fail; afterwards it reads
-// back every call made, with its arguments, and what is still alive.
+// A scriptable stand-in for the imaging library's flat interface and for
+// the host's files, for the native unit tests. A test declares which names
+// are files with which bytes, which decode to which pixels (frame by
+// frame), which decoders are installed and which calls fail; afterwards it
+// reads back every call made, with its arguments, and what is still alive.
+// Like the native library, it refuses every call made while it is not
+// started.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "imaging/flat_api.h"
+
 namespace fake {
+
+// What a lock hands back besides the exact block asked for.
+enum class Delivery { Exact, WrongSize, WrongFormat, OverlappingRows };
 
 struct ScriptedImage {
   std::uint32_t width = 0;
@@ -16,19 +24,29 @@ struct ScriptedImage {
   std::vector<std::uint32_t> argb;  // width * height pixels, top row first
   std::int32_t stridePadding = 0;   // bytes after each locked row
   bool bottomUp = false;            // locked rows come with a negative stride
+  Gdiplus::PixelFormat pixelFormat = Gdiplus::PixelFormat32bppARGB;
+  Delivery delivery = Delivery::Exact;
+  // The images after the first, along one dimension.
+  Gdiplus::Guid frameDimension = Gdiplus::FrameDimensionPage;
+  std::vector<ScriptedImage> laterFrames;
 };
 
 // An image of the given size whose pixels all differ from one another.
 ScriptedImage PatternImage(std::uint32_t width, std::uint32_t height);
 
-// Forgets every script, call and object; the next test starts clean.
+// Forgets every script, call, object and start; the next test starts clean.
 void Reset();
+void ForgetCalls();
 
-void AddImage(const std::string& path, ScriptedImage image);
+// A file with these bytes; every image and undecodable name is a file too,
+// whose bytes name it.
+void AddFile(const std::string& name, const std::string& bytes);
+void AddImage(const std::string& name, ScriptedImage image);
 void AddDecoder(const std::u16string& filenameExtension);
 
-void FailLoadOf(const std::string& path);  // the file exists but does not decode
-void FailLockOf(const std::string& path);
+void FailStartup();
+void FailLoadOf(const std::string& name);  // the file exists but does not decode
+void FailLockOf(const std::string& name);
 void FailNextAlloc();
 void FailDecoderFill();
 void FailClone();
@@ -41,9 +59,11 @@ std::vector<std::string> CallsNamed(const std::string& name);
 int LiveHandles();
 int LiveLocks();
 int LiveAllocations();
+int LiveStarts();  // starts not shut down yet
 
 // Misuse the library would not survive: a handle disposed twice, an unlock
-// of something never locked, a foreign pointer freed.
+// of something never locked, a foreign pointer freed, a shutdown of a token
+// it did not issue or already shut down, a call while not started.
 const std::vector<std::string>& Faults();
 
 }  // namespace fake

@@ -6,34 +6,6 @@
 
 namespace {
 
-std::u16string PathText(const char16_t* path) { return path; }
-
-TEST(WidenFileName, ConvertsUtf8Names) {
-  char16_t path[PathBufferUnits];
-  WidenFileName("/tmp/bild-\xC3\xA4\xF0\x9F\x98\x80.png", path);
-  EXPECT_EQ(PathText(path), u"/tmp/bild-\u00E4\U0001F600.png");
-}
-
-TEST(WidenFileName, LongestNameThatFitsIsKept) {
-  char16_t path[PathBufferUnits];
-  const std::string name(PathBufferUnits - 1, 'a');
-  WidenFileName(name.c_str(), path);
-  EXPECT_EQ(PathText(path).size(), name.size());
-}
-
-TEST(WidenFileName, NameTooLongLeavesEmptyPathNotACutOne) {
-  char16_t path[PathBufferUnits];
-  const std::string name(PathBufferUnits, 'a');
-  WidenFileName(name.c_str(), path);
-  for (char16_t unit : path) EXPECT_EQ(unit, u'\0');
-}
-
-TEST(WidenFileName, MalformedNameLeavesEmptyPath) {
-  char16_t path[PathBufferUnits];
-  WidenFileName("bad\xC3(.png", path);
-  EXPECT_EQ(PathText(path), u"");
-}
-
 TEST(NarrowText, ConvertsWholeTextThatFits) {
   char narrow[NarrowBufferBytes + 1];
   narrow[NarrowBufferBytes] = '#';

@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,6 +11,18 @@ int Compare(const char* first, const char* second, int index = CompareIndexConte
   return ContentCompareFiles(nullptr, index, first, second, nullptr);
 }
 
+fake::ScriptedImage Frames(std::vector<fake::ScriptedImage> later, const Gdiplus::Guid& dimension) {
+  fake::ScriptedImage first = fake::PatternImage(16, 8);
+  first.laterFrames = std::move(later);
+  first.frameDimension = dimension;
+  return first;
+}
+
+fake::ScriptedImage WithPixel(fake::ScriptedImage image, std::size_t index, std::uint32_t argb) {
+  image.argb[index] = argb;
+  return image;
+}
+
 class ContentCompare : public OnFakeImaging {
  protected:
   void SetUp() override {
@@ -22,22 +33,16 @@ class ContentCompare : public OnFakeImaging {
 };
 
 TEST_F(ContentCompare, OtherIndexesAreNotSupportedAndOpenNothing) {
-  EXPECT_EQ(Compare("a.png", "a.png", 9999), CompareNotSupported);
-  EXPECT_EQ(Compare("a.png", "a.png", 10001), CompareNotSupported);
+  EXPECT_EQ(Compare("a.png", "same.bmp", 9999), CompareNotSupported);
+  EXPECT_EQ(Compare("a.png", "same.bmp", 10001), CompareNotSupported);
   EXPECT_TRUE(fake::Calls().empty());
 }
 
-TEST_F(ContentCompare, SamePixelsAreEqual) {
+TEST_F(ContentCompare, SamePixelsAreEqualAndLockedForReadingAs32BitArgb) {
   EXPECT_EQ(Compare("a.png", "same.bmp"), CompareEqual);
-  const std::vector<std::string> expected = {
-      "GdipCreateBitmapFromFile(a.png)", "GdipCreateBitmapFromFile(same.bmp)",
-      "GdipGetImageWidth(a.png)",        "GdipGetImageWidth(same.bmp)",
-      "GdipGetImageHeight(a.png)",       "GdipGetImageHeight(same.bmp)"};
-  EXPECT_EQ(std::vector<std::string>(fake::Calls().begin(), fake::Calls().begin() + 6), expected);
-}
-
-TEST_F(ContentCompare, LocksWholeImageForReadingAs32BitArgb) {
-  Compare("a.png", "same.bmp");
+  EXPECT_EQ(fake::CallsNamed("GdipCreateBitmapFromStream"),
+            (std::vector<std::string>{"GdipCreateBitmapFromStream(a.png)",
+                                      "GdipCreateBitmapFromStream(same.bmp)"}));
   EXPECT_EQ(fake::CallsNamed("GdipBitmapLockBits"),
             (std::vector<std::string>{
                 "GdipBitmapLockBits(a.png rect=0,0,64,48 flags=1 format=0x26200a)",
@@ -45,11 +50,28 @@ TEST_F(ContentCompare, LocksWholeImageForReadingAs32BitArgb) {
   EXPECT_EQ(fake::CallsNamed("GdipBitmapUnlockBits").size(), 2u);
 }
 
+TEST_F(ContentCompare, OneFileOrSameBytesNeedNoDecoding) {
+  fake::AddFile("copy.png", "image a.png");
+  EXPECT_EQ(Compare("a.png", "a.png"), CompareEqual);
+  EXPECT_EQ(Compare("a.png", "copy.png"), CompareEqual);
+  EXPECT_TRUE(fake::CallsNamed("GdipCreateBitmapFromStream").empty());
+}
+
 TEST_F(ContentCompare, OneByteInTheLastRowDiffers) {
   fake::ScriptedImage changed = fake::PatternImage(64, 48);
   changed.argb.back() ^= 0x01000000u;  // alpha of the very last pixel
   fake::AddImage("changed.png", changed);
   EXPECT_EQ(Compare("a.png", "changed.png"), CompareDifferent);
+}
+
+// Large images are locked and compared a band of rows at a time.
+TEST_F(ContentCompare, EveryBandOfALargeImageIsCompared) {
+  fake::AddImage("wide.png", fake::PatternImage(1024, 600));
+  fake::AddImage("wide-changed.png", WithPixel(fake::PatternImage(1024, 600), 1024 * 600 - 1, 0));
+  EXPECT_EQ(Compare("wide.png", "wide-changed.png"), CompareDifferent);
+  const std::vector<std::string> locks = fake::CallsNamed("GdipBitmapLockBits");
+  ASSERT_EQ(locks.size(), 6u);
+  EXPECT_EQ(locks[4], "GdipBitmapLockBits(wide.png rect=0,512,1024,88 flags=1 format=0x26200a)");
 }
 
 TEST_F(ContentCompare, SameByteCountInAnotherShapeDiffers) {
@@ -71,62 +93,79 @@ TEST_F(ContentCompare, StridesArePaddingAndDirectionAware) {
   EXPECT_EQ(Compare("a.png", "padded.bmp"), CompareEqual);
   EXPECT_EQ(Compare("bottom-up.bmp", "padded.bmp"), CompareEqual);
 
-  bottomUp.argb[64 * 47] ^= 1;  // first pixel of the last row
-  fake::AddImage("bottom-up-changed.bmp", bottomUp);
+  fake::AddImage("bottom-up-changed.bmp", WithPixel(bottomUp, 64 * 47, 1));  // first pixel, last row
   EXPECT_EQ(Compare("bottom-up-changed.bmp", "a.png"), CompareDifferent);
 }
 
-TEST_F(ContentCompare, ImageAgainstUnreadableFileDiffers) {
-  fake::FailLoadOf("notes.txt");
-  EXPECT_EQ(Compare("a.png", "notes.txt"), CompareDifferent);
-  EXPECT_EQ(Compare("missing.png", "a.png"), CompareDifferent);
+// A lock that hands back anything but the block asked for proves nothing,
+// and is still unlocked.
+TEST_F(ContentCompare, LocksThatDeliverSomethingElseAreNeverRead) {
+  for (fake::Delivery delivery : {fake::Delivery::WrongSize, fake::Delivery::WrongFormat,
+                                  fake::Delivery::OverlappingRows}) {
+    fake::ScriptedImage spoiled = fake::PatternImage(64, 48);
+    spoiled.delivery = delivery;
+    fake::AddImage("spoiled.png", spoiled);
+    EXPECT_EQ(Compare("a.png", "spoiled.png"), CompareDifferent) << static_cast<int>(delivery);
+    EXPECT_EQ(fake::LiveLocks(), 0);
+  }
 }
 
-// Files the stand-in cannot decode are compared by their bytes on disk.
-class UndecodableFiles : public ContentCompare {
- protected:
-  void SetUp() override {
-    ContentCompare::SetUp();
-    first = Write("pixdim-first.txt", "some text\n");
-    copy = Write("pixdim-copy.txt", "some text\n");
-    other = Write("pixdim-other.txt", "other text\n");
-    for (const std::string* file : {&first, &copy, &other}) fake::FailLoadOf(*file);
-  }
-  void TearDown() override {
-    for (const std::string* file : {&first, &copy, &other}) std::remove(file->c_str());
-    ContentCompare::TearDown();
-  }
-  static std::string Write(const std::string& name, const std::string& text) {
-    const std::string path = ::testing::TempDir() + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    std::fputs(text.c_str(), file);
-    std::fclose(file);
-    return path;
-  }
-  std::string first, copy, other;
-};
-
-TEST_F(UndecodableFiles, AreEqualOnlyWhenByteIdentical) {
-  EXPECT_EQ(Compare(first.c_str(), copy.c_str()), CompareEqual);
-  EXPECT_EQ(Compare(first.c_str(), first.c_str()), CompareEqual);
-  EXPECT_EQ(Compare(first.c_str(), other.c_str()), CompareDifferent);
-  EXPECT_EQ(Compare("missing-1.txt", "missing-2.txt"), CompareDifferent);
-  EXPECT_EQ(Compare("missing-1.txt", "missing-1.txt"), CompareDifferent);
-}
-
-TEST_F(ContentCompare, FailedLockFallsBackToBytesAndUnlocksOnlyWhatWasLocked) {
+TEST_F(ContentCompare, FailedLockProvesNothingAndUnlocksOnlyWhatWasLocked) {
   fake::FailLockOf("same.bmp");
-  EXPECT_EQ(Compare("a.png", "same.bmp"), CompareDifferent);  // neither file exists on disk
+  EXPECT_EQ(Compare("a.png", "same.bmp"), CompareDifferent);
   EXPECT_EQ(fake::CallsNamed("GdipBitmapUnlockBits"),
             std::vector<std::string>{"GdipBitmapUnlockBits(a.png)"});
+}
 
-  fake::Reset();
-  fake::AddImage("a.png", fake::PatternImage(64, 48));
-  fake::AddImage("same.bmp", fake::PatternImage(64, 48));
-  fake::FailLockOf("a.png");
-  EXPECT_EQ(Compare("a.png", "same.bmp"), CompareDifferent);
-  EXPECT_EQ(fake::CallsNamed("GdipBitmapLockBits").size(), 1u);
-  EXPECT_TRUE(fake::CallsNamed("GdipBitmapUnlockBits").empty());
+// Every image a file holds counts, along pages or frames in time alike.
+TEST_F(ContentCompare, EveryFrameOrPageIsCompared) {
+  const fake::ScriptedImage second = fake::PatternImage(16, 8);
+  const fake::ScriptedImage secondChanged = WithPixel(second, 5, 0xFF00FF00u);
+  for (const Gdiplus::Guid& dimension : {Gdiplus::FrameDimensionPage, Gdiplus::FrameDimensionTime}) {
+    fake::AddImage("two.gif", Frames({second}, dimension));
+    fake::AddImage("two-again.gif", Frames({second}, dimension));
+    fake::AddImage("two-changed.gif", Frames({secondChanged}, dimension));
+    fake::AddImage("three.gif", Frames({second, second}, dimension));
+    EXPECT_EQ(Compare("two.gif", "two-again.gif"), CompareEqual);
+    EXPECT_EQ(Compare("two.gif", "two-changed.gif"), CompareDifferent);
+    EXPECT_EQ(Compare("two.gif", "three.gif"), CompareDifferent);
+  }
+  fake::AddImage("one.png", fake::PatternImage(16, 8));
+  EXPECT_EQ(Compare("one.png", "two.gif"), CompareDifferent);
+}
+
+TEST_F(ContentCompare, SamplesDeeperThan8BitsAreLeftToTheBytes) {
+  fake::ScriptedImage deep = fake::PatternImage(64, 48);
+  deep.pixelFormat = Gdiplus::PixelFormat64bppARGB;
+  fake::AddImage("deep.png", deep);
+  fake::AddImage("deep-twin.png", deep);
+  EXPECT_EQ(Compare("deep.png", "deep-twin.png"), CompareDifferent);
+  EXPECT_EQ(Compare("deep.png", "deep.png"), CompareEqual);
+}
+
+// Two images together may not take more than the decode budget.
+TEST_F(ContentCompare, PairsBeyondTheBudgetAreNeverDecoded) {
+  fake::ScriptedImage huge;
+  huge.width = 16384;
+  huge.height = 16384;
+  fake::AddImage("huge.png", huge);
+  fake::AddImage("huge-twin.png", huge);
+  EXPECT_EQ(Compare("huge.png", "huge-twin.png"), CompareDifferent);
+  EXPECT_TRUE(fake::CallsNamed("GdipBitmapLockBits").empty());
+}
+
+TEST_F(ContentCompare, UndecodableFilesAreEqualOnlyWhenByteIdentical) {
+  const std::string prefix(70 * 1024, 'x');
+  fake::AddFile("first.bin", prefix + "same tail");
+  fake::AddFile("copy.bin", prefix + "same tail");
+  fake::AddFile("late.bin", prefix + "late tail");
+  fake::AddFile("longer.bin", prefix + "same tail.");
+  for (const char* name : {"first.bin", "copy.bin", "late.bin", "longer.bin"}) fake::FailLoadOf(name);
+  EXPECT_EQ(Compare("first.bin", "copy.bin"), CompareEqual);
+  EXPECT_EQ(Compare("first.bin", "late.bin"), CompareDifferent);
+  EXPECT_EQ(Compare("first.bin", "longer.bin"), CompareDifferent);
+  EXPECT_EQ(Compare("a.png", "first.bin"), CompareDifferent);
+  EXPECT_EQ(Compare("missing.png", "missing.png"), CompareDifferent);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "plugin/codes.h"
 #include "plugin/exports.h"
@@ -43,22 +44,34 @@ TEST_F(FieldValues, WidthHeightAndDimensions) {
   EXPECT_EQ(Text(), "1920 x 1080");
 }
 
-TEST_F(FieldValues, DimensionsOpensTheFileOnceAndReleasesIt) {
-  Ask("photo.png", 2);
-  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromFile"),
-            std::vector<std::string>{"GdipLoadImageFromFile(photo.png)"});
+// The host asks for the three columns of a file one after the other.
+TEST_F(FieldValues, ThreeColumnsReadTheFileOnceAndReleaseIt) {
+  for (int field : {0, 1, 2}) Ask("photo.png", field);
+  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromStream"),
+            std::vector<std::string>{"GdipLoadImageFromStream(photo.png)"});
   EXPECT_EQ(fake::CallsNamed("GdipDisposeImage").size(), 1u);
   EXPECT_EQ(fake::CallsNamed("GdipFree").size(), 1u);
+  EXPECT_EQ(Text(), "1920 x 1080");
 }
 
-TEST_F(FieldValues, DelayFlagAnswersAtOnceForAnyIndex) {
-  for (int field : {0, 2, 3, -1}) {
-    for (int flags : {1, 3, -1}) {
-      EXPECT_EQ(Ask("photo.png", field, 64, flags), ValueDelayed);
-    }
-  }
-  EXPECT_TRUE(Untouched());
-  EXPECT_TRUE(fake::Calls().empty());
+TEST_F(FieldValues, ARewrittenFileIsReadAgain) {
+  Ask("photo.png", 0);
+  fake::ScriptedImage smaller;
+  smaller.width = 640;
+  smaller.height = 480;
+  fake::AddImage("photo.png", smaller);
+  fake::AddFile("photo.png", "rewritten");
+  Ask("photo.png", 0);
+  EXPECT_EQ(Number(), 640);
+  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromStream").size(), 2u);
+}
+
+// The sizes come from a header read on this platform: the value is
+// answered at once even when the host would accept it later.
+TEST_F(FieldValues, DelayFlagIsAnsweredAtOnce) {
+  EXPECT_EQ(Ask("photo.png", 0, 64, 1), FieldTypeInt32);
+  EXPECT_EQ(Number(), 1920);
+  EXPECT_EQ(Ask("photo.png", 3, 64, 1), ValueNoSuchField);
 }
 
 TEST_F(FieldValues, OtherFlagBitsAreIgnored) {
@@ -120,13 +133,6 @@ TEST_F(FieldValues, HugeSizesPrintWithoutMinusSign) {
   fake::AddImage("huge.png", huge);
   Ask("huge.png", 2);
   EXPECT_EQ(Text(), "4294967295 x 2147483648");
-}
-
-TEST_F(FieldValues, TooLongNameReadsAsUnreadable) {
-  const std::string name(300, 'a');
-  EXPECT_EQ(Ask(name.c_str(), 2), FieldTypeString);
-  EXPECT_EQ(Text(), "0 x 0");
-  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromFile").front(), "GdipLoadImageFromFile()");
 }
 
 }  // namespace

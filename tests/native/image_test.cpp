@@ -3,25 +3,29 @@
 
 #include <memory>
 
+#include "tests/fake_gdiplus/fake_state.h"
 #include "tests/native/fake_test_support.h"
 
 namespace {
+
+IStream aPng{"a.png"};
 
 using ImagingLayer = OnFakeImaging;
 
 TEST_F(ImagingLayer, ReadsSizeOfADecodableFile) {
   fake::AddImage("a.png", fake::PatternImage(640, 480));
-  Gdiplus::Image image(u"a.png", false);
+  Gdiplus::Image image(&aPng);
   EXPECT_EQ(image.ReadWidth(), 640u);
   EXPECT_EQ(image.ReadHeight(), 480u);
   EXPECT_EQ(image.LastStatus(), Gdiplus::Ok);
-  EXPECT_EQ(fake::Calls().front(), "GdipLoadImageFromFile(a.png)");
+  EXPECT_EQ(fake::Calls().front(), "GdipLoadImageFromStream(a.png)");
 }
 
 TEST_F(ImagingLayer, MissingOrUndecodableFileReadsZeroByZero) {
   fake::FailLoadOf("text.txt");
-  for (const char16_t* path : {u"missing.png", u"text.txt"}) {
-    Gdiplus::Image image(path, false);
+  for (const char* name : {"missing.png", "text.txt"}) {
+    IStream stream{name};
+    Gdiplus::Image image(&stream);
     EXPECT_EQ(image.Handle(), nullptr);
     EXPECT_EQ(image.ReadWidth(), 0u);
     EXPECT_EQ(image.ReadHeight(), 0u);
@@ -31,7 +35,7 @@ TEST_F(ImagingLayer, MissingOrUndecodableFileReadsZeroByZero) {
 
 TEST_F(ImagingLayer, LatchKeepsTheLastFailingStatus) {
   fake::AddImage("a.png", fake::PatternImage(2, 2));
-  Gdiplus::Image image(u"a.png", false);
+  Gdiplus::Image image(&aPng);
   EXPECT_EQ(image.LatchStatus(7), 7);
   EXPECT_EQ(image.LatchStatus(Gdiplus::Ok), Gdiplus::Ok);
   EXPECT_EQ(image.LastStatus(), 7);
@@ -42,7 +46,7 @@ TEST_F(ImagingLayer, LatchKeepsTheLastFailingStatus) {
 
 TEST_F(ImagingLayer, HeapImageUsesTheLibraryAllocator) {
   fake::AddImage("a.png", fake::PatternImage(3, 2));
-  std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Bitmap(u"a.png", false));
+  std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Bitmap(&aPng));
   ASSERT_NE(image, nullptr);
   EXPECT_EQ(fake::LiveAllocations(), 1);
   EXPECT_EQ(image->ReadWidth(), 3u);
@@ -53,15 +57,15 @@ TEST_F(ImagingLayer, HeapImageUsesTheLibraryAllocator) {
 TEST_F(ImagingLayer, FailedAllocationYieldsNullAndOpensNothing) {
   fake::AddImage("a.png", fake::PatternImage(3, 2));
   fake::FailNextAlloc();
-  std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Image(u"a.png", false));
+  std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Image(&aPng));
   EXPECT_EQ(image, nullptr);
-  EXPECT_TRUE(fake::CallsNamed("GdipLoadImageFromFile").empty());
+  EXPECT_TRUE(fake::CallsNamed("GdipLoadImageFromStream").empty());
   EXPECT_TRUE(fake::CallsNamed("GdipDisposeImage").empty());
 }
 
 TEST_F(ImagingLayer, CloneOwnsItsOwnHandle) {
   fake::AddImage("a.png", fake::PatternImage(5, 4));
-  Gdiplus::Image image(u"a.png", false);
+  Gdiplus::Image image(&aPng);
   std::unique_ptr<Gdiplus::Image> clone(image.CloneImage());
   ASSERT_NE(clone, nullptr);
   EXPECT_NE(clone->Handle(), image.Handle());
@@ -72,7 +76,7 @@ TEST_F(ImagingLayer, CloneOwnsItsOwnHandle) {
 TEST_F(ImagingLayer, FailedCloneStillYieldsAnObjectWithTheFailure) {
   fake::AddImage("a.png", fake::PatternImage(5, 4));
   fake::FailClone();
-  Gdiplus::Image image(u"a.png", false);
+  Gdiplus::Image image(&aPng);
   std::unique_ptr<Gdiplus::Image> clone(image.CloneImage());
   ASSERT_NE(clone, nullptr);
   EXPECT_EQ(clone->Handle(), nullptr);
@@ -82,7 +86,7 @@ TEST_F(ImagingLayer, FailedCloneStillYieldsAnObjectWithTheFailure) {
 
 TEST_F(ImagingLayer, CloneWhoseObjectCannotBeAllocatedReleasesTheCopy) {
   fake::AddImage("a.png", fake::PatternImage(5, 4));
-  Gdiplus::Image image(u"a.png", false);
+  Gdiplus::Image image(&aPng);
   fake::FailNextAlloc();
   EXPECT_EQ(image.CloneImage(), nullptr);
   EXPECT_EQ(fake::LiveHandles(), 1);  // only the original's

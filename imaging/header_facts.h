@@ -1,0 +1,42 @@
+#pragma once
+// What an image file's own header says about the images it holds, read
+// with a few small reads and without decoding a pixel. The imaging library
+// cannot always tell this without decoding the whole file (or at all): it
+// serves the sizes of the columns on Linux, the memory check before a
+// comparison decodes anything, and the images a decoder would not show
+// (animation frames, icon entries, pages) or samples it narrows to 8 bits.
+
+#include <cstddef>
+#include <cstdint>
+
+// Random access to the bytes of an open file.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Copies up to size bytes from offset into buffer and returns how many it
+  // copied: fewer only at the end of the file or on a read error.
+  virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) = 0;
+};
+
+enum class ImageFormat { Unknown, Png, Jpeg, Gif, Bmp, Tiff, Ico, Cur, Pnm, WebP, Avif };
+
+// Yes also stands for "could not be ruled out" wherever the decoder would
+// not report it itself; Unknown only where the imaging library can tell
+// (GIF frames, for example).
+enum class Answer { No, Yes, Unknown };
+
+struct HeaderFacts {
+  ImageFormat format = ImageFormat::Unknown;
+  // The size the format's decoder reports for the image it shows; both 0
+  // when the header does not settle it.
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  // The largest image anywhere in the file, in pixels; 0 when not known.
+  std::uint64_t largestImagePixels = 0;
+  Answer moreThanOneImage = Answer::Unknown;
+  Answer deeperThan8Bits = Answer::Unknown;
+  // Decoding delivers every row once, final, top row first.
+  bool rowsInOrder = false;
+};
+
+HeaderFacts ReadHeaderFacts(ByteSource& source);

@@ -1,0 +1,138 @@
+// BMP: the file header and every info header version the decoder reads
+// (OS/2 12 and 64 bytes; 40, 52, 56, 108, 124), with the field
+// combinations it rejects. Bit-field masks wider than 8 bits carry samples
+// the decoder narrows.
+#include <algorithm>
+#include <climits>
+
+#include "imaging/header_facts_formats.h"
+
+namespace {
+
+constexpr std::size_t FileHeaderBytes = 14;
+constexpr std::size_t MaxInfoHeaderBytes = 124;
+constexpr std::size_t MaskBytes = 12;
+constexpr std::uint32_t Rgb = 0;
+constexpr std::uint32_t Rle8 = 1;
+constexpr std::uint32_t Rle4 = 2;
+constexpr std::uint32_t BitFields = 3;
+
+bool KnownInfoHeader(std::uint32_t size) {
+  return size == 12 || size == 40 || size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
+}
+
+struct InfoHeader {
+  std::uint32_t size = 0;
+  std::int64_t width = 0;
+  std::int64_t height = 0;
+  std::uint32_t depth = 0;
+  std::uint32_t compression = 0;
+  std::int64_t colorsUsed = 0;
+};
+
+InfoHeader ParseInfoHeader(const std::uint8_t* info) {
+  InfoHeader header;
+  header.size = Le32(info);
+  if (header.size == 12) {
+    header.width = static_cast<std::int16_t>(Le16(info + 4));
+    header.height = static_cast<std::int16_t>(Le16(info + 6));
+    header.depth = Le16(info + 10);
+    return header;
+  }
+  header.width = static_cast<std::int32_t>(Le32(info + 4));
+  header.height = static_cast<std::int32_t>(Le32(info + 8));
+  header.depth = Le16(info + 14);
+  header.compression = Le32(info + 16);
+  header.colorsUsed = static_cast<std::int32_t>(Le32(info + 32));
+  return header;
+}
+
+bool DepthAndCompressionValid(const InfoHeader& header) {
+  const std::uint32_t depth = header.depth;
+  if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32) return false;
+  switch (header.compression) {
+    case Rgb: return true;
+    case Rle8: return depth == 8 && header.height > 0;
+    case Rle4: return depth == 4 && header.height > 0;
+    case BitFields: return depth == 16 || depth == 32;
+    default: return false;
+  }
+}
+
+// The decoder compares the palette size with 1 << depth as the processor
+// shifts: a 32-bit depth shifts by 0.
+bool PaletteSizeValid(const InfoHeader& header) {
+  if (header.size == 12) return true;
+  const std::int64_t limit = std::int64_t{1} << (header.depth % 32);
+  return header.colorsUsed >= 0 && header.colorsUsed <= limit;
+}
+
+// Every size product the decoder computes fits its int arithmetic.
+bool SizeFitsDecoder(const InfoHeader& header) {
+  if (header.width <= 0 || header.height == 0 || header.height == INT32_MIN) return false;
+  const std::uint64_t width = static_cast<std::uint64_t>(header.width);
+  const std::uint64_t rows = static_cast<std::uint64_t>(header.height < 0 ? -header.height : header.height);
+  if (header.depth >= 8 && width * (header.depth / 8) > UINT32_MAX) return false;
+  if (width * rows > INT_MAX) return false;
+  const std::uint64_t channels =
+      header.depth == 32 || header.compression == Rle8 || header.compression == Rle4 ? 4 : 3;
+  if (width > (INT_MAX - 3) / channels) return false;
+  const std::uint64_t rowstride = (width * channels + 3) & ~std::uint64_t{3};
+  return rowstride * rows <= INT_MAX;
+}
+
+int SetBits(std::uint32_t mask) {
+  int bits = 0;
+  for (; mask != 0; mask &= mask - 1) ++bits;
+  return bits;
+}
+
+// Bit-field masks sit in the larger info headers, or right after the
+// 40- and 64-byte ones.
+Answer MasksWiderThan8Bits(const std::uint8_t* bytes, std::size_t size, const InfoHeader& header) {
+  if (header.compression != BitFields) return Answer::No;
+  const std::size_t at = FileHeaderBytes + (header.size >= 52 ? 40 : header.size);
+  if (size < at + MaskBytes + 4) return Answer::Yes;
+  const int red = SetBits(Le32(bytes + at));
+  const int green = SetBits(Le32(bytes + at + 4));
+  const int blue = SetBits(Le32(bytes + at + 8));
+  if (red == 0 || green == 0 || blue == 0) return Answer::No;  // the decoder's defaults apply
+  const bool hasAlphaMask = header.size == 56 || header.size == 108 || header.size == 124;
+  const int alpha = hasAlphaMask ? SetBits(Le32(bytes + at + 12)) : 0;
+  return std::max({red, green, blue, alpha}) > 8 ? Answer::Yes : Answer::No;
+}
+
+// Uncompressed pixels of more than 8 bits are read from the data offset,
+// and the decoder fails when the file ends before it.
+bool ReachesPixelData(HeaderReader& reader, const InfoHeader& header, std::uint32_t dataOffset) {
+  if (header.compression != Rgb || header.depth <= 8 || dataOffset <= FileHeaderBytes + header.size) {
+    return true;
+  }
+  return reader.HasByteAt(dataOffset - 1);
+}
+
+}  // namespace
+
+HeaderFacts ReadBmpFacts(HeaderReader& reader) {
+  std::uint8_t bytes[FileHeaderBytes + MaxInfoHeaderBytes + MaskBytes + 4];
+  const std::size_t size = reader.ReadUpTo(0, bytes, sizeof bytes);
+  if (size < FileHeaderBytes + 4) return Unsettled(ImageFormat::Bmp);
+  const std::uint32_t infoSize = Le32(bytes + FileHeaderBytes);
+  if (!KnownInfoHeader(infoSize) || size < FileHeaderBytes + infoSize) return Unsettled(ImageFormat::Bmp);
+  const InfoHeader header = ParseInfoHeader(bytes + FileHeaderBytes);
+  HeaderFacts facts;
+  facts.format = ImageFormat::Bmp;
+  facts.moreThanOneImage = Answer::No;
+  facts.deeperThan8Bits = MasksWiderThan8Bits(bytes, size, header);
+  if (!SizeFitsDecoder(header)) return facts;
+  // Negative heights mark top-down rows.
+  const auto width = static_cast<std::uint32_t>(header.width);
+  const auto height = static_cast<std::uint32_t>(header.height < 0 ? -header.height : header.height);
+  facts.largestImagePixels = std::uint64_t{width} * height;
+  if (DepthAndCompressionValid(header) && PaletteSizeValid(header) &&
+      ReachesPixelData(reader, header, Le32(bytes + 10))) {
+    facts.width = width;
+    facts.height = height;
+  }
+  return facts;
+}

@@ -1,0 +1,260 @@
+// JPEG: the markers from SOI to the first SOS, each segment skipped by its
+// length. The frame header gives size, precision and sampling; an APP2
+// "MPF" segment announces further pictures (camera MPO files, gain maps).
+// The small table segments are read for the ids they define, and the
+// first scan header must name the frame's components and defined tables.
+#include <algorithm>
+#include <cstring>
+
+#include "imaging/header_facts_formats.h"
+
+namespace {
+
+constexpr int MaxMarkers = 1024;
+constexpr int MaxFillBytes = 64;
+constexpr int MaxComponents = 10;  // libjpeg's limit
+constexpr std::uint32_t MaxSide = 65500;
+constexpr int MaxBlocksPerMcu = 10;
+
+constexpr std::uint8_t StartOfScan = 0xda;
+constexpr std::uint8_t App2 = 0xe2;
+constexpr std::uint8_t QuantTables = 0xdb;
+constexpr std::uint8_t HuffmanTables = 0xc4;
+
+bool IsFrameMarker(std::uint8_t marker) {
+  return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+}
+// Baseline, extended and progressive, Huffman or arithmetic coded.
+bool DecoderTakesFrame(std::uint8_t marker) {
+  return marker == 0xc0 || marker == 0xc1 || marker == 0xc2 || marker == 0xc9 || marker == 0xca;
+}
+// Segments the walk steps over by their length: tables (after noting their
+// ids), arithmetic conditioning, restart interval, DNL, application data,
+// comments.
+bool IsSkippedSegment(std::uint8_t marker) {
+  return marker == 0xc4 || marker == 0xcc || marker == 0xdb || marker == 0xdc || marker == 0xdd ||
+         (marker >= 0xe0 && marker <= 0xef) || marker == 0xfe;
+}
+bool IsParameterless(std::uint8_t marker) { return marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7); }
+
+struct Component {
+  std::uint8_t id = 0;
+  std::uint8_t quantTable = 0;
+};
+
+struct Frame {
+  bool found = false;
+  std::uint8_t marker = 0;
+  std::uint8_t precision = 0;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  bool componentsValid = false;
+  int componentCount = 0;
+  Component components[MaxComponents];
+};
+
+// Gray, colour or CMYK, with sampling factors the upsampler handles and
+// MCUs small enough for interleaved scans.
+bool ComponentsValid(const std::uint8_t* components, int count) {
+  if (count != 1 && count != 3 && count != 4) return false;
+  int maxH = 1;
+  int maxV = 1;
+  int blocks = 0;
+  for (int i = 0; i < count; ++i) {
+    const int h = components[3 * i + 1] >> 4;
+    const int v = components[3 * i + 1] & 15;
+    if (h < 1 || h > 4 || v < 1 || v > 4 || components[3 * i + 2] > 3) return false;
+    maxH = std::max(maxH, h);
+    maxV = std::max(maxV, v);
+    blocks += h * v;
+  }
+  if (count == 1) return true;
+  for (int i = 0; i < count; ++i) {
+    if (maxH % (components[3 * i + 1] >> 4) != 0 || maxV % (components[3 * i + 1] & 15) != 0) return false;
+  }
+  return blocks <= MaxBlocksPerMcu;
+}
+
+bool ReadFrame(HeaderReader& reader, std::uint64_t offset, std::uint16_t length, std::uint8_t marker,
+               Frame& frame) {
+  std::uint8_t bytes[8 + 3 * MaxComponents];
+  if (length < 8 || !reader.Read(offset, bytes, 8)) return false;
+  const int count = bytes[7];
+  if (count < 1 || count > MaxComponents || length != 8 + 3 * count) return false;
+  if (!reader.Read(offset + 8, bytes + 8, static_cast<std::size_t>(3 * count))) return false;
+  frame.found = true;
+  frame.marker = marker;
+  frame.precision = bytes[2];
+  frame.height = Be16(bytes + 3);
+  frame.width = Be16(bytes + 5);
+  frame.componentsValid = ComponentsValid(bytes + 8, count);
+  frame.componentCount = count;
+  for (int i = 0; i < count; ++i) frame.components[i] = {bytes[8 + 3 * i], bytes[8 + 3 * i + 2]};
+  return true;
+}
+
+// Table ids defined so far, one bit per id.
+struct Tables {
+  unsigned quant = 0;
+  unsigned dc = 0;
+  unsigned ac = 0;
+};
+
+// A DQT segment: tables of 64 or 128 bytes, each after its id byte.
+bool ReadQuantTables(HeaderReader& reader, std::uint64_t offset, std::uint16_t length, Tables& tables) {
+  std::uint64_t at = offset + 2;
+  const std::uint64_t end = offset + length;
+  for (int table = 0; table < 4 * 2 && at < end; ++table) {
+    std::uint8_t id = 0;
+    if (!reader.Read(at, &id, 1) || (id & 15) > 3) return false;
+    tables.quant |= 1u << (id & 15);
+    at += 1 + ((id >> 4) != 0 ? 128 : 64);
+  }
+  return at == end;
+}
+
+// A DHT segment: tables of an id byte, 16 code counts and their symbols.
+bool ReadHuffmanTables(HeaderReader& reader, std::uint64_t offset, std::uint16_t length, Tables& tables) {
+  std::uint64_t at = offset + 2;
+  const std::uint64_t end = offset + length;
+  for (int table = 0; table < 8 * 2 && at < end; ++table) {
+    std::uint8_t head[17];
+    if (!reader.Read(at, head, sizeof head) || (head[0] & 0x0f) > 3 || (head[0] >> 4) > 1) return false;
+    int symbols = 0;
+    for (int i = 1; i <= 16; ++i) symbols += head[i];
+    if (symbols > 256) return false;
+    ((head[0] >> 4) == 0 ? tables.dc : tables.ac) |= 1u << (head[0] & 0x0f);
+    at += sizeof head + static_cast<std::uint64_t>(symbols);
+  }
+  return at == end;
+}
+
+bool IsProgressive(std::uint8_t marker) { return marker == 0xc2 || marker == 0xca; }
+bool IsArithmetic(std::uint8_t marker) { return marker >= 0xc9; }
+
+// The Huffman tables the first scan needs: sequential decoding supplies the
+// standard tables 0 and 1 when the file has none, progressive decoding
+// does not, and needs only the DC or only the AC table of each component.
+bool HuffmanTablesDefined(const Frame& frame, const Tables& tables, std::uint8_t selectors, int start, int high) {
+  if (IsArithmetic(frame.marker)) return true;
+  const unsigned dc = 1u << (selectors >> 4);
+  const unsigned ac = 1u << (selectors & 15);
+  if (!IsProgressive(frame.marker)) return ((tables.dc | 0b11) & dc) != 0 && ((tables.ac | 0b11) & ac) != 0;
+  if (start == 0) return high != 0 || (tables.dc & dc) != 0;
+  return (tables.ac & ac) != 0;
+}
+
+// The first scan: components of the frame, each once, with defined tables,
+// and for progressive frames a spectral band the decoder accepts.
+bool ScanValid(HeaderReader& reader, std::uint64_t offset, const Frame& frame, const Tables& tables) {
+  std::uint8_t bytes[2 + 1 + 2 * 4 + 3];
+  if (!reader.Read(offset, bytes, 3)) return false;
+  const int count = bytes[2];
+  if (count < 1 || count > 4 || Be16(bytes) != 6 + 2 * count) return false;
+  if (!reader.Read(offset + 3, bytes + 3, static_cast<std::size_t>(2 * count + 3))) return false;
+  const std::uint8_t* band = bytes + 3 + 2 * count;
+  const int start = band[0];
+  const int high = band[2] >> 4;
+  // The decoder matches a scan's components as libjpeg does: slot by slot,
+  // skipping frame components whose index names a filled slot.
+  const Component* slots[4] = {};
+  for (int i = 0; i < count; ++i) {
+    const std::uint8_t id = bytes[3 + 2 * i];
+    const std::uint8_t selectors = bytes[4 + 2 * i];
+    const int searched = std::min(frame.componentCount, 4);
+    int found = 0;
+    while (found < searched && (frame.components[found].id != id || slots[found] != nullptr)) ++found;
+    if (found == searched) return false;
+    slots[i] = &frame.components[found];
+    if (std::find(slots, slots + i, slots[i]) != slots + i) return false;
+    if ((selectors >> 4) > 3 || (selectors & 15) > 3 || !HuffmanTablesDefined(frame, tables, selectors, start, high)) {
+      return false;
+    }
+  }
+  for (int i = 0; i < frame.componentCount; ++i) {
+    const unsigned table = frame.components[i].quantTable;
+    if (table > 3 || (tables.quant & (1u << table)) == 0) return false;
+  }
+  if (!IsProgressive(frame.marker)) return true;
+  const int end = band[1];
+  const int low = band[2] & 15;
+  const bool bandValid = start == 0 ? end == 0 : end >= start && end <= 63 && count == 1;
+  return bandValid && (high == 0 || low == high - 1) && low <= 13;
+}
+
+struct MarkerWalk {
+  Frame frame;
+  Tables tables;
+  bool reachedScan = false;
+  bool scanValid = false;
+  bool multiPicture = false;
+};
+
+// Reads the marker at offset, past any fill bytes; 0 when there is none.
+std::uint8_t NextMarker(HeaderReader& reader, std::uint64_t& offset) {
+  std::uint8_t byte = 0;
+  if (!reader.Read(offset, &byte, 1) || byte != 0xff) return 0;
+  for (int fill = 0; fill < MaxFillBytes; ++fill) {
+    ++offset;
+    if (!reader.Read(offset, &byte, 1)) return 0;
+    if (byte != 0xff) {
+      ++offset;
+      return byte;
+    }
+  }
+  return 0;
+}
+
+MarkerWalk WalkToScan(HeaderReader& reader) {
+  MarkerWalk walk;
+  std::uint64_t offset = 2;
+  for (int i = 0; i < MaxMarkers; ++i) {
+    const std::uint8_t marker = NextMarker(reader, offset);
+    if (IsParameterless(marker)) continue;
+    if (marker == StartOfScan) {
+      walk.reachedScan = walk.frame.found;
+      walk.scanValid = walk.reachedScan && ScanValid(reader, offset, walk.frame, walk.tables);
+      return walk;
+    }
+    const bool segment = IsFrameMarker(marker) || IsSkippedSegment(marker);
+    std::uint8_t lengthBytes[2];
+    if (!segment || !reader.Read(offset, lengthBytes, 2)) return walk;  // unknown marker, SOI, EOI, end
+    const std::uint16_t length = Be16(lengthBytes);
+    if (length < 2) return walk;
+    if (IsFrameMarker(marker)) {
+      if (walk.frame.found || !ReadFrame(reader, offset, length, marker, walk.frame)) return walk;
+    } else if (marker == QuantTables) {
+      if (!ReadQuantTables(reader, offset, length, walk.tables)) return walk;
+    } else if (marker == HuffmanTables) {
+      if (!ReadHuffmanTables(reader, offset, length, walk.tables)) return walk;
+    } else if (marker == App2 && length >= 6) {
+      std::uint8_t name[4];
+      if (!reader.Read(offset + 2, name, sizeof name)) return walk;
+      walk.multiPicture = walk.multiPicture || std::memcmp(name, "MPF\0", 4) == 0;
+    }
+    offset += length;
+  }
+  return walk;
+}
+
+}  // namespace
+
+HeaderFacts ReadJpegFacts(HeaderReader& reader) {
+  const MarkerWalk walk = WalkToScan(reader);
+  const Frame& frame = walk.frame;
+  if (!frame.found) return Unsettled(ImageFormat::Jpeg);
+  HeaderFacts facts;
+  facts.format = ImageFormat::Jpeg;
+  facts.largestImagePixels = std::uint64_t{frame.width} * frame.height;
+  facts.deeperThan8Bits = frame.precision == 8 ? Answer::No : Answer::Yes;
+  facts.moreThanOneImage = walk.multiPicture || !walk.reachedScan ? Answer::Yes : Answer::No;
+  facts.rowsInOrder = frame.marker == 0xc0 || frame.marker == 0xc1;
+  const bool decodable = walk.scanValid && DecoderTakesFrame(frame.marker) && frame.precision == 8 &&
+                         frame.componentsValid && frame.width >= 1 && frame.width <= MaxSide &&
+                         frame.height >= 1 && frame.height <= MaxSide;
+  if (decodable) {
+    facts.width = frame.width;
+    facts.height = frame.height;
+  }
+  return facts;
+}

@@ -1,0 +1,412 @@
+// TIFF: the decoder shows the first directory's image through libtiff's
+// RGBA reader; the size is settled only for the sample layouts, photometric
+// interpretations and compressions that reader is known to take. The
+// directory chain and SubIFDs hold the images it does not show.
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "imaging/header_facts_formats.h"
+
+namespace {
+
+constexpr int MaxDirectories = 32;
+constexpr std::uint32_t MaxSubDirectories = 16;
+constexpr std::uint16_t MaxEntries = 4096;  // libtiff refuses larger directories
+constexpr std::uint32_t MaxSamples = 16;
+constexpr std::uint32_t MaxPieces = 4096;  // strips or tiles checked to lie inside the file
+constexpr std::uint32_t PiecesPerPass = 1024;
+constexpr std::uint16_t ClassicVersion = 42;
+
+enum Tag : std::uint16_t {
+  ImageWidth = 256,
+  ImageLength = 257,
+  BitsPerSample = 258,
+  Compression = 259,
+  Photometric = 262,
+  FillOrder = 266,
+  StripOffsets = 273,
+  SamplesPerPixel = 277,
+  RowsPerStrip = 278,
+  StripByteCounts = 279,
+  PlanarConfig = 284,
+  ColorMap = 320,
+  TileWidth = 322,
+  TileLength = 323,
+  TileOffsets = 324,
+  TileByteCounts = 325,
+  SubIfds = 330,
+  InkSet = 332,
+  ExtraSamples = 338,
+  SampleFormat = 339,
+};
+
+enum Photometric : std::uint32_t {
+  MinIsWhite = 0,
+  MinIsBlack = 1,
+  Rgb = 2,
+  Palette = 3,
+  Separated = 5,
+  YCbCr = 6,
+};
+
+constexpr std::uint32_t NoCompression = 1;
+constexpr std::uint32_t JpegCompression = 7;
+constexpr std::uint32_t FloatSamples = 3;
+
+struct Entry {
+  bool present = false;
+  std::uint16_t type = 0;
+  std::uint32_t count = 0;
+  std::uint8_t field[4] = {};
+};
+
+struct Directory {
+  bool readable = false;
+  std::uint64_t next = 0;
+  Entry width, height, bitsPerSample, compression, photometric, fillOrder, stripOffsets, samplesPerPixel,
+      rowsPerStrip, stripByteCounts, planarConfig, colorMap, tileWidth, tileLength, tileOffsets, tileByteCounts,
+      subIfds, inkSet, extraSamples, sampleFormat;
+};
+
+Entry* Slot(Directory& directory, std::uint16_t tag) {
+  switch (tag) {
+    case ImageWidth: return &directory.width;
+    case ImageLength: return &directory.height;
+    case BitsPerSample: return &directory.bitsPerSample;
+    case Compression: return &directory.compression;
+    case Photometric: return &directory.photometric;
+    case FillOrder: return &directory.fillOrder;
+    case StripOffsets: return &directory.stripOffsets;
+    case SamplesPerPixel: return &directory.samplesPerPixel;
+    case RowsPerStrip: return &directory.rowsPerStrip;
+    case StripByteCounts: return &directory.stripByteCounts;
+    case PlanarConfig: return &directory.planarConfig;
+    case ColorMap: return &directory.colorMap;
+    case TileWidth: return &directory.tileWidth;
+    case TileLength: return &directory.tileLength;
+    case TileOffsets: return &directory.tileOffsets;
+    case TileByteCounts: return &directory.tileByteCounts;
+    case SubIfds: return &directory.subIfds;
+    case InkSet: return &directory.inkSet;
+    case ExtraSamples: return &directory.extraSamples;
+    case SampleFormat: return &directory.sampleFormat;
+    default: return nullptr;
+  }
+}
+
+class TiffFile {
+ public:
+  TiffFile(HeaderReader& headerReader, bool bigEndianFile) : reader(headerReader), bigEndian(bigEndianFile) {}
+
+  std::uint16_t U16(const std::uint8_t* p) const { return bigEndian ? Be16(p) : Le16(p); }
+  std::uint32_t U32(const std::uint8_t* p) const { return bigEndian ? Be32(p) : Le32(p); }
+
+  Directory ReadDirectory(std::uint64_t offset) {
+    Directory directory;
+    std::uint8_t countBytes[2];
+    if (!reader.Read(offset, countBytes, 2)) return directory;
+    const std::uint16_t count = U16(countBytes);
+    if (count == 0 || count > MaxEntries) return directory;
+    for (std::uint16_t i = 0; i < count; ++i) {
+      std::uint8_t bytes[12];
+      if (!reader.Read(offset + 2 + 12u * i, bytes, sizeof bytes)) return directory;
+      Entry* entry = Slot(directory, U16(bytes));
+      if (entry == nullptr || entry->present) continue;  // libtiff keeps the first of duplicates
+      entry->present = true;
+      entry->type = U16(bytes + 2);
+      entry->count = U32(bytes + 4);
+      std::memcpy(entry->field, bytes + 8, 4);
+    }
+    std::uint8_t next[4];
+    directory.next = reader.Read(offset + 2 + 12u * count, next, 4) ? U32(next) : 0;
+    directory.readable = true;
+    return directory;
+  }
+
+  // The index-th value of a SHORT, LONG or IFD entry.
+  bool Value(const Entry& entry, std::uint32_t index, std::uint32_t& value) {
+    const std::uint32_t size = entry.type == 3 ? 2 : entry.type == 4 || entry.type == 13 ? 4 : 0;
+    if (!entry.present || size == 0 || index >= entry.count) return false;
+    std::uint8_t bytes[4];
+    if (std::uint64_t{entry.count} * size <= 4) {
+      std::memcpy(bytes, entry.field + index * size, size);
+    } else if (!reader.Read(std::uint64_t{U32(entry.field)} + std::uint64_t{index} * size, bytes, size)) {
+      return false;
+    }
+    value = size == 2 ? U16(bytes) : U32(bytes);
+    return true;
+  }
+
+  bool HasByteAt(std::uint64_t offset) { return reader.HasByteAt(offset); }
+
+  // A field that holds one value, or its default when absent.
+  bool Single(const Entry& entry, std::uint32_t fallback, std::uint32_t& value) {
+    if (!entry.present) {
+      value = fallback;
+      return true;
+    }
+    return entry.count == 1 && Value(entry, 0, value);
+  }
+
+  // A per-sample field libtiff takes only when every sample has the same value.
+  bool Uniform(const Entry& entry, std::uint32_t samples, std::uint32_t fallback, std::uint32_t& value) {
+    if (!entry.present || entry.count == 1) return Single(entry, fallback, value);
+    if (entry.count < samples || !Value(entry, 0, value)) return false;
+    for (std::uint32_t i = 1; i < samples; ++i) {
+      std::uint32_t other = 0;
+      if (!Value(entry, i, other) || other != value) return false;
+    }
+    return true;
+  }
+
+  // Whether any of the first values of a per-sample field satisfies test; a
+  // field it cannot read counts as satisfying it.
+  template <typename Test>
+  bool AnyValue(const Entry& entry, Test test) {
+    if (!entry.present) return false;
+    if (entry.count > MaxSamples) return true;
+    for (std::uint32_t i = 0; i < entry.count; ++i) {
+      std::uint32_t value = 0;
+      if (!Value(entry, i, value) || test(value)) return true;
+    }
+    return false;
+  }
+
+ private:
+  HeaderReader& reader;
+  bool bigEndian;
+};
+
+bool Deep(TiffFile& tiff, const Directory& directory) {
+  return tiff.AnyValue(directory.bitsPerSample, [](std::uint32_t bits) { return bits > 8; }) ||
+         tiff.AnyValue(directory.sampleFormat, [](std::uint32_t format) { return format == FloatSamples; });
+}
+
+// 0 when the directory does not give both sides.
+std::uint64_t Pixels(TiffFile& tiff, const Directory& directory) {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  if (!directory.width.present || !directory.height.present || !tiff.Single(directory.width, 0, width) ||
+      !tiff.Single(directory.height, 0, height)) {
+    return 0;
+  }
+  return std::uint64_t{width} * height;
+}
+
+struct Layout {
+  std::uint32_t samples = 1;
+  std::uint32_t bits = 1;
+  std::uint32_t compression = NoCompression;
+  std::uint32_t planar = 1;
+  std::uint32_t photometric = MinIsBlack;
+  std::uint32_t extras = 0;
+};
+
+bool CompressionTaken(const Layout& layout) {
+  switch (layout.compression) {
+    case NoCompression:
+    case 5:       // LZW
+    case 8:       // Deflate
+    case 32946:   // Deflate, old code
+    case 32773:   // PackBits
+    case 34925:   // LZMA
+    case 50000:   // Zstandard
+      return true;
+    case 2:  // CCITT: bilevel only
+    case 3:
+    case 4: return layout.bits == 1 && layout.samples == 1 && layout.photometric <= MinIsBlack;
+    case JpegCompression:
+      return layout.bits == 8 && layout.planar == 1 &&
+             (layout.photometric == MinIsBlack || layout.photometric == Rgb || layout.photometric == YCbCr);
+    default: return false;
+  }
+}
+
+bool PhotometricTaken(TiffFile& tiff, const Directory& directory, const Layout& layout) {
+  const bool contiguous = layout.planar == 1 || layout.samples == 1;
+  switch (layout.photometric) {
+    case MinIsWhite:
+    case MinIsBlack:
+      if (contiguous) return layout.samples == 1 || layout.bits >= 8;
+      return layout.bits == 8 || layout.bits == 16;
+    case Rgb: return layout.samples - layout.extras >= 3 && (layout.bits == 8 || layout.bits == 16);
+    case Palette: {
+      // Three SHORT tables of 1 << bits entries, inside the file.
+      const Entry& map = directory.colorMap;
+      std::uint32_t first = 0;
+      return layout.samples == 1 && layout.bits <= 8 && map.present && map.type == 3 &&
+             map.count == 3u << layout.bits && tiff.Value(map, 0, first) && tiff.Value(map, map.count - 1, first);
+    }
+    case Separated: {
+      std::uint32_t inks = 1;
+      return tiff.Single(directory.inkSet, 1, inks) && inks == 1 && layout.samples >= 4 &&
+             layout.bits == 8 && (contiguous || layout.samples == 4);
+    }
+    case YCbCr:  // only as JPEG, which libjpeg turns into RGB
+      return layout.compression == JpegCompression && layout.samples == 3 && layout.bits == 8;
+    default: return false;
+  }
+}
+
+// One SHORT or LONG offset and byte count per strip or tile.
+bool OnePerPiece(const Entry& entry, std::uint64_t pieces) {
+  return entry.present && (entry.type == 3 || entry.type == 4) && entry.count == pieces;
+}
+
+// Whether every strip or tile lies inside the file: the decoder fails on
+// the first it cannot read, as in a file cut short. The two arrays are read
+// a window's worth at a time.
+bool PiecesInFile(TiffFile& tiff, const Entry& offsets, const Entry& byteCounts) {
+  if (offsets.count > MaxPieces) return false;
+  std::uint64_t end = 0;
+  std::vector<std::uint32_t> starts(PiecesPerPass);  // on the heap: a host's thread runs this
+  for (std::uint32_t first = 0; first < offsets.count; first += PiecesPerPass) {
+    const std::uint32_t last = std::min(offsets.count, first + PiecesPerPass);
+    for (std::uint32_t i = first; i < last; ++i) {
+      if (!tiff.Value(offsets, i, starts[i - first])) return false;
+    }
+    for (std::uint32_t i = first; i < last; ++i) {
+      std::uint32_t byteCount = 0;
+      if (!tiff.Value(byteCounts, i, byteCount)) return false;
+      end = std::max(end, std::uint64_t{starts[i - first]} + byteCount);
+    }
+  }
+  return end == 0 || tiff.HasByteAt(end - 1);
+}
+
+std::uint64_t Pieces(std::uint64_t length, std::uint64_t pieceLength) {
+  return (length + pieceLength - 1) / pieceLength;
+}
+
+bool HasImageData(TiffFile& tiff, const Directory& directory, std::uint32_t width, std::uint32_t height,
+                  const Layout& layout) {
+  const std::uint64_t planes = layout.planar == 2 ? layout.samples : 1;
+  const bool tiled =
+      directory.tileWidth.present || directory.tileLength.present || directory.tileOffsets.present;
+  if (!tiled) {
+    std::uint32_t rows = 0;
+    if (!tiff.Single(directory.rowsPerStrip, UINT32_MAX, rows) || rows == 0) return false;
+    const std::uint64_t strips = planes * Pieces(height, rows);
+    return OnePerPiece(directory.stripOffsets, strips) && OnePerPiece(directory.stripByteCounts, strips) &&
+           PiecesInFile(tiff, directory.stripOffsets, directory.stripByteCounts);
+  }
+  std::uint32_t tileWidth = 0;
+  std::uint32_t tileLength = 0;
+  if (!tiff.Single(directory.tileWidth, 0, tileWidth) || tileWidth == 0 ||
+      !tiff.Single(directory.tileLength, 0, tileLength) || tileLength == 0) {
+    return false;
+  }
+  const std::uint64_t tiles = planes * Pieces(width, tileWidth) * Pieces(height, tileLength);
+  return OnePerPiece(directory.tileOffsets, tiles) && OnePerPiece(directory.tileByteCounts, tiles) &&
+         PiecesInFile(tiff, directory.tileOffsets, directory.tileByteCounts);
+}
+
+bool ReadLayout(TiffFile& tiff, const Directory& directory, Layout& layout) {
+  std::uint32_t format = 1;
+  if (!tiff.Single(directory.samplesPerPixel, 1, layout.samples) || layout.samples < 1 ||
+      layout.samples > MaxSamples || !tiff.Uniform(directory.bitsPerSample, layout.samples, 1, layout.bits) ||
+      !tiff.Uniform(directory.sampleFormat, layout.samples, 1, format) || format != 1 ||
+      !tiff.Single(directory.compression, NoCompression, layout.compression) ||
+      !tiff.Single(directory.planarConfig, 1, layout.planar) || (layout.planar != 1 && layout.planar != 2)) {
+    return false;
+  }
+  layout.extras = directory.extraSamples.present ? directory.extraSamples.count : 0;
+  if (layout.extras >= layout.samples) return false;
+  if (directory.photometric.present) return tiff.Single(directory.photometric, 0, layout.photometric);
+  // Without the tag, libtiff infers gray or RGB from the colour samples.
+  const std::uint32_t colorSamples = layout.samples - layout.extras;
+  const bool ccitt = layout.compression >= 2 && layout.compression <= 4;
+  if (colorSamples == 1) layout.photometric = ccitt ? MinIsWhite : MinIsBlack;
+  if (colorSamples == 3) layout.photometric = Rgb;
+  return colorSamples == 1 || colorSamples == 3;
+}
+
+bool DecoderShows(TiffFile& tiff, const Directory& directory) {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  if (!directory.width.present || !directory.height.present || !tiff.Single(directory.width, 0, width) ||
+      !tiff.Single(directory.height, 0, height) || width == 0 || height == 0) {
+    return false;
+  }
+  // The decoder's RGBA buffer must fit an int.
+  if (width > INT_MAX / 4 || height > INT_MAX / (width * 4)) return false;
+  Layout layout;
+  std::uint32_t fillOrder = 1;
+  if (!ReadLayout(tiff, directory, layout) || !tiff.Single(directory.fillOrder, 1, fillOrder) || fillOrder != 1) {
+    return false;
+  }
+  const std::uint32_t bits = layout.bits;
+  return (bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16) && CompressionTaken(layout) &&
+         PhotometricTaken(tiff, directory, layout) && HasImageData(tiff, directory, width, height, layout);
+}
+
+struct ChainWalk {
+  int directories = 0;
+  bool complete = true;
+  bool subImages = false;
+  bool deep = false;
+  std::uint64_t largestPixels = 0;
+  bool largestKnown = true;
+};
+
+void NoteImage(TiffFile& tiff, const Directory& directory, ChainWalk& walk) {
+  const std::uint64_t pixels = Pixels(tiff, directory);
+  walk.largestKnown = walk.largestKnown && pixels != 0;
+  walk.largestPixels = std::max(walk.largestPixels, pixels);
+  walk.deep = walk.deep || Deep(tiff, directory);
+}
+
+void WalkSubDirectories(TiffFile& tiff, const Entry& subIfds, ChainWalk& walk) {
+  walk.subImages = true;
+  if (subIfds.count > MaxSubDirectories) walk.largestKnown = false;
+  const std::uint32_t count = std::min(subIfds.count, MaxSubDirectories);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    std::uint32_t offset = 0;
+    const Directory sub = tiff.Value(subIfds, i, offset) ? tiff.ReadDirectory(offset) : Directory{};
+    if (!sub.readable) {
+      walk.largestKnown = false;
+      walk.deep = true;
+      continue;
+    }
+    NoteImage(tiff, sub, walk);
+  }
+}
+
+}  // namespace
+
+HeaderFacts ReadTiffFacts(HeaderReader& reader) {
+  std::uint8_t head[8];
+  if (!reader.Read(0, head, sizeof head)) return Unsettled(ImageFormat::Tiff);
+  TiffFile tiff(reader, head[0] == 'M');
+  if (tiff.U16(head + 2) != ClassicVersion) return Unsettled(ImageFormat::Tiff);  // BigTIFF among others
+  HeaderFacts facts = Unsettled(ImageFormat::Tiff);
+  ChainWalk walk;
+  std::uint64_t visited[MaxDirectories];
+  for (std::uint64_t offset = tiff.U32(head + 4); offset != 0;) {
+    if (std::find(visited, visited + walk.directories, offset) != visited + walk.directories) break;
+    if (walk.directories == MaxDirectories) {
+      walk.complete = false;
+      break;
+    }
+    const Directory directory = tiff.ReadDirectory(offset);
+    if (!directory.readable) {
+      walk.complete = false;
+      break;
+    }
+    if (walk.directories == 0 && DecoderShows(tiff, directory)) {
+      tiff.Single(directory.width, 0, facts.width);
+      tiff.Single(directory.height, 0, facts.height);
+    }
+    visited[walk.directories++] = offset;
+    NoteImage(tiff, directory, walk);
+    if (directory.subIfds.present) WalkSubDirectories(tiff, directory.subIfds, walk);
+    offset = directory.next;
+  }
+  if (walk.directories == 0) return facts;
+  facts.moreThanOneImage = walk.directories > 1 || walk.subImages || !walk.complete ? Answer::Yes : Answer::No;
+  facts.deeperThan8Bits = walk.deep ? Answer::Yes : Answer::No;
+  facts.largestImagePixels = walk.complete && walk.largestKnown ? walk.largestPixels : 0;
+  return facts;
+}

@@ -1,0 +1,66 @@
+#pragma once
+// Reads of a file's header bytes for the header readers: a window of the
+// last bytes fetched answers the many small reads a header walk makes, and
+// a budget caps what one file can cost, whatever its fields claim.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "imaging/header_facts.h"
+
+class HeaderReader {
+ public:
+  static constexpr std::size_t WindowBytes = 4096;
+  static constexpr std::size_t LookBehindBytes = 256;
+  static constexpr int MaxFetches = 64;
+  static constexpr std::size_t MaxFetchedBytes = std::size_t{1} << 20;
+
+  explicit HeaderReader(ByteSource& source) : file(source) {}
+  HeaderReader(const HeaderReader&) = delete;
+  HeaderReader& operator=(const HeaderReader&) = delete;
+
+  // Copies up to size bytes from offset and returns how many it copied:
+  // fewer when the file ends first or the budget is spent.
+  std::size_t ReadUpTo(std::uint64_t offset, std::uint8_t* out, std::size_t size);
+  bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+    return ReadUpTo(offset, out, size) == size;
+  }
+  // True when the file holds a byte at offset.
+  bool HasByteAt(std::uint64_t offset) {
+    std::uint8_t byte = 0;
+    return Read(offset, &byte, 1);
+  }
+
+ private:
+  bool WindowAnswers(std::uint64_t offset, std::size_t size) const;
+  std::size_t Fetch(std::uint64_t offset, std::uint8_t* out, std::size_t size);
+
+  ByteSource& file;
+  // On the heap: the reader runs on a thread of the host.
+  std::vector<std::uint8_t> window = std::vector<std::uint8_t>(WindowBytes);
+  std::uint64_t windowStart = 0;
+  std::size_t windowSize = 0;
+  bool windowFilled = false;
+  int fetchesLeft = MaxFetches;
+  std::size_t bytesLeft = MaxFetchedBytes;
+};
+
+inline std::uint16_t Be16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+}
+inline std::uint32_t Be32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+inline std::uint64_t Be64(const std::uint8_t* p) {
+  return std::uint64_t{Be32(p)} << 32 | Be32(p + 4);
+}
+inline std::uint16_t Le16(const std::uint8_t* p) {
+  return static_cast<std::uint16_t>(p[1] << 8 | p[0]);
+}
+inline std::uint32_t Le24(const std::uint8_t* p) {
+  return std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0];
+}
+inline std::uint32_t Le32(const std::uint8_t* p) {
+  return std::uint32_t{p[3]} << 24 | Le24(p);
+}

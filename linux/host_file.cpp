@@ -1,0 +1,78 @@
+// Host files on Linux. A name is a string of bytes and goes to the system
+// unchanged, whatever its encoding and up to the system's path limit. The
+// name is looked up with stat, so a FIFO, socket or device is never opened
+// (opening some devices has effects of its own); the open file is checked
+// again with fstat, and opened without waiting, so whatever the name came
+// to mean in between, nothing blocks and nothing but a regular file is read.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "linux/file_stream.h"
+#include "plugin/host_file.h"
+#include "plugin/unique_handle.h"
+
+namespace {
+
+std::int64_t Nanoseconds(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+class LinuxHostFile final : public HostFile {
+ public:
+  explicit LinuxHostFile(const char* name) {
+    stream.name = name != nullptr ? name : "";
+    struct stat status {};
+    regular = stat(stream.name.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    if (regular) Describe(status);
+  }
+
+  bool IsRegular() const override { return regular; }
+  const FileStamp& Stamp() const override { return stamp; }
+
+  bool Open() override {
+    if (file) return true;
+    if (!regular) return false;
+    file.Reset(open(stream.name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    struct stat status {};
+    if (!file || fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+      file.Reset();
+      return false;
+    }
+    Describe(status);
+    stream.fd = file.Get();
+    return true;
+  }
+
+  bool IsSameFileAs(const HostFile& other) const override {
+    const auto* same = dynamic_cast<const LinuxHostFile*>(&other);
+    return same != nullptr && file && same->file && device == same->device &&
+           stamp.identity == same->stamp.identity;
+  }
+
+  IStream* ImagingStream() override { return &stream; }
+
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+    return file ? ReadFileAt(file.Get(), offset, buffer, size) : 0;
+  }
+
+ private:
+  void Describe(const struct stat& status) {
+    stamp.name = stream.name;
+    stamp.size = static_cast<std::uint64_t>(status.st_size);
+    stamp.modified = Nanoseconds(status.st_mtim);
+    stamp.changed = Nanoseconds(status.st_ctim);
+    stamp.identity = status.st_ino;
+    device = status.st_dev;
+  }
+
+  IStream stream;
+  bool regular = false;
+  FileStamp stamp;
+  dev_t device = 0;
+  UniqueHandle<int, close, -1> file;
+};
+
+}  // namespace
+
+std::unique_ptr<HostFile> FindHostFile(const char* name) { return std::make_unique<LinuxHostFile>(name); }

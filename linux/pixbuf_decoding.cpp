@@ -1,0 +1,74 @@
+#include "linux/pixbuf_decoding.h"
+
+#include <algorithm>
+
+#include "linux/file_stream.h"
+
+namespace {
+constexpr std::size_t ChunkBytes = 64 * 1024;
+}
+
+PixbufDecoding::PixbufDecoding(GdkPixbufFormat* format, int file, ImageShape promised)
+    : fd(file), shape(promised) {
+  gchar* name = gdk_pixbuf_format_get_name(format);
+  loader.Reset(gdk_pixbuf_loader_new_with_type(name, nullptr));
+  g_free(name);
+  failed = !loader;
+  if (failed) return;
+  g_signal_connect(loader.Get(), "size-prepared", G_CALLBACK(SizePrepared), this);
+  g_signal_connect(loader.Get(), "area-updated", G_CALLBACK(AreaUpdated), this);
+}
+
+// The library insists on being told the data ended before the loader goes.
+PixbufDecoding::~PixbufDecoding() {
+  if (loader && !closed) gdk_pixbuf_loader_close(loader.Get(), nullptr);
+}
+
+void PixbufDecoding::SizePrepared(GdkPixbufLoader*, int width, int height, PixbufDecoding* self) {
+  if (static_cast<std::uint32_t>(width) != self->shape.width ||
+      static_cast<std::uint32_t>(height) != self->shape.height) {
+    self->failed = true;
+  }
+}
+
+void PixbufDecoding::AreaUpdated(GdkPixbufLoader*, int, int y, int, int height, PixbufDecoding* self) {
+  if (self->shape.rowsInOrder && y >= 0 && height > 0) {
+    self->finalRows = std::max(self->finalRows, static_cast<std::uint32_t>(y + height));
+  }
+}
+
+bool PixbufDecoding::FeedChunk() {
+  chunk.resize(ChunkBytes);
+  const std::size_t read = ReadFileAt(fd, fed, chunk.data(), chunk.size());
+  if (read == 0) return Finish();
+  fed += read;
+  if (!gdk_pixbuf_loader_write(loader.Get(), chunk.data(), read, nullptr)) failed = true;
+  return !failed;
+}
+
+bool PixbufDecoding::Finish() {
+  closed = true;
+  if (!gdk_pixbuf_loader_close(loader.Get(), nullptr)) failed = true;
+  finalRows = shape.height;
+  return !failed;
+}
+
+bool PixbufDecoding::PixbufAsPromised() const {
+  GdkPixbuf* pixbuf = Pixbuf();
+  return pixbuf != nullptr && static_cast<std::uint32_t>(gdk_pixbuf_get_width(pixbuf)) == shape.width &&
+         static_cast<std::uint32_t>(gdk_pixbuf_get_height(pixbuf)) == shape.height &&
+         gdk_pixbuf_get_bits_per_sample(pixbuf) == 8 && gdk_pixbuf_get_colorspace(pixbuf) == GDK_COLORSPACE_RGB &&
+         gdk_pixbuf_get_n_channels(pixbuf) == (gdk_pixbuf_get_has_alpha(pixbuf) ? 4 : 3);
+}
+
+bool PixbufDecoding::DecodeRows(std::uint32_t end) {
+  // The last rows are final only once the library has seen all the data.
+  if (end >= shape.height) return DecodeAll();
+  while (!failed && !closed && finalRows < end) FeedChunk();
+  return !failed && PixbufAsPromised();
+}
+
+bool PixbufDecoding::DecodeAll() {
+  while (!failed && !closed) FeedChunk();
+  return !failed && PixbufAsPromised();
+}

@@ -1,0 +1,116 @@
+#include "linux/pixbuf_formats.h"
+
+#include <array>
+#include <cstring>
+#include <initializer_list>
+
+#include "plugin/unique_handle.h"
+
+namespace {
+
+// As much as gdk-pixbuf looks at to tell the type.
+constexpr std::size_t SniffBytes = 4096;
+
+using Text = UniqueHandle<gchar*, g_free>;
+
+bool Named(GdkPixbufFormat* format, std::initializer_list<const char*> names) {
+  const Text name(gdk_pixbuf_format_get_name(format));
+  for (const char* candidate : names) {
+    if (std::strcmp(name.Get(), candidate) == 0) return true;
+  }
+  return false;
+}
+
+bool HasContentType(GdkPixbufFormat* format, const char* contentType) {
+  gchar** mimeTypes = gdk_pixbuf_format_get_mime_types(format);
+  bool found = false;
+  for (gchar** mime = mimeTypes; !found && mime != nullptr && *mime != nullptr; ++mime) {
+    const Text type(g_content_type_from_mime_type(*mime));
+    found = type && g_content_type_equals(type.Get(), contentType);
+  }
+  g_strfreev(mimeTypes);
+  return found;
+}
+
+GdkPixbufFormat* EnabledFormat(bool (*matches)(GdkPixbufFormat*, const void*), const void* what) {
+  GSList* formats = gdk_pixbuf_get_formats();
+  GdkPixbufFormat* found = nullptr;
+  for (GSList* item = formats; found == nullptr && item != nullptr; item = item->next) {
+    auto* format = static_cast<GdkPixbufFormat*>(item->data);
+    if (!gdk_pixbuf_format_is_disabled(format) && matches(format, what)) found = format;
+  }
+  g_slist_free(formats);
+  return found;
+}
+
+GdkPixbufFormat* FormatForContentType(const char* contentType) {
+  return EnabledFormat(
+      [](GdkPixbufFormat* format, const void* type) { return HasContentType(format, static_cast<const char*>(type)); },
+      contentType);
+}
+
+// The content type each format's signature shows, by which gdk-pixbuf
+// picks the module (AVIF goes to the HEIF loader, not libavif's).
+struct HeaderModule {
+  ImageFormat format;
+  const char* contentType;
+  bool hasSignature;  // no other type starts with the same bytes
+};
+
+constexpr HeaderModule HeaderModules[] = {
+    {ImageFormat::Png, "image/png", true},   {ImageFormat::Jpeg, "image/jpeg", true},
+    {ImageFormat::Gif, "image/gif", true},   {ImageFormat::Bmp, "image/bmp", true},
+    {ImageFormat::Tiff, "image/tiff", true}, {ImageFormat::WebP, "image/webp", true},
+    {ImageFormat::Avif, "image/avif", true}, {ImageFormat::Ico, "image/x-icon", false},
+    {ImageFormat::Cur, "image/x-icon", false}, {ImageFormat::Pnm, "image/x-portable-anymap", false},
+};
+constexpr std::size_t HeaderModuleCount = sizeof HeaderModules / sizeof HeaderModules[0];
+
+// Looked up once: the set of installed modules does not change while the
+// process runs.
+GdkPixbufFormat* InstalledModule(std::size_t index) {
+  static const auto installed = [] {
+    std::array<GdkPixbufFormat*, HeaderModuleCount> modules{};
+    for (std::size_t i = 0; i < HeaderModuleCount; ++i) {
+      const Text type(g_content_type_from_mime_type(HeaderModules[i].contentType));
+      modules[i] = FormatForContentType(type.Get());
+    }
+    return modules;
+  }();
+  return installed[index];
+}
+
+}  // namespace
+
+GdkPixbufFormat* FormatForFile(const IStream& stream) {
+  guchar prefix[SniffBytes];
+  const std::size_t size = ReadFileAt(stream.fd, 0, prefix, sizeof prefix);
+  if (size == 0) return nullptr;
+  gboolean uncertain = FALSE;
+  Text type(g_content_type_guess(nullptr, prefix, size, &uncertain));
+  if (uncertain || std::strcmp(type.Get(), "text/plain") == 0 ||
+      std::strcmp(type.Get(), "application/gzip") == 0) {
+    type.Reset(g_content_type_guess(stream.name.c_str(), prefix, size, nullptr));
+  }
+  return FormatForContentType(type.Get());
+}
+
+// Formats with a signature of their own always go to their module; the
+// others (icons, PNM) only when the library would choose that module too.
+GdkPixbufFormat* FormatForHeader(ImageFormat format, const IStream& stream) {
+  for (std::size_t i = 0; i < HeaderModuleCount; ++i) {
+    if (HeaderModules[i].format != format) continue;
+    GdkPixbufFormat* module = InstalledModule(i);
+    if (module == nullptr || HeaderModules[i].hasSignature) return module;
+    return FormatForFile(stream) == module ? module : nullptr;
+  }
+  return nullptr;
+}
+
+bool HoldsOneImage(GdkPixbufFormat* format) {
+  return Named(format, {"png", "jpeg", "bmp", "tiff", "ico", "pnm", "xpm", "xbm", "tga", "svg"});
+}
+
+bool HoldsOnly8BitSamples(GdkPixbufFormat* format) {
+  return Named(format, {"gif", "webp", "jpeg", "xpm", "xbm", "tga", "svg"});
+}

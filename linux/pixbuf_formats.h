@@ -1,0 +1,24 @@
+#pragma once
+// Which gdk-pixbuf module decodes a file, chosen the way gdk-pixbuf itself
+// chooses, and what is known of the modules' decoders.
+
+#include <gdk-pixbuf/gdk-pixbuf.h>
+
+#include "imaging/header_facts.h"
+#include "linux/file_stream.h"
+
+// The enabled module that gdk-pixbuf would pick for the file: by the type
+// its first bytes show, and by its name where the bytes are not conclusive.
+// Null when none would.
+GdkPixbufFormat* FormatForFile(const IStream& stream);
+
+// The module for a format whose header was read, when gdk-pixbuf would
+// pick it for this file; null otherwise (then FormatForFile decides).
+GdkPixbufFormat* FormatForHeader(ImageFormat format, const IStream& stream);
+
+// Modules whose files hold one image, or hide any others only where the
+// header reader finds them; the others may hold an animation.
+bool HoldsOneImage(GdkPixbufFormat* format);
+
+// Modules whose files cannot hold samples deeper than 8 bits.
+bool HoldsOnly8BitSamples(GdkPixbufFormat* format);

@@ -1,0 +1,59 @@
+#pragma once
+// A file the host names. Only a regular file is ever opened for reading: a
+// directory, FIFO, socket or device reads as unreadable at once, so no call
+// can block on one or read from it without end. Whether the file is regular
+// is decided again on the open file, and the imaging library reads that
+// open file, never the name, so nothing can be swapped in between. Each
+// platform implements this.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "imaging/header_facts.h"
+
+struct IStream;
+
+// What tells one state of a file's contents from another: its name, size
+// and times at the file system's full resolution, and its identity where
+// the platform gives one cheaply.
+struct FileStamp {
+  std::string name;  // the platform's own spelling of the path, as bytes
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
+  std::int64_t changed = 0;
+  std::uint64_t identity = 0;
+
+  // The numbers first: they tell most files apart at once, and paths in
+  // one folder share a long beginning.
+  bool operator==(const FileStamp& other) const {
+    return identity == other.identity && modified == other.modified && size == other.size &&
+           changed == other.changed && name == other.name;
+  }
+};
+
+class HostFile : public ByteSource {
+ public:
+  // True when the name was looked up as a regular file; the file is not
+  // opened for that.
+  virtual bool IsRegular() const = 0;
+  virtual const FileStamp& Stamp() const = 0;
+
+  // Opens the file for reading, never waiting on it, and checks that the
+  // open file is a regular file; false otherwise. The stamp then describes
+  // the open file.
+  virtual bool Open() = 0;
+
+  // Whether both open files are one and the same file.
+  virtual bool IsSameFileAs(const HostFile& other) const = 0;
+
+  // The open file as the imaging library reads it; it stays valid as long
+  // as this object.
+  virtual IStream* ImagingStream() = 0;
+
+  std::uint64_t Size() const { return Stamp().size; }
+};
+
+// Looks up a name as the host passes it to the 8-bit exports: text in the
+// system's code page on Windows, the file name's bytes on Linux.
+std::unique_ptr<HostFile> FindHostFile(const char* name);

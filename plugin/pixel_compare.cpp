@@ -1,0 +1,100 @@
+#include "plugin/pixel_compare.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "imaging/bitmap.h"
+#include "imaging/header_facts.h"
+#include "plugin/image_frames.h"
+#include "plugin/pixel_lock.h"
+
+namespace {
+
+// Decoded pixels of both images together may take at most this much
+// memory (at 4 bytes a pixel); larger pairs are left to the bytes.
+constexpr std::uint64_t DecodeBudgetBytes = std::uint64_t{1} << 30;
+
+// Rows are locked and compared in bands of about this size, so a lock
+// never converts a whole large image at once.
+constexpr std::uint64_t BandBytes = std::uint64_t{1} << 20;
+
+bool WithinBudget(std::uint64_t pixels1, std::uint64_t pixels2) {
+  return pixels1 <= DecodeBudgetBytes / 4 && pixels2 <= DecodeBudgetBytes / 4 - pixels1;
+}
+
+// What the header rules out before anything is decoded: images the decoder
+// would not show, samples it would narrow, sizes beyond the budget.
+bool HeadersAllowDecoding(HostFile& first, HostFile& second) {
+  const HeaderFacts facts1 = ReadHeaderFacts(first);
+  const HeaderFacts facts2 = ReadHeaderFacts(second);
+  for (const HeaderFacts* facts : {&facts1, &facts2}) {
+    if (facts->moreThanOneImage == Answer::Yes || facts->deeperThan8Bits == Answer::Yes) return false;
+  }
+  return WithinBudget(facts1.largestImagePixels, facts2.largestImagePixels);
+}
+
+bool HoldsAtMost8BitsPerChannel(Gdiplus::Image& image) {
+  Gdiplus::PixelFormat format = 0;
+  return image.ReadPixelFormat(format) == Gdiplus::Ok && (format & Gdiplus::PixelFormatExtended) == 0;
+}
+
+// Compares the current images of both bitmaps band by band, each with its
+// own stride, and stops at the first differing row.
+bool SameRows(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, std::uint32_t width, std::uint32_t height) {
+  const std::size_t rowBytes = std::size_t{width} * 4;
+  const auto bandRows = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, BandBytes / rowBytes));
+  for (std::uint32_t top = 0; top < height; top += bandRows) {
+    const std::uint32_t rows = std::min(bandRows, height - top);
+    const PixelLock lock1(first, width, top, rows);
+    if (!lock1.Locked()) return false;
+    const PixelLock lock2(second, width, top, rows);
+    if (!lock2.Locked()) return false;
+    for (std::uint32_t y = 0; y < rows; ++y) {
+      if (std::memcmp(lock1.Row(y), lock2.Row(y), rowBytes) != 0) return false;
+    }
+  }
+  return true;
+}
+
+bool SameCurrentImage(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second) {
+  const std::uint32_t width = first.ReadWidth();
+  const std::uint32_t height = first.ReadHeight();
+  if (width == 0 || height == 0 || second.ReadWidth() != width || second.ReadHeight() != height) {
+    return false;
+  }
+  const std::uint64_t pixels = std::uint64_t{width} * height;
+  return WithinBudget(pixels, pixels) && HoldsAtMost8BitsPerChannel(first) &&
+         HoldsAtMost8BitsPerChannel(second) && SameRows(first, second, width, height);
+}
+
+bool SelectBoth(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, const Gdiplus::Guid& dimension,
+                std::uint32_t index) {
+  return first.SelectActiveFrame(dimension, index) == Gdiplus::Ok &&
+         second.SelectActiveFrame(dimension, index) == Gdiplus::Ok;
+}
+
+// Every image of one file against the image at the same place in the
+// other; the first image is the one selected after loading.
+bool SameImages(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, const FrameLayout& layout) {
+  bool atFirstImage = true;
+  for (const FrameDimension& dimension : layout) {
+    for (std::uint32_t index = 0; index < dimension.count; ++index) {
+      if (!atFirstImage && !SelectBoth(first, second, dimension.id, index)) return false;
+      atFirstImage = false;
+      if (!SameCurrentImage(first, second)) return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool SamePixels(HostFile& first, HostFile& second) {
+  if (!HeadersAllowDecoding(first, second)) return false;
+  Gdiplus::Bitmap bitmap1(first.ImagingStream());
+  Gdiplus::Bitmap bitmap2(second.ImagingStream());
+  FrameLayout layout1;
+  FrameLayout layout2;
+  return ReadFrameLayout(bitmap1, layout1) && ReadFrameLayout(bitmap2, layout2) && layout1 == layout2 &&
+         SameImages(bitmap1, bitmap2, layout1);
+}

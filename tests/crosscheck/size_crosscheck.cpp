@@ -1,0 +1,208 @@
+// size_crosscheck PLUGIN PATH...
+//   For every file under the paths (files or folders, recursively), compares
+//   the Width and Height the plugin gives, and the size the header reader
+//   settles, with the size of the image gdk-pixbuf decodes. A file it cannot
+//   decode must give the size gdk-pixbuf reads from its header, as the
+//   plugin's own fallback does (broken image data, images too large to
+//   decode), and 0 x 0 when gdk-pixbuf cannot read that either; such files
+//   are listed as notes. Prints each mismatch and a summary by format; exits
+//   1 on any mismatch, 2 on bad arguments.
+#include <fcntl.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "imaging/header_facts.h"
+#include "tools/plugin_library.h"
+
+namespace {
+
+constexpr int WidthField = 0;
+constexpr int HeightField = 1;
+constexpr int IntegerValue = 1;
+
+// The open file the header reader reads, by pread.
+class FileBytes : public ByteSource {
+ public:
+  explicit FileBytes(const std::string& path) : descriptor(open(path.c_str(), O_RDONLY)) {}
+  ~FileBytes() override {
+    if (descriptor >= 0) close(descriptor);
+  }
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+
+  bool IsOpen() const { return descriptor >= 0; }
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+    std::size_t done = 0;
+    while (done < size) {
+      const ssize_t got = pread(descriptor, static_cast<char*>(buffer) + done, size - done,
+                                static_cast<off_t>(offset + done));
+      if (got <= 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    return done;
+  }
+
+ private:
+  int descriptor;
+};
+
+struct Size {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
+bool operator==(const Size& a, const Size& b) { return a.width == b.width && a.height == b.height; }
+
+std::string Text(const Size& size) { return std::to_string(size.width) + " x " + std::to_string(size.height); }
+
+std::uint32_t PluginNumber(const PluginExports& plugin, const std::string& file, int field) {
+  std::int32_t value = 0;
+  const int type = plugin.GetValue(file.c_str(), field, 0, &value, sizeof value, 0);
+  return type == IntegerValue && value > 0 ? static_cast<std::uint32_t>(value) : 0;
+}
+
+// What the library shows for a file: the decoded image, or when decoding
+// fails, the size it reads from the header.
+struct Reference {
+  Size size;
+  bool decoded = false;
+  std::string failure;
+};
+
+Reference ReferenceSize(const std::string& file) {
+  Reference reference;
+  GError* error = nullptr;
+  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(file.c_str(), &error);
+  if (pixbuf != nullptr) {
+    reference.decoded = true;
+    reference.size = {static_cast<std::uint32_t>(gdk_pixbuf_get_width(pixbuf)),
+                      static_cast<std::uint32_t>(gdk_pixbuf_get_height(pixbuf))};
+    g_object_unref(pixbuf);
+  } else {
+    reference.failure = error != nullptr ? error->message : "no pixbuf";
+    int width = 0;
+    int height = 0;
+    if (gdk_pixbuf_get_file_info(file.c_str(), &width, &height) != nullptr && width > 0 && height > 0) {
+      reference.size = {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)};
+    }
+  }
+  if (error != nullptr) g_error_free(error);
+  return reference;
+}
+
+const char* FormatName(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Png: return "PNG";
+    case ImageFormat::Jpeg: return "JPEG";
+    case ImageFormat::Gif: return "GIF";
+    case ImageFormat::Bmp: return "BMP";
+    case ImageFormat::Tiff: return "TIFF";
+    case ImageFormat::Ico: return "ICO";
+    case ImageFormat::Cur: return "CUR";
+    case ImageFormat::Pnm: return "PNM";
+    case ImageFormat::WebP: return "WebP";
+    case ImageFormat::Avif: return "AVIF";
+    case ImageFormat::Unknown: break;
+  }
+  return "other";
+}
+
+struct Tally {
+  int files = 0;
+  int decoded = 0;
+  int undecodable = 0;  // decoding fails, yet the library reads a size
+  int settled = 0;
+  int mismatches = 0;
+};
+
+void CheckFile(const PluginExports& plugin, const std::string& file, std::map<std::string, Tally>& tallies) {
+  FileBytes bytes(file);
+  const HeaderFacts facts = bytes.IsOpen() ? ReadHeaderFacts(bytes) : HeaderFacts{};
+  const Reference reference = ReferenceSize(file);
+  const Size shown{PluginNumber(plugin, file, WidthField), PluginNumber(plugin, file, HeightField)};
+  const Size header{facts.width, facts.height};
+  Tally& tally = tallies[FormatName(facts.format)];
+  ++tally.files;
+  tally.decoded += reference.decoded ? 1 : 0;
+  tally.settled += header.width != 0 ? 1 : 0;
+  const std::string expected = Text(reference.size) + (reference.decoded ? "" : " (library's header size)");
+  if (!reference.decoded && reference.size.width != 0) {
+    ++tally.undecodable;
+    std::printf("NOTE %s: not decodable (%s); plugin %s, header %s, library's header %s\n", file.c_str(),
+                reference.failure.c_str(), Text(shown).c_str(), Text(header).c_str(), Text(reference.size).c_str());
+  }
+  if (!(shown == reference.size)) {
+    std::printf("MISMATCH %s: plugin %s, expected %s\n", file.c_str(), Text(shown).c_str(), expected.c_str());
+    ++tally.mismatches;
+  }
+  if (header.width != 0 && !(header == reference.size)) {
+    std::printf("MISMATCH %s: header %s, expected %s\n", file.c_str(), Text(header).c_str(), expected.c_str());
+    ++tally.mismatches;
+  }
+}
+
+// The regular files under each path, in name order.
+std::vector<std::string> FilesUnder(const std::vector<std::string>& paths) {
+  std::vector<std::string> files;
+  for (const std::string& path : paths) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(path, error)) {
+      files.push_back(path);
+      continue;
+    }
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(path, error)) {
+      if (entry.is_regular_file(error)) files.push_back(entry.path().string());
+    }
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+int PrintSummary(const std::map<std::string, Tally>& tallies) {
+  Tally total;
+  std::printf("%-6s %6s %8s %12s %8s %11s\n", "format", "files", "decoded", "undecodable", "settled", "mismatches");
+  const auto print = [](const char* name, const Tally& tally) {
+    std::printf("%-6s %6d %8d %12d %8d %11d\n", name, tally.files, tally.decoded, tally.undecodable, tally.settled,
+                tally.mismatches);
+  };
+  for (const auto& [name, tally] : tallies) {
+    print(name.c_str(), tally);
+    total.files += tally.files;
+    total.decoded += tally.decoded;
+    total.undecodable += tally.undecodable;
+    total.settled += tally.settled;
+    total.mismatches += tally.mismatches;
+  }
+  print("all", total);
+  return total.mismatches == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: size_crosscheck PLUGIN PATH...\n");
+    return 2;
+  }
+  PluginLibrary library(argv[1]);
+  if (!library.Loaded()) {
+    std::fprintf(stderr, "size_crosscheck: %s\n", library.Error().c_str());
+    return 2;
+  }
+  const PluginExports& plugin = library.Exports();
+  plugin.SetDefaultParams(nullptr);
+  std::map<std::string, Tally> tallies;
+  for (const std::string& file : FilesUnder(std::vector<std::string>(argv + 2, argv + argc))) {
+    CheckFile(plugin, file, tallies);
+  }
+  plugin.PluginUnloading();
+  return PrintSummary(tallies);
+}

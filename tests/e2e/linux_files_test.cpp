@@ -1,0 +1,117 @@
+// What a Linux host can pass besides ordinary pictures: FIFOs, directories,
+// devices (also behind a symlink with a picture's name), names that are not
+// UTF-8, and paths far longer than Windows allows. Every call that could
+// block runs with a time limit.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "tests/e2e/bounded_call.h"
+#include "tests/e2e/plugin_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Dimensions(const std::string& file) {
+  return WithinSeconds(10, ("the value of " + file).c_str(), [file] {
+    char text[64] = "";
+    Exports().GetValue(file.c_str(), 2, 0, text, sizeof text, 0);
+    return std::string(text);
+  });
+}
+
+int Compare(const std::string& first, const std::string& second) {
+  return WithinSeconds(10, ("comparing " + first).c_str(),
+                       [=] { return Exports().CompareFiles(nullptr, 10000, first.c_str(), second.c_str(), nullptr); });
+}
+
+class LinuxFiles : public StartedPlugin {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/pixdim-e2e-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+  }
+  // rm walks trees deeper than a path can name; the library cannot.
+  void TearDown() override { EXPECT_EQ(std::system(("rm -rf " + folder).c_str()), 0); }
+  std::string Photo(const std::string& name) const {
+    const std::string path = folder + "/" + name;
+    fs::copy_file(Fixture("photo.png"), path);
+    return path;
+  }
+  std::string folder;
+};
+
+TEST_F(LinuxFiles, NothingButRegularFilesIsRead) {
+  const std::string fifo = folder + "/pipe.png";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::string directory = folder + "/folder.png";
+  fs::create_directory(directory);
+  const std::string zero = folder + "/zero.svg";
+  fs::create_symlink("/dev/zero", zero);
+  for (const std::string& file : {fifo, directory, zero, std::string("/dev/zero")}) {
+    EXPECT_EQ(Dimensions(file), "0 x 0") << file;
+    EXPECT_EQ(Compare(file, file), 0) << file;
+  }
+}
+
+// A file name is a string of bytes: a Latin-1 name from an old archive
+// opens as it is.
+TEST_F(LinuxFiles, NamesThatAreNotUtf8Open) {
+  const std::string latin1 = Photo("caf\xe9.png");
+  const std::string utf8 = Photo("Bild \xC3\xA4\xE5\x86\x99\xF0\x9F\x8C\x85.png");
+  EXPECT_EQ(Dimensions(latin1), "64 x 48");
+  EXPECT_EQ(Dimensions(utf8), "64 x 48");
+  EXPECT_EQ(Compare(latin1, Fixture("photo.bmp")), 100);
+}
+
+TEST_F(LinuxFiles, LongPathsUpToTheSystemLimit) {
+  std::string deep = folder;
+  for (std::size_t target : {300u, 1000u}) {
+    while (deep.size() + 20 < target) {
+      deep += "/" + std::string(std::min<std::size_t>(200, target - deep.size() - 20), 'd');
+      fs::create_directory(deep);
+    }
+    const std::string photo = deep + "/photo-" + std::to_string(target) + ".png";
+    fs::copy_file(Fixture("photo.png"), photo);
+    EXPECT_GE(photo.size(), target - 20);
+    EXPECT_EQ(Dimensions(photo), "64 x 48") << photo.size();
+    EXPECT_EQ(Compare(photo, Fixture("photo.bmp")), 100) << photo.size();
+  }
+}
+
+// A picture below a path longer than the system takes can be made, step by
+// step, but not named whole: it reads as unreadable.
+TEST_F(LinuxFiles, PathsBeyondTheSystemLimitAreUnreadable) {
+  std::string path = folder;
+  int directory = open(folder.c_str(), O_DIRECTORY);
+  while (path.size() < 4200) {
+    const std::string part(200, 'd');
+    ASSERT_EQ(mkdirat(directory, part.c_str(), 0700), 0);
+    const int next = openat(directory, part.c_str(), O_DIRECTORY);
+    close(directory);
+    directory = next;
+    path += "/" + part;
+  }
+  const int photo = openat(directory, "photo.png", O_CREAT | O_WRONLY, 0600);
+  const std::string bytes = ReadFile(Fixture("photo.png"));
+  ASSERT_EQ(write(photo, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  close(photo);
+  close(directory);
+  EXPECT_EQ(Dimensions(path + "/photo.png"), "0 x 0");
+}
+
+}  // namespace

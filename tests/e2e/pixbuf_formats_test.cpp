@@ -1,0 +1,42 @@
+// Today's formats through the Linux plugin's loaders: WebP and AVIF
+// pictures show their sizes, lossless ones compare equal with the same
+// picture in another format, and an animated WebP counts every frame.
+#include <cstdint>
+#include <string>
+
+#include "tests/e2e/plugin_fixture.h"
+
+namespace {
+
+int Compare(const std::string& first, const std::string& second) {
+  return Exports().CompareFiles(nullptr, 10000, Fixture(first).c_str(), Fixture(second).c_str(), nullptr);
+}
+
+std::string Dimensions(const std::string& file) {
+  char text[64] = "";
+  Exports().GetValue(Fixture(file).c_str(), 2, 0, text, sizeof text, 0);
+  return text;
+}
+
+using TodaysFormats = StartedPlugin;
+
+TEST_F(TodaysFormats, SizesOfWebPAndAvif) {
+  for (const char* file : {"photo-lossless.webp", "photo-lossy.webp", "photo-lossless.avif"}) {
+    EXPECT_EQ(Dimensions(file), "64 x 48") << file;
+  }
+  EXPECT_EQ(Dimensions("anim-a.webp"), "8 x 8");
+}
+
+TEST_F(TodaysFormats, LosslessPicturesEqualTheirTwinsInOtherFormats) {
+  EXPECT_EQ(Compare("photo-lossless.webp", "photo.png"), 100);
+  EXPECT_EQ(Compare("photo-lossless.avif", "photo.bmp"), 100);
+  EXPECT_EQ(Compare("photo-lossless.avif", "photo-lossless.webp"), 100);
+  EXPECT_EQ(Compare("photo-lossy.webp", "photo.png"), 0);
+}
+
+TEST_F(TodaysFormats, AnimatedWebPCountsEveryFrame) {
+  EXPECT_EQ(Compare("anim-a.webp", "anim-b.webp"), 0);
+  EXPECT_EQ(Compare("anim-a.webp", "anim-a-copy.webp"), 100);
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+// Host files of the stand-in: the files a test declared, read from memory.
+// Every other name is not a regular file.
+#include <algorithm>
+#include <cstring>
+
+#include "plugin/host_file.h"
+#include "tests/fake_gdiplus/fake_state.h"
+
+namespace {
+
+class FakeHostFile final : public HostFile {
+ public:
+  explicit FakeHostFile(const char* name) {
+    stream.name = name;
+    const auto found = fake::S().files.find(stream.name);
+    regular = found != fake::S().files.end();
+    if (regular) bytes = found->second;
+    stamp.name = stream.name;
+    stamp.size = bytes.size();
+    stamp.modified = fake::S().generation;
+  }
+
+  bool IsRegular() const override { return regular; }
+  const FileStamp& Stamp() const override { return stamp; }
+  bool Open() override {
+    opened = regular;
+    return opened;
+  }
+  bool IsSameFileAs(const HostFile& other) const override {
+    const auto* same = dynamic_cast<const FakeHostFile*>(&other);
+    return same != nullptr && opened && same->opened && same->stream.name == stream.name;
+  }
+  IStream* ImagingStream() override { return &stream; }
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+    if (!opened || offset >= bytes.size()) return 0;
+    const std::size_t count = std::min<std::size_t>(size, bytes.size() - offset);
+    std::memcpy(buffer, bytes.data() + offset, count);
+    return count;
+  }
+
+ private:
+  IStream stream;
+  std::string bytes;
+  bool regular = false;
+  bool opened = false;
+  FileStamp stamp;
+};
+
+}  // namespace
+
+std::unique_ptr<HostFile> FindHostFile(const char* name) { return std::make_unique<FakeHostFile>(name); }

@@ -1,0 +1,58 @@
+#pragma once
+// What the stand-in keeps between calls, shared by its imaging calls and its
+// host files.
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/fake_gdiplus/fake_gdiplus.h"
+
+// The stream of a stand-in host file names the file.
+struct IStream {
+  std::string name;
+};
+
+namespace fake {
+
+struct Lock {
+  std::vector<std::uint8_t> bytes;
+};
+
+struct Handle {
+  std::string name;
+  ScriptedImage image;
+  std::size_t frame;  // 0: the first image, else laterFrames[frame - 1]
+  std::unique_ptr<Lock> lock;
+};
+
+struct State {
+  std::map<std::string, std::string> files;
+  std::map<std::string, ScriptedImage> images;
+  std::set<std::string> undecodable;
+  std::set<std::string> lockFailures;
+  std::vector<std::u16string> decoders;
+  bool failStartup = false;
+  bool failNextAlloc = false;
+  bool failDecoderFill = false;
+  bool failClone = false;
+  bool decoderBytesOverridden = false;
+  std::uint32_t decoderBytes = 0;
+  std::uintptr_t nextToken = 0x1000;
+  std::set<std::uintptr_t> liveTokens;
+  std::vector<std::string> calls;
+  std::vector<std::string> faults;
+  std::set<Handle*> handles;
+  std::set<void*> allocations;
+  int liveLocks = 0;
+  // Tells the files of one test from those of the next, as a file's times
+  // would, so no size cached in one test answers in another.
+  std::int64_t generation = 0;
+};
+
+State& S();
+void Log(const std::string& call);
+
+}  // namespace fake

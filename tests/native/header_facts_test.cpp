@@ -1,0 +1,754 @@
+// Header facts on crafted files: a valid header of each format, then the
+// variations the decoder treats differently, and the reading bounds.
+#include "imaging/header_facts.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A file in memory that counts how it is read.
+class MemoryFile : public ByteSource {
+ public:
+  explicit MemoryFile(Bytes content) : bytes(std::move(content)) {}
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+    ++reads;
+    bytesRead += size;
+    if (offset >= bytes.size()) return 0;
+    const std::size_t copied = std::min<std::size_t>(size, bytes.size() - static_cast<std::size_t>(offset));
+    std::memcpy(buffer, bytes.data() + offset, copied);
+    return copied;
+  }
+  int reads = 0;
+  std::size_t bytesRead = 0;
+
+ private:
+  Bytes bytes;
+};
+
+HeaderFacts Facts(const Bytes& bytes) {
+  MemoryFile file(bytes);
+  return ReadHeaderFacts(file);
+}
+
+int ReadsFor(const Bytes& bytes) {
+  MemoryFile file(bytes);
+  ReadHeaderFacts(file);
+  return file.reads;
+}
+
+// Appends fields in either byte order.
+struct Writer {
+  Bytes bytes;
+  Writer& Text(const std::string& text) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    return *this;
+  }
+  Writer& Raw(std::initializer_list<int> values) {
+    for (int value : values) bytes.push_back(static_cast<std::uint8_t>(value));
+    return *this;
+  }
+  Writer& Zeros(std::size_t count) {
+    bytes.insert(bytes.end(), count, 0);
+    return *this;
+  }
+  Writer& Be16(std::uint32_t v) { return Raw({int(v >> 8 & 255), int(v & 255)}); }
+  Writer& Be32(std::uint32_t v) { return Be16(v >> 16).Be16(v & 0xffff); }
+  Writer& Le16(std::uint32_t v) { return Raw({int(v & 255), int(v >> 8 & 255)}); }
+  Writer& Le32(std::uint32_t v) { return Le16(v & 0xffff).Le16(v >> 16); }
+  Writer& Append(const Bytes& more) {
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return *this;
+  }
+};
+
+void Expect(const HeaderFacts& facts, std::uint32_t width, std::uint32_t height) {
+  EXPECT_EQ(facts.width, width);
+  EXPECT_EQ(facts.height, height);
+}
+
+// ---- PNG
+
+std::uint32_t Crc(const Bytes& data) {
+  std::uint32_t crc = 0xffffffffu;
+  for (std::uint8_t byte : data) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+Bytes Chunk(const std::string& type, const Bytes& data) {
+  Writer typed;
+  typed.Text(type).Append(data);
+  return Writer().Be32(static_cast<std::uint32_t>(data.size())).Append(typed.bytes).Be32(Crc(typed.bytes)).bytes;
+}
+
+Bytes Ihdr(std::uint32_t width, std::uint32_t height, int depth, int color, int interlace = 0) {
+  return Chunk("IHDR", Writer().Be32(width).Be32(height).Raw({depth, color, 0, 0, interlace}).bytes);
+}
+
+Bytes Png(const Bytes& ihdr, const std::vector<Bytes>& before = {}) {
+  Writer png;
+  png.Raw({0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}).Append(ihdr);
+  for (const Bytes& chunk : before) png.Append(chunk);
+  return png.Append(Chunk("IDAT", {1, 2, 3})).Append(Chunk("IEND", {})).bytes;
+}
+
+TEST(HeaderFactsPng, PlainImageIsSettledInOneRead) {
+  const Bytes png = Png(Ihdr(640, 480, 8, 2));
+  const HeaderFacts facts = Facts(png);
+  EXPECT_EQ(facts.format, ImageFormat::Png);
+  Expect(facts, 640, 480);
+  EXPECT_EQ(facts.largestImagePixels, 640u * 480u);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::No);
+  EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
+  EXPECT_TRUE(facts.rowsInOrder);
+  EXPECT_EQ(ReadsFor(png), 1);
+}
+
+TEST(HeaderFactsPng, DepthInterlaceAndAnimation) {
+  EXPECT_EQ(Facts(Png(Ihdr(4, 4, 16, 6))).deeperThan8Bits, Answer::Yes);
+  EXPECT_FALSE(Facts(Png(Ihdr(4, 4, 8, 2, 1))).rowsInOrder);
+  const Bytes animationControl = Chunk("acTL", Writer().Be32(2).Be32(0).bytes);
+  const HeaderFacts animated = Facts(Png(Ihdr(4, 4, 8, 2), {animationControl}));
+  EXPECT_EQ(animated.moreThanOneImage, Answer::Yes);
+  Expect(animated, 4, 4);  // the decoder shows the default image
+  // After the first IDAT the chunk is no animation the decoder would skip.
+  Bytes late = Png(Ihdr(4, 4, 8, 2));
+  late.insert(late.end() - 12, animationControl.begin(), animationControl.end());
+  EXPECT_EQ(Facts(late).moreThanOneImage, Answer::No);
+}
+
+TEST(HeaderFactsPng, HeadersTheDecoderRejectsAreNotSettled) {
+  Bytes damaged = Png(Ihdr(4, 4, 8, 2));
+  damaged[20] ^= 1;  // the CRC no longer matches
+  const HeaderFacts facts = Facts(damaged);
+  Expect(facts, 0, 0);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(facts.deeperThan8Bits, Answer::Yes);
+  Expect(Facts(Png(Ihdr(4, 4, 16, 3))), 0, 0);  // no 16-bit palettes
+  Expect(Facts(Png(Ihdr(4, 4, 8, 3))), 0, 0);   // a palette image without PLTE
+  Expect(Facts(Png(Ihdr(4, 4, 8, 3), {Chunk("PLTE", Bytes(6, 0))})), 4, 4);
+  Expect(Facts(Png(Ihdr(4, 4, 8, 3), {Chunk("PLTE", Bytes(5, 0))})), 0, 0);
+  Expect(Facts(Png(Ihdr(4, 4, 8, 2), {Chunk("QUUX", {})})), 0, 0);  // an unknown critical chunk
+  Expect(Facts(Png(Ihdr(4, 4, 8, 2), {Chunk("quUX", {1})})), 4, 4);  // ancillary chunks are skipped
+  const HeaderFacts wide = Facts(Png(Ihdr(1000001, 1, 8, 2)));  // past libpng's default limit
+  Expect(wide, 0, 0);
+  EXPECT_EQ(wide.largestImagePixels, 1000001u);
+}
+
+TEST(HeaderFactsPng, UnreachedImageDataLeavesItOpen) {
+  Bytes cut = Png(Ihdr(4, 4, 8, 2));
+  cut.resize(33);  // signature and IHDR only
+  const HeaderFacts facts = Facts(cut);
+  Expect(facts, 0, 0);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+}
+
+// ---- JPEG
+
+Bytes Segment(int marker, const Bytes& payload) {
+  return Writer().Raw({0xff, marker}).Be16(static_cast<std::uint32_t>(payload.size() + 2)).Append(payload).bytes;
+}
+
+// Components 1, 2, ... sampled as listed, else 1 x 1.
+Bytes Frame(int marker, int precision, std::uint32_t width, std::uint32_t height, int components,
+            const std::vector<int>& sampling = {}) {
+  Writer frame;
+  frame.Raw({precision}).Be16(height).Be16(width).Raw({components});
+  for (std::size_t i = 1; i <= static_cast<std::size_t>(components); ++i) {
+    frame.Raw({static_cast<int>(i), i <= sampling.size() ? sampling[i - 1] : 0x11, 0});
+  }
+  return Segment(marker, frame.bytes);
+}
+
+Bytes Scan(int components, int start = 0, int end = 63) {
+  Writer scan;
+  scan.Raw({components});
+  for (int i = 1; i <= components; ++i) scan.Raw({i, 0x00});
+  return Segment(0xda, scan.Raw({start, end, 0}).bytes);
+}
+
+const Bytes QuantTable = Segment(0xdb, Writer().Raw({0}).Zeros(64).bytes);
+Bytes HuffmanTable(int classAndId) { return Segment(0xc4, Writer().Raw({classAndId, 1}).Zeros(15).Raw({0}).bytes); }
+
+Bytes Jpeg(const std::vector<Bytes>& segments) {
+  Writer jpeg;
+  jpeg.Raw({0xff, 0xd8});
+  for (const Bytes& segment : segments) jpeg.Append(segment);
+  return jpeg.Raw({0x12, 0x34, 0xff, 0xd9}).bytes;
+}
+
+TEST(HeaderFactsJpeg, BaselineAfterALargeExifSegment) {
+  const Bytes exif = Segment(0xe1, Writer().Text("Exif").Zeros(65533 - 4).bytes);
+  const Bytes jpeg = Jpeg({exif, QuantTable, Frame(0xc0, 8, 1920, 1080, 3, {0x22}), Scan(3)});
+  const HeaderFacts facts = Facts(jpeg);
+  EXPECT_EQ(facts.format, ImageFormat::Jpeg);
+  Expect(facts, 1920, 1080);
+  EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::No);
+  EXPECT_TRUE(facts.rowsInOrder);
+  EXPECT_LE(ReadsFor(jpeg), 2);  // the segment is skipped, not read
+}
+
+TEST(HeaderFactsJpeg, ProgressivePrecisionAndPictureSets) {
+  const HeaderFacts progressive =
+      Facts(Jpeg({QuantTable, HuffmanTable(0x00), Frame(0xc2, 8, 8, 8, 3), Scan(3, 0, 0)}));
+  Expect(progressive, 8, 8);
+  EXPECT_FALSE(progressive.rowsInOrder);
+  const HeaderFacts twelveBit = Facts(Jpeg({QuantTable, Frame(0xc1, 12, 8, 8, 1), Scan(1)}));
+  EXPECT_EQ(twelveBit.deeperThan8Bits, Answer::Yes);
+  Expect(twelveBit, 0, 0);  // the decoder reads 8-bit samples only
+  const Bytes pictureSet = Segment(0xe2, Writer().Text("MPF").Raw({0}).Zeros(8).bytes);
+  EXPECT_EQ(Facts(Jpeg({pictureSet, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::Yes);
+  const Bytes profile = Segment(0xe2, Writer().Text("ICC_PROFILE").Raw({0}).bytes);
+  EXPECT_EQ(Facts(Jpeg({profile, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::No);
+}
+
+TEST(HeaderFactsJpeg, FramesAndScansTheDecoderRejects) {
+  const auto size = [](const std::vector<Bytes>& segments) {
+    const HeaderFacts facts = Facts(Jpeg(segments));
+    return std::to_string(facts.width) + "x" + std::to_string(facts.height);
+  };
+  EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 0, 3), Scan(3)}), "0x0");       // height left to a DNL
+  EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 2), Scan(2)}), "0x0");       // two components
+  EXPECT_EQ(size({QuantTable, Frame(0xc3, 8, 8, 8, 1), Scan(1)}), "0x0");       // lossless
+  EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 65501, 8, 1), Scan(1)}), "0x0");   // too wide
+  EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 3, {0x44}), Scan(3)}), "0x0");        // 18 blocks per MCU
+  EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 3, {0x31, 0x21}), Scan(3)}), "0x0");  // 3 to 2 upsampling
+  EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 3, {0x32}), Scan(3)}), "8x8");
+  EXPECT_EQ(size({Frame(0xc0, 8, 8, 8, 3), Scan(3)}), "0x0");                   // no quantization table
+  EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(4)}), "0x0");       // a scan of an unknown component
+  EXPECT_EQ(size({QuantTable, Frame(0xc2, 8, 8, 8, 3), Scan(3, 0, 0)}), "0x0");  // progressive needs its tables
+  EXPECT_EQ(size({QuantTable, HuffmanTable(0x00), Frame(0xc2, 8, 8, 8, 3), Scan(3, 1, 5)}), "0x0");  // AC of 3
+  EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 3)}), "0x0");  // no scan before the end
+  EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 3), Frame(0xc0, 8, 8, 8, 3), Scan(3)}), "0x0");
+  EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)}), "8x8");  // sequential: standard tables
+}
+
+// ---- GIF
+
+Bytes Gif(std::uint32_t width, std::uint32_t height, bool globalTable, const Bytes& beforeFrame,
+          const Bytes& descriptor) {
+  Writer gif;
+  gif.Text("GIF89a").Le16(width).Le16(height).Raw({globalTable ? 0x80 : 0x00, 0, 0});
+  if (globalTable) gif.Zeros(6);
+  return gif.Append(beforeFrame).Raw({','}).Append(descriptor).Raw({2, 2, 0x4c, 0x01, 0, ';'}).bytes;
+}
+
+Bytes Descriptor(std::uint32_t left, std::uint32_t top, std::uint32_t width, std::uint32_t height, bool localTable) {
+  Writer descriptor;
+  descriptor.Le16(left).Le16(top).Le16(width).Le16(height).Raw({localTable ? 0x80 : 0});
+  if (localTable) descriptor.Zeros(6);
+  return descriptor.bytes;
+}
+
+TEST(HeaderFactsGif, TheLogicalScreenIsTheSize) {
+  const Bytes control = Writer().Raw({'!', 0xf9, 4, 0, 10, 0, 0, 0}).bytes;
+  const Bytes comment = Writer().Raw({'!', 0xfe, 3, 'a', 'b', 'c', 2, 'd', 'e', 0}).bytes;
+  Writer before;
+  before.Append(control).Append(comment);
+  const HeaderFacts facts = Facts(Gif(100, 80, true, before.bytes, Descriptor(90, 70, 50, 60, false)));
+  EXPECT_EQ(facts.format, ImageFormat::Gif);
+  Expect(facts, 100, 80);
+  EXPECT_EQ(facts.largestImagePixels, 8000u);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::Unknown);  // the library counts frames itself
+  EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
+  // A frame larger than the screen is decoded in full.
+  EXPECT_EQ(Facts(Gif(10, 10, true, {}, Descriptor(0, 0, 200, 100, false))).largestImagePixels, 20000u);
+}
+
+TEST(HeaderFactsGif, AFirstFrameWithoutColoursIsNotSettled) {
+  Expect(Facts(Gif(10, 10, false, {}, Descriptor(0, 0, 10, 10, false))), 0, 0);
+  Expect(Facts(Gif(10, 10, false, {}, Descriptor(0, 0, 10, 10, true))), 10, 10);
+  Expect(Facts(Gif(0, 10, true, {}, Descriptor(0, 0, 10, 10, false))), 0, 0);
+  Bytes noFrame = Writer().Text("GIF87a").Le16(10).Le16(10).Raw({0x80, 0, 0}).Zeros(6).Raw({';'}).bytes;
+  Expect(Facts(noFrame), 0, 0);
+}
+
+// ---- BMP
+
+Bytes Bmp(std::uint32_t infoSize, std::int32_t width, std::int32_t height, int depth, std::uint32_t compression,
+          std::uint32_t colorsUsed = 0, const Bytes& masks = {}) {
+  const std::uint32_t dataOffset = 14 + infoSize + static_cast<std::uint32_t>(masks.size());
+  Writer bmp;
+  bmp.Text("BM").Le32(dataOffset + 16).Le32(0).Le32(dataOffset).Le32(infoSize);
+  if (infoSize == 12) {
+    bmp.Le16(static_cast<std::uint32_t>(width)).Le16(static_cast<std::uint32_t>(height));
+    bmp.Le16(1).Le16(static_cast<std::uint32_t>(depth));
+  } else {
+    bmp.Le32(static_cast<std::uint32_t>(width)).Le32(static_cast<std::uint32_t>(height)).Le16(1);
+    bmp.Le16(static_cast<std::uint32_t>(depth)).Le32(compression).Zeros(12).Le32(colorsUsed).Le32(0);
+    Bytes rest(infoSize - 40, 0);
+    std::copy_n(masks.begin(), std::min(masks.size(), rest.size()), rest.begin());
+    bmp.Append(rest);
+    if (infoSize == 40) bmp.Append(masks);
+  }
+  return bmp.Zeros(16).bytes;
+}
+
+Bytes Masks(std::uint32_t red, std::uint32_t green, std::uint32_t blue, std::uint32_t alpha = 0) {
+  return Writer().Le32(red).Le32(green).Le32(blue).Le32(alpha).bytes;
+}
+
+TEST(HeaderFactsBmp, HeaderVersionsAndRowOrder) {
+  for (std::uint32_t infoSize : {40u, 52u, 56u, 64u, 108u, 124u}) {
+    const HeaderFacts facts = Facts(Bmp(infoSize, 30, 20, 24, 0));
+    Expect(facts, 30, 20);
+    EXPECT_EQ(facts.moreThanOneImage, Answer::No) << infoSize;
+  }
+  Expect(Facts(Bmp(12, 30, 20, 24, 0)), 30, 20);
+  Expect(Facts(Bmp(40, 30, -20, 24, 0)), 30, 20);  // top-down rows
+  Expect(Facts(Bmp(40, 30, -20, 8, 1)), 0, 0);     // top-down run lengths
+  Bytes unknownHeader = Bmp(40, 30, 20, 24, 0);
+  unknownHeader[14] = 16;  // an info header size the decoder does not know
+  Expect(Facts(unknownHeader), 0, 0);
+  Expect(Facts(Bmp(40, 30, 20, 2, 0)), 0, 0);      // 2 bits per pixel
+  Expect(Facts(Bmp(40, 30, 20, 24, 4)), 0, 0);     // embedded JPEG
+  Expect(Facts(Bmp(40, 30, 20, 8, 0, 257)), 0, 0);  // more colours than 8 bits hold
+  // The decoder tests a 32-bit palette against 1 << 32, which the
+  // processor shifts as 1 << 0.
+  Expect(Facts(Bmp(40, 30, 20, 32, 0, 2)), 0, 0);
+  Expect(Facts(Bmp(40, 30, 20, 32, 0, 1)), 30, 20);
+}
+
+TEST(HeaderFactsBmp, BitFieldsWiderThan8BitsAreDeep) {
+  EXPECT_EQ(Facts(Bmp(40, 4, 4, 16, 3, 0, Masks(0xf800, 0x07e0, 0x001f))).deeperThan8Bits, Answer::No);
+  EXPECT_EQ(Facts(Bmp(40, 4, 4, 32, 3, 0, Masks(0x3ff00000, 0x000ffc00, 0x000003ff))).deeperThan8Bits,
+            Answer::Yes);
+  EXPECT_EQ(Facts(Bmp(124, 4, 4, 32, 3, 0, Masks(0xff0000, 0xff00, 0xff, 0xffff0000u))).deeperThan8Bits,
+            Answer::Yes);
+  EXPECT_EQ(Facts(Bmp(52, 4, 4, 32, 3, 0, Masks(0xff0000, 0xff00, 0xff, 0xffff0000u))).deeperThan8Bits,
+            Answer::No);  // 52-byte headers carry no alpha mask
+  EXPECT_EQ(Facts(Bmp(40, 4, 4, 24, 0)).deeperThan8Bits, Answer::No);
+}
+
+TEST(HeaderFactsBmp, FilesSniffedAsAnotherTypeOrCutShortAreNotSettled) {
+  Bytes fontMetrics = Bmp(40, 30, 20, 24, 0);
+  fontMetrics[2] = 0x00;
+  fontMetrics[3] = 0x11;  // a file size TeX font metrics claim first
+  const HeaderFacts facts = Facts(fontMetrics);
+  EXPECT_EQ(facts.format, ImageFormat::Bmp);
+  Expect(facts, 0, 0);
+  Bytes past = Bmp(40, 30, 20, 24, 0);
+  past[10] = 200;  // pixel data would start past the end
+  Expect(Facts(past), 0, 0);
+}
+
+// ---- TIFF
+
+struct TiffField {
+  std::uint16_t tag;
+  std::uint16_t type;
+  std::uint32_t count;
+  std::uint32_t value;
+};
+
+// A TIFF whose directories follow 64 bytes of strip data, in either byte
+// order; each directory points to the next.
+Bytes Tiff(bool bigEndian, const std::vector<std::vector<TiffField>>& directories, std::size_t dataBytes = 64) {
+  Writer tiff;
+  const auto u16 = [&](std::uint32_t v) -> Writer& { return bigEndian ? tiff.Be16(v) : tiff.Le16(v); };
+  const auto u32 = [&](std::uint32_t v) -> Writer& { return bigEndian ? tiff.Be32(v) : tiff.Le32(v); };
+  tiff.Text(bigEndian ? "MM" : "II");
+  u16(42);
+  u32(static_cast<std::uint32_t>(8 + dataBytes));
+  tiff.Zeros(dataBytes);
+  for (std::size_t d = 0; d < directories.size(); ++d) {
+    u16(static_cast<std::uint32_t>(directories[d].size()));
+    for (const TiffField& field : directories[d]) {
+      u16(field.tag);
+      u16(field.type);
+      u32(field.count);
+      if (field.type == 3 && field.count == 1 && bigEndian) {
+        u16(field.value);
+        u16(0);
+      } else {
+        u32(field.value);
+      }
+    }
+    const bool last = d + 1 == directories.size();
+    u32(last ? 0 : static_cast<std::uint32_t>(tiff.bytes.size() + 4));
+  }
+  return tiff.bytes;
+}
+
+std::vector<TiffField> RgbDirectory(std::uint32_t width, std::uint32_t height, std::uint32_t bits = 8,
+                                    std::uint32_t sampleFormat = 1) {
+  return {{256, 4, 1, width},       {257, 4, 1, height},     {258, 3, 1, bits},  {259, 3, 1, 1},
+          {262, 3, 1, 1},           {273, 4, 1, 8},          {277, 3, 1, 1},     {279, 4, 1, 64},
+          {339, 3, 1, sampleFormat}};
+}
+
+TEST(HeaderFactsTiff, FirstDirectoryInBothByteOrders) {
+  for (bool bigEndian : {false, true}) {
+    const Bytes tiff = Tiff(bigEndian, {RgbDirectory(40, 30)});
+    const HeaderFacts facts = Facts(tiff);
+    EXPECT_EQ(facts.format, ImageFormat::Tiff);
+    Expect(facts, 40, 30);
+    EXPECT_EQ(facts.moreThanOneImage, Answer::No);
+    EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
+    EXPECT_EQ(facts.largestImagePixels, 1200u);
+    EXPECT_LE(ReadsFor(tiff), 2);
+  }
+}
+
+TEST(HeaderFactsTiff, SampleDepthsAndFormats) {
+  const HeaderFacts sixteen = Facts(Tiff(false, {RgbDirectory(4, 4, 16)}));
+  EXPECT_EQ(sixteen.deeperThan8Bits, Answer::Yes);
+  Expect(sixteen, 4, 4);
+  const HeaderFacts floats = Facts(Tiff(false, {RgbDirectory(4, 4, 32, 3)}));
+  EXPECT_EQ(floats.deeperThan8Bits, Answer::Yes);
+  Expect(floats, 0, 0);  // the RGBA reader takes no floating point
+  std::vector<TiffField> palette = RgbDirectory(4, 4);
+  palette[4].value = 3;
+  Expect(Facts(Tiff(false, {palette})), 0, 0);  // a palette without its colour map
+}
+
+TEST(HeaderFactsTiff, PagesAndSubImages) {
+  const HeaderFacts pages = Facts(Tiff(false, {RgbDirectory(4, 4), RgbDirectory(50, 40, 16)}));
+  EXPECT_EQ(pages.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(pages.largestImagePixels, 2000u);
+  EXPECT_EQ(pages.deeperThan8Bits, Answer::Yes);
+  Expect(pages, 4, 4);
+  // A SubIFD at the second directory's place holds a larger image.
+  std::vector<TiffField> withSub = RgbDirectory(4, 4);
+  withSub.push_back({330, 13, 1, 0});
+  Bytes tiff = Tiff(false, {withSub, RgbDirectory(60, 50)});
+  const std::uint32_t second = 8 + 64 + 2 + 12 * 10 + 4;
+  tiff[8 + 64 + 2 + 12 * 9 + 8] = static_cast<std::uint8_t>(second);  // the SubIFD offset
+  tiff[8 + 64 + 2 + 12 * 10] = 0;                                      // and no next page
+  const HeaderFacts sub = Facts(tiff);
+  EXPECT_EQ(sub.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(sub.largestImagePixels, 3000u);
+}
+
+TEST(HeaderFactsTiff, OddFilesEndInTime) {
+  Bytes loop = Tiff(false, {RgbDirectory(4, 4)});
+  loop[loop.size() - 4] = 72;  // the next directory is this one
+  EXPECT_EQ(Facts(loop).width, 4u);
+  Bytes big = Tiff(false, {RgbDirectory(4, 4)});
+  big[2] = 43;  // BigTIFF
+  const HeaderFacts bigFacts = Facts(big);
+  EXPECT_EQ(bigFacts.format, ImageFormat::Tiff);
+  Expect(bigFacts, 0, 0);
+  EXPECT_EQ(bigFacts.moreThanOneImage, Answer::Yes);
+  std::vector<TiffField> pastEnd = RgbDirectory(4, 4);
+  pastEnd[7].value = 100000;  // strip bytes beyond the end of the file
+  Expect(Facts(Tiff(false, {pastEnd})), 0, 0);
+  Bytes kodak = Tiff(false, {RgbDirectory(4, 4)}, 300);
+  std::memcpy(kodak.data() + 242, "EASTMAN KODAK COMPANY", 21);
+  Expect(Facts(kodak), 0, 0);  // sniffed as a Kodak raw file
+}
+
+// ---- ICO and CUR
+
+Bytes DibEntry(int width, int height, int depth) {
+  return Writer().Le32(40).Le32(static_cast<std::uint32_t>(width)).Le32(static_cast<std::uint32_t>(2 * height))
+      .Le16(1).Le16(static_cast<std::uint32_t>(depth)).Zeros(24).Zeros(64).bytes;
+}
+
+Bytes Icon(int type, const std::vector<std::pair<int, Bytes>>& entries) {
+  Writer icon;
+  icon.Le16(0).Le16(static_cast<std::uint32_t>(type)).Le16(static_cast<std::uint32_t>(entries.size()));
+  std::uint32_t offset = 6 + 16 * static_cast<std::uint32_t>(entries.size());
+  for (const auto& [side, data] : entries) {
+    icon.Raw({side & 255, side & 255, 0, 0}).Le16(1).Le16(32);
+    icon.Le32(static_cast<std::uint32_t>(data.size())).Le32(offset);
+    offset += static_cast<std::uint32_t>(data.size());
+  }
+  for (const auto& entry : entries) icon.Append(entry.second);
+  return icon.bytes;
+}
+
+TEST(HeaderFactsIco, OneEntryIsTheSize) {
+  const HeaderFacts facts = Facts(Icon(1, {{32, DibEntry(32, 32, 32)}}));
+  EXPECT_EQ(facts.format, ImageFormat::Ico);
+  Expect(facts, 32, 32);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::No);
+  EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
+  const HeaderFacts cursor = Facts(Icon(2, {{16, DibEntry(16, 16, 24)}}));
+  EXPECT_EQ(cursor.format, ImageFormat::Cur);
+  Expect(cursor, 16, 16);
+  Expect(Facts(Icon(1, {{32, DibEntry(32, 16, 32)}})), 0, 0);  // the DIB disagrees with the directory
+  Expect(Facts(Icon(1, {{16, DibEntry(16, 16, 8)}})), 0, 0);    // its palette runs past the end
+}
+
+TEST(HeaderFactsIco, SeveralEntriesOrPngEntries) {
+  const HeaderFacts several = Facts(Icon(1, {{16, DibEntry(16, 16, 32)}, {48, DibEntry(48, 48, 32)}}));
+  Expect(several, 0, 0);
+  EXPECT_EQ(several.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(several.largestImagePixels, 48u * 48u);
+  // The directory says 256 (0); the embedded PNG is larger and deeper.
+  const HeaderFacts png = Facts(Icon(1, {{0, Png(Ihdr(512, 512, 16, 6))}}));
+  Expect(png, 0, 0);  // the decoder skips PNG entries
+  EXPECT_EQ(png.largestImagePixels, 512u * 512u);
+  EXPECT_EQ(png.deeperThan8Bits, Answer::Yes);
+}
+
+// ---- PNM
+
+TEST(HeaderFactsPnm, BinarySamplesAreCounted) {
+  const Bytes pixels(3 * 4 * 2, 7);
+  const HeaderFacts facts = Facts(Writer().Text("P6\n# a comment\n4 2\n255\n").Append(pixels).bytes);
+  EXPECT_EQ(facts.format, ImageFormat::Pnm);
+  Expect(facts, 4, 2);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::No);
+  EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
+  const HeaderFacts deep = Facts(Writer().Text("P5 4 2 65535\n").Zeros(16).bytes);
+  EXPECT_EQ(deep.deeperThan8Bits, Answer::Yes);
+  Expect(deep, 4, 2);
+  Expect(Facts(Writer().Text("P4 9 2\n").Zeros(4).bytes), 9, 2);
+  Expect(Facts(Writer().Text("P6\n4 2\n255\n").Zeros(23).bytes), 0, 0);  // one sample short
+  EXPECT_EQ(Facts(Writer().Text("P5 2 1 255\n").Zeros(2).Text("P5 2 1 255\n").Zeros(2).bytes).moreThanOneImage,
+            Answer::Yes);
+  Expect(Facts(Writer().Text("P5 2 1 255#\n").Zeros(2).bytes), 0, 0);  // no blank before the samples
+}
+
+TEST(HeaderFactsPnm, TextSamplesAreLeftOpen) {
+  const HeaderFacts facts = Facts(Writer().Text("P3\n2 1\n255\n1 2 3 4 5 6\n").bytes);
+  Expect(facts, 0, 0);
+  EXPECT_EQ(facts.largestImagePixels, 2u);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  // A vertical tab is no blank to the sniffing or the decoder.
+  EXPECT_EQ(Facts(Writer().Text("P5\v2 1 255\n").Zeros(2).bytes).format, ImageFormat::Unknown);
+}
+
+// ---- WebP
+
+Bytes Riff(const Bytes& chunks) {
+  return Writer().Text("RIFF").Le32(static_cast<std::uint32_t>(chunks.size() + 4)).Text("WEBP").Append(chunks).bytes;
+}
+
+Bytes RiffChunk(const std::string& type, const Bytes& data) {
+  Writer chunk;
+  chunk.Text(type).Le32(static_cast<std::uint32_t>(data.size())).Append(data);
+  if (data.size() % 2 == 1) chunk.Raw({0});
+  return chunk.bytes;
+}
+
+Bytes Lossy(std::uint32_t width, std::uint32_t height) {
+  // A shown key frame, profile 0, first partition of 16 bytes.
+  return RiffChunk("VP8 ", Writer().Raw({0x10, 0x02, 0x00, 0x9d, 0x01, 0x2a}).Le16(width).Le16(height).Zeros(20).bytes);
+}
+
+Bytes Lossless(std::uint32_t width, std::uint32_t height) {
+  const std::uint32_t bits = (width - 1) | (height - 1) << 14;
+  return RiffChunk("VP8L", Writer().Raw({0x2f}).Le32(bits).Zeros(8).bytes);
+}
+
+Bytes Extended(std::uint32_t flags, std::uint32_t width, std::uint32_t height) {
+  return RiffChunk("VP8X", Writer().Le32(flags).Raw({int((width - 1) & 255), int((width - 1) >> 8 & 255), 0,
+                                                     int((height - 1) & 255), int((height - 1) >> 8 & 255), 0})
+                               .bytes);
+}
+
+TEST(HeaderFactsWebP, StillImages) {
+  const HeaderFacts lossy = Facts(Riff(Lossy(300, 200)));
+  EXPECT_EQ(lossy.format, ImageFormat::WebP);
+  Expect(lossy, 300, 200);
+  EXPECT_EQ(lossy.moreThanOneImage, Answer::No);
+  EXPECT_EQ(lossy.deeperThan8Bits, Answer::No);
+  Expect(Facts(Riff(Lossless(17, 3))), 17, 3);
+  Writer extended;
+  extended.Append(Extended(0x10, 300, 200)).Append(RiffChunk("ICCP", Bytes(9, 1))).Append(RiffChunk("ALPH", {0}));
+  Expect(Facts(Riff(extended.Append(Lossy(300, 200)).bytes)), 300, 200);
+}
+
+TEST(HeaderFactsWebP, AnimationsAndMismatchedCanvasesAreNotSettled) {
+  const Bytes animation = Writer().Append(Extended(0x02, 64, 48)).Append(RiffChunk("ANIM", Bytes(6))).bytes;
+  const HeaderFacts animated = Facts(Riff(animation));
+  Expect(animated, 0, 0);
+  EXPECT_EQ(animated.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(animated.largestImagePixels, 64u * 48u);
+  Expect(Facts(Riff(Writer().Append(Extended(0, 300, 200)).Append(Lossy(300, 100)).bytes)), 0, 0);
+  Bytes hidden = Riff(Lossy(8, 8));
+  hidden[20] = 0x00;  // a frame that is not shown
+  Expect(Facts(hidden), 0, 0);
+}
+
+// ---- AVIF
+
+// An AV1 sequence header OBU with a reduced still picture header.
+Bytes SequenceHeader(std::uint32_t width, std::uint32_t height, bool highBitDepth) {
+  std::vector<bool> bits;
+  const auto put = [&bits](std::uint32_t value, int count) {
+    for (int i = count - 1; i >= 0; --i) bits.push_back(((value >> i) & 1) != 0);
+  };
+  put(0, 3);  // profile
+  put(1, 1);  // still picture
+  put(1, 1);  // reduced still picture header
+  put(0, 5);  // level
+  put(15, 4);
+  put(15, 4);
+  put(width - 1, 16);
+  put(height - 1, 16);
+  put(0, 6);  // coding tools
+  put(highBitDepth ? 1 : 0, 1);
+  put(0, 1);  // not monochrome
+  put(0, 8);  // the rest of the colour configuration
+  Bytes payload((bits.size() + 7) / 8, 0);
+  for (std::size_t i = 0; i < bits.size(); ++i) {
+    if (bits[i]) payload[i / 8] |= static_cast<std::uint8_t>(0x80 >> (i % 8));
+  }
+  return Writer().Raw({0x0a, static_cast<int>(payload.size())}).Append(payload).bytes;
+}
+
+Bytes Box(const std::string& type, const Bytes& payload) {
+  return Writer().Be32(static_cast<std::uint32_t>(payload.size() + 8)).Text(type).Append(payload).bytes;
+}
+
+Bytes FullBox(const std::string& type, int version, const Bytes& payload) {
+  return Box(type, Writer().Raw({version, 0, 0, 0}).Append(payload).bytes);
+}
+
+struct AvifOptions {
+  std::string majorBrand = "avif";
+  std::uint32_t ispeWidth = 64;
+  std::uint32_t ispeHeight = 48;
+  std::uint32_t codedWidth = 64;
+  std::uint32_t codedHeight = 48;
+  bool highBitDepth = false;
+  bool rotated = false;
+  bool secondImage = false;
+  bool cutShort = false;
+};
+
+Bytes Avif(const AvifOptions& options) {
+  const Bytes av1 = SequenceHeader(options.codedWidth, options.codedHeight, options.highBitDepth);
+  Writer infos;
+  infos.Append(FullBox("infe", 2, Writer().Be16(1).Be16(0).Text("av01").Raw({0}).bytes));
+  if (options.secondImage) infos.Append(FullBox("infe", 2, Writer().Be16(2).Be16(0).Text("av01").Raw({0}).bytes));
+  const std::uint32_t items = options.secondImage ? 2 : 1;
+  Writer properties;
+  properties.Append(FullBox("ispe", 0, Writer().Be32(options.ispeWidth).Be32(options.ispeHeight).bytes));
+  properties.Append(Box("av1C", {0x81, 0x00, static_cast<std::uint8_t>(options.highBitDepth ? 0x4c : 0x0c), 0}));
+  properties.Append(FullBox("pixi", 0, {3, 8, 8, 8}));
+  if (options.rotated) properties.Append(Box("irot", {1}));
+  Writer associations;
+  associations.Be32(items);
+  for (std::uint32_t item = 1; item <= items; ++item) {
+    associations.Be16(item).Raw({options.rotated ? 4 : 3, 0x81, 0x82, 0x03});
+    if (options.rotated) associations.Raw({0x84});
+  }
+  const auto meta = [&](std::uint32_t dataOffset) {
+    Writer locations;
+    locations.Raw({0x44, 0x00}).Be16(items);
+    for (std::uint32_t item = 1; item <= items; ++item) {
+      locations.Be16(item).Be16(0).Be16(1).Be32(dataOffset).Be32(static_cast<std::uint32_t>(av1.size()));
+    }
+    Writer children;
+    children.Append(FullBox("hdlr", 0, Writer().Be32(0).Text("pict").Zeros(12).Raw({0}).bytes));
+    children.Append(FullBox("pitm", 0, Writer().Be16(1).bytes));
+    children.Append(FullBox("iloc", 0, locations.bytes));
+    children.Append(FullBox("iinf", 0, Writer().Be16(items).Append(infos.bytes).bytes));
+    const Bytes propertyBoxes = Writer().Append(Box("ipco", properties.bytes)).bytes;
+    children.Append(Box("iprp", Writer().Append(propertyBoxes).Append(FullBox("ipma", 0, associations.bytes)).bytes));
+    return FullBox("meta", 0, children.bytes);
+  };
+  const Bytes fileType = Box("ftyp", Writer().Text(options.majorBrand).Be32(0).Text("avifmif1miaf").bytes);
+  const std::size_t metaSize = meta(0).size();
+  Bytes file = Writer().Append(fileType).Append(meta(static_cast<std::uint32_t>(fileType.size() + metaSize + 8)))
+                   .Append(Box("mdat", av1)).bytes;
+  if (options.cutShort) file.resize(file.size() - 2);
+  return file;
+}
+
+TEST(HeaderFactsAvif, PlainPrimaryItemIsSettled) {
+  const HeaderFacts facts = Facts(Avif({}));
+  EXPECT_EQ(facts.format, ImageFormat::Avif);
+  Expect(facts, 64, 48);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::No);
+  EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
+  EXPECT_EQ(facts.largestImagePixels, 64u * 48u);
+}
+
+TEST(HeaderFactsAvif, WhatTheDecoderShowsDifferently) {
+  AvifOptions rotated;
+  rotated.rotated = true;
+  Expect(Facts(Avif(rotated)), 0, 0);
+  AvifOptions disagreeing;
+  disagreeing.codedWidth = 65;  // the decoder shows the coded frame, not 'ispe'
+  Expect(Facts(Avif(disagreeing)), 0, 0);
+  AvifOptions cut;
+  cut.cutShort = true;
+  Expect(Facts(Avif(cut)), 0, 0);
+  AvifOptions deep;
+  deep.highBitDepth = true;
+  const HeaderFacts deepFacts = Facts(Avif(deep));
+  EXPECT_EQ(deepFacts.deeperThan8Bits, Answer::Yes);
+  Expect(deepFacts, 64, 48);
+}
+
+TEST(HeaderFactsAvif, SequencesAndSecondImagesAreMore) {
+  AvifOptions sequence;
+  sequence.majorBrand = "avis";
+  EXPECT_EQ(Facts(Avif(sequence)).moreThanOneImage, Answer::Yes);
+  AvifOptions two;
+  two.secondImage = true;
+  EXPECT_EQ(Facts(Avif(two)).moreThanOneImage, Answer::Yes);
+}
+
+// ---- Everything else, and the bounds
+
+TEST(HeaderFactsOther, UnknownFilesAnswerUnknown) {
+  for (const Bytes& bytes : {Bytes{}, Writer().Text("just some text\n").bytes, Writer().Text("P7\n").bytes}) {
+    const HeaderFacts facts = Facts(bytes);
+    EXPECT_EQ(facts.format, ImageFormat::Unknown);
+    Expect(facts, 0, 0);
+    EXPECT_EQ(facts.largestImagePixels, 0u);
+    EXPECT_EQ(facts.moreThanOneImage, Answer::Unknown);
+    EXPECT_EQ(facts.deeperThan8Bits, Answer::Unknown);
+  }
+}
+
+// A file of any length whose bytes repeat a pattern from a given offset:
+// headers that send the reader through megabytes of segments or chunks.
+class EndlessFile : public ByteSource {
+ public:
+  EndlessFile(Bytes start, Bytes pattern) : head(std::move(start)), repeat(std::move(pattern)) {}
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+    ++reads;
+    bytesRead += size;
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    for (std::size_t i = 0; i < size; ++i) {
+      const std::uint64_t at = offset + i;
+      out[i] = at < head.size() ? head[at] : repeat[(at - head.size()) % repeat.size()];
+    }
+    return size;
+  }
+  int reads = 0;
+  std::size_t bytesRead = 0;
+
+ private:
+  Bytes head;
+  Bytes repeat;
+};
+
+TEST(HeaderFactsBounds, EndlessStructuresCostABoundedRead) {
+  const Bytes app1 = Segment(0xe1, Bytes(65533, 0));
+  const Bytes tinyChunk = Chunk("tEXt", {});
+  const Bytes tinyExtension = {'!', 0xfe, 0};
+  const std::vector<std::pair<Bytes, Bytes>> files = {
+      {{0xff, 0xd8}, app1},
+      {Writer().Raw({0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}).Append(Ihdr(4, 4, 8, 2)).bytes, tinyChunk},
+      {Writer().Text("GIF89a").Le16(4).Le16(4).Raw({0, 0, 0}).bytes, tinyExtension},
+  };
+  for (const auto& [start, pattern] : files) {
+    EndlessFile file(start, pattern);
+    const HeaderFacts facts = ReadHeaderFacts(file);
+    EXPECT_EQ(facts.width, 0u);
+    EXPECT_LE(file.reads, 64);
+    EXPECT_LE(file.bytesRead, std::size_t{1} << 20);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+#pragma once
+// A read-only COM stream over an open file, through which the imaging
+// library reads the very file the plugin checked. The stream owns the file
+// handle and closes it when its last reference goes. Every read names its
+// own offset, so reading the file elsewhere (ReadHandleAt) never moves the
+// stream's position, nor the other way round.
+
+#include <windows.h>
+#include <objidl.h>
+
+#include <cstddef>
+#include <cstdint>
+
+#include "plugin/unique_handle.h"
+
+std::size_t ReadHandleAt(HANDLE file, std::uint64_t offset, void* buffer, std::size_t size);
+
+class HandleStream final : public IStream {
+ public:
+  explicit HandleStream(HANDLE fileToOwn) : file(fileToOwn) {}
+  HANDLE File() const { return file.Get(); }
+
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  HRESULT STDMETHODCALLTYPE Read(void* buffer, ULONG size, ULONG* read) override;
+  HRESULT STDMETHODCALLTYPE Write(const void* buffer, ULONG size, ULONG* written) override;
+  HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* position) override;
+  HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override;
+  HRESULT STDMETHODCALLTYPE CopyTo(IStream* target, ULARGE_INTEGER size, ULARGE_INTEGER* read,
+                                   ULARGE_INTEGER* written) override;
+  HRESULT STDMETHODCALLTYPE Commit(DWORD flags) override;
+  HRESULT STDMETHODCALLTYPE Revert() override;
+  HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER size, DWORD type) override;
+  HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER offset, ULARGE_INTEGER size, DWORD type) override;
+  HRESULT STDMETHODCALLTYPE Stat(STATSTG* status, DWORD flags) override;
+  HRESULT STDMETHODCALLTYPE Clone(IStream** copy) override;
+
+ private:
+  ~HandleStream() = default;  // only Release destroys it
+
+  LONG references = 1;
+  UniqueHandle<HANDLE, CloseHandle> file;
+  std::uint64_t position = 0;
+};

@@ -1,0 +1,101 @@
+// Host files on Windows. The name is looked up with its attributes, so a
+// directory is never opened; the open handle is checked again (a disk file,
+// not a directory), and the imaging library reads that handle through a
+// stream, never the name.
+#include <windows.h>
+
+#include <vector>
+
+#include "plugin/unique_handle.h"
+#include "windows/extended_path.h"
+#include "windows/handle_stream.h"
+#include "windows/wide_host_file.h"
+
+namespace {
+
+std::int64_t Ticks(const FILETIME& time) {
+  return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+}
+
+std::uint64_t Join(DWORD high, DWORD low) { return (std::uint64_t{high} << 32) | low; }
+
+void ReleaseStream(HandleStream* stream) { stream->Release(); }
+
+class WindowsHostFile final : public HostFile {
+ public:
+  explicit WindowsHostFile(const wchar_t* name) : path(ExtendedPath(name)) {
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    regular = !path.empty() && GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &attributes) &&
+              (attributes.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+    if (!regular) return;
+    stamp.name.assign(reinterpret_cast<const char*>(path.data()), path.size() * sizeof(wchar_t));
+    Describe(attributes.nFileSizeHigh, attributes.nFileSizeLow, attributes.ftLastWriteTime,
+             attributes.ftCreationTime);
+  }
+
+  bool IsRegular() const override { return regular; }
+  const FileStamp& Stamp() const override { return stamp; }
+
+  bool Open() override {
+    if (stream) return true;
+    if (!regular) return false;
+    HANDLE opened = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return false;
+    stream.Reset(new HandleStream(opened));
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (GetFileType(opened) != FILE_TYPE_DISK || !GetFileInformationByHandle(opened, &information) ||
+        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      stream.Reset();
+      return false;
+    }
+    Describe(information.nFileSizeHigh, information.nFileSizeLow, information.ftLastWriteTime,
+             information.ftCreationTime);
+    volume = information.dwVolumeSerialNumber;
+    index = Join(information.nFileIndexHigh, information.nFileIndexLow);
+    return true;
+  }
+
+  bool IsSameFileAs(const HostFile& other) const override {
+    const auto* same = dynamic_cast<const WindowsHostFile*>(&other);
+    return same != nullptr && stream && same->stream && volume == same->volume && index == same->index;
+  }
+
+  IStream* ImagingStream() override { return stream.Get(); }
+
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+    return stream ? ReadHandleAt(stream.Get()->File(), offset, buffer, size) : 0;
+  }
+
+ private:
+  void Describe(DWORD sizeHigh, DWORD sizeLow, const FILETIME& written, const FILETIME& created) {
+    stamp.size = Join(sizeHigh, sizeLow);
+    stamp.modified = Ticks(written);
+    stamp.changed = Ticks(created);
+  }
+
+  std::wstring path;
+  bool regular = false;
+  FileStamp stamp;
+  UniqueHandle<HandleStream*, ReleaseStream> stream;
+  DWORD volume = 0;
+  std::uint64_t index = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<HostFile> FindHostFileW(const wchar_t* name) { return std::make_unique<WindowsHostFile>(name); }
+
+// A name that does not convert cleanly names no file: a replacement
+// character could name another one.
+std::unique_ptr<HostFile> FindHostFile(const char* name) {
+  std::vector<wchar_t> wide;
+  const int units = name != nullptr ? MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED | MB_ERR_INVALID_CHARS, name, -1,
+                                                          nullptr, 0)
+                                    : 0;
+  if (units > 0) {
+    wide.resize(static_cast<std::size_t>(units));
+    MultiByteToWideChar(CP_ACP, MB_PRECOMPOSED | MB_ERR_INVALID_CHARS, name, -1, wide.data(), units);
+  }
+  return FindHostFileW(units > 0 ? wide.data() : L"");
+}
