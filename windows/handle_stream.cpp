@@ -1,5 +1,8 @@
 #include "windows/handle_stream.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 std::uint64_t FileSize(HANDLE file) {
@@ -43,9 +46,25 @@ ULONG STDMETHODCALLTYPE HandleStream::Release() {
   return static_cast<ULONG>(left);
 }
 
+// Decoders read in small pieces (a few bytes, 8 KiB): those are served
+// from a read-ahead block, as each read of the file costs a system call.
+std::size_t HandleStream::ReadAhead(void* buffer, std::size_t size) {
+  const bool inBlock = position >= aheadStart && position + size <= aheadStart + ahead.size();
+  if (!inBlock) {
+    if (size >= AheadBytes) return ReadHandleAt(file.Get(), position, buffer, size);
+    ahead.resize(AheadBytes);
+    ahead.resize(ReadHandleAt(file.Get(), position, ahead.data(), ahead.size()));
+    aheadStart = position;
+  }
+  const std::size_t offset = static_cast<std::size_t>(position - aheadStart);
+  const std::size_t done = std::min(size, ahead.size() - std::min(offset, ahead.size()));
+  if (done > 0) std::memcpy(buffer, ahead.data() + offset, done);
+  return done;
+}
+
 HRESULT STDMETHODCALLTYPE HandleStream::Read(void* buffer, ULONG size, ULONG* read) {
   if (buffer == nullptr) return STG_E_INVALIDPOINTER;
-  const std::size_t done = ReadHandleAt(file.Get(), position, buffer, size);
+  const std::size_t done = ReadAhead(buffer, size);
   position += done;
   if (read != nullptr) *read = static_cast<ULONG>(done);
   return done == size ? S_OK : S_FALSE;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "plugin/unique_handle.h"
 
@@ -38,9 +39,14 @@ class HandleStream final : public IStream {
   HRESULT STDMETHODCALLTYPE Clone(IStream** copy) override;
 
  private:
+  static constexpr std::size_t AheadBytes = 64 * 1024;
+
   ~HandleStream() = default;  // only Release destroys it
+  std::size_t ReadAhead(void* buffer, std::size_t size);
 
   LONG references = 1;
   UniqueHandle<HANDLE, CloseHandle> file;
   std::uint64_t position = 0;
+  std::vector<char> ahead;
+  std::uint64_t aheadStart = 0;
 };
