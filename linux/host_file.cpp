@@ -21,9 +21,9 @@ std::int64_t Nanoseconds(const timespec& time) {
 class LinuxHostFile final : public HostFile {
  public:
   explicit LinuxHostFile(const char* name) {
-    stream.name = name != nullptr ? name : "";
+    stamp.name = name != nullptr ? name : "";
     struct stat status {};
-    regular = stat(stream.name.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    regular = stat(stamp.name.c_str(), &status) == 0 && S_ISREG(status.st_mode);
     if (regular) Describe(status);
   }
 
@@ -33,7 +33,7 @@ class LinuxHostFile final : public HostFile {
   bool Open() override {
     if (file) return true;
     if (!regular) return false;
-    file.Reset(open(stream.name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    file.Reset(open(stamp.name.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat status {};
     if (!file || fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) {
       file.Reset();
@@ -41,6 +41,7 @@ class LinuxHostFile final : public HostFile {
     }
     Describe(status);
     stream.fd = file.Get();
+    stream.name = stamp.name;
     return true;
   }
 
@@ -58,7 +59,6 @@ class LinuxHostFile final : public HostFile {
 
  private:
   void Describe(const struct stat& status) {
-    stamp.name = stream.name;
     stamp.size = static_cast<std::uint64_t>(status.st_size);
     stamp.modified = Nanoseconds(status.st_mtim);
     stamp.changed = Nanoseconds(status.st_ctim);
