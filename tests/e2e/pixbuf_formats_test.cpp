@@ -20,6 +20,18 @@ std::string Dimensions(const std::string& file) {
 
 using TodaysFormats = StartedPlugin;
 
+// The host matches the last extension of a name: "svg.gz" could never
+// match, and would read as one term "svggz".
+TEST_F(TodaysFormats, DetectStringNamesThemAndOnlyEndingsANameCanHave) {
+  char text[2048] = "";
+  Exports().GetDetectString(text, sizeof text);
+  const std::string detect = text;
+  for (const char* term : {"EXT=\"webp\"", "EXT=\"avif\"", "EXT=\"svg\""}) {
+    EXPECT_NE(detect.find(term), std::string::npos) << term;
+  }
+  EXPECT_EQ(detect.find("svggz"), std::string::npos);
+}
+
 TEST_F(TodaysFormats, SizesOfWebPAndAvif) {
   for (const char* file : {"photo-lossless.webp", "photo-lossy.webp", "photo-lossless.avif"}) {
     EXPECT_EQ(Dimensions(file), "64 x 48") << file;
