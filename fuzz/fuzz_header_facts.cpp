@@ -24,6 +24,7 @@ class FuzzedFile : public ByteSource {
     std::memcpy(buffer, bytes + offset, copied);
     return copied;
   }
+  std::uint64_t Size() const override { return length; }
   int reads = 0;
   std::size_t bytesRead = 0;
 

@@ -16,6 +16,7 @@ class ByteSource {
   // Copies up to size bytes from offset into buffer and returns how many it
   // copied: fewer only at the end of the file or on a read error.
   virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) = 0;
+  virtual std::uint64_t Size() const = 0;
 };
 
 enum class ImageFormat { Unknown, Png, Jpeg, Gif, Bmp, Tiff, Ico, Cur, Pnm, WebP, Avif };

@@ -237,6 +237,15 @@ MarkerWalk WalkToScan(HeaderReader& reader) {
   return walk;
 }
 
+// Whatever follows the end-of-image marker is no part of the image the
+// decoder shows: phones append the video of a motion photo there, and
+// their own trailers.
+bool EndsAtEndOfImage(HeaderReader& reader) {
+  const std::uint64_t size = reader.FileSize();
+  std::uint8_t end[2] = {};
+  return size >= 2 && reader.Read(size - 2, end, sizeof end) && end[0] == 0xff && end[1] == 0xd9;
+}
+
 }  // namespace
 
 HeaderFacts ReadJpegFacts(HeaderReader& reader) {
@@ -247,7 +256,8 @@ HeaderFacts ReadJpegFacts(HeaderReader& reader) {
   facts.format = ImageFormat::Jpeg;
   facts.largestImagePixels = std::uint64_t{frame.width} * frame.height;
   facts.deeperThan8Bits = frame.precision == 8 ? Answer::No : Answer::Yes;
-  facts.moreThanOneImage = walk.multiPicture || !walk.reachedScan ? Answer::Yes : Answer::No;
+  facts.moreThanOneImage =
+      walk.multiPicture || !walk.reachedScan || !EndsAtEndOfImage(reader) ? Answer::Yes : Answer::No;
   facts.rowsInOrder = frame.marker == 0xc0 || frame.marker == 0xc1;
   const bool decodable = walk.scanValid && DecoderTakesFrame(frame.marker) && frame.precision == 8 &&
                          frame.componentsValid && frame.width >= 1 && frame.width <= MaxSide &&

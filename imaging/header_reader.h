@@ -26,6 +26,7 @@ class HeaderReader {
   bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
     return ReadUpTo(offset, out, size) == size;
   }
+  std::uint64_t FileSize() const { return file.Size(); }
   // True when the file holds a byte at offset.
   bool HasByteAt(std::uint64_t offset) {
     std::uint8_t byte = 0;

@@ -15,3 +15,4 @@ std::size_t ReadFileAt(int fd, std::uint64_t offset, void* buffer, std::size_t s
   }
   return done;
 }
+

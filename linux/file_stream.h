@@ -12,6 +12,7 @@
 
 struct IStream {
   int fd = -1;
+  std::uint64_t size = 0;
   std::string name;
 };
 
@@ -21,11 +22,13 @@ std::size_t ReadFileAt(int fd, std::uint64_t offset, void* buffer, std::size_t s
 
 class StreamBytes : public ByteSource {
  public:
-  explicit StreamBytes(const IStream& stream) : fd(stream.fd) {}
+  explicit StreamBytes(const IStream& stream) : fd(stream.fd), fileSize(stream.size) {}
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
     return ReadFileAt(fd, offset, buffer, size);
   }
+  std::uint64_t Size() const override { return fileSize; }
 
  private:
   int fd;
+  std::uint64_t fileSize;
 };

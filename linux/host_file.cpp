@@ -41,6 +41,7 @@ class LinuxHostFile final : public HostFile {
     }
     Describe(status);
     stream.fd = file.Get();
+    stream.size = stamp.size;
     stream.name = stamp.name;
     return true;
   }

@@ -51,7 +51,7 @@ class HostFile : public ByteSource {
   // as this object.
   virtual IStream* ImagingStream() = 0;
 
-  std::uint64_t Size() const { return Stamp().size; }
+  std::uint64_t Size() const override { return Stamp().size; }
 };
 
 // Looks up a name as the host passes it to the 8-bit exports: text in the

@@ -8,6 +8,7 @@
 //   are listed as notes. Prints each mismatch and a summary by format; exits
 //   1 on any mismatch, 2 on bad arguments.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <unistd.h>
 
@@ -49,6 +50,10 @@ class FileBytes : public ByteSource {
       done += static_cast<std::size_t>(got);
     }
     return done;
+  }
+  std::uint64_t Size() const override {
+    struct stat status {};
+    return fstat(descriptor, &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
   }
 
  private:

@@ -26,6 +26,7 @@ class MemoryFile : public ByteSource {
     std::memcpy(buffer, bytes.data() + offset, copied);
     return copied;
   }
+  std::uint64_t Size() const override { return bytes.size(); }
   int reads = 0;
   std::size_t bytesRead = 0;
 
@@ -209,6 +210,9 @@ TEST(HeaderFactsJpeg, ProgressivePrecisionAndPictureSets) {
   Expect(twelveBit, 0, 0);  // the decoder reads 8-bit samples only
   const Bytes pictureSet = Segment(0xe2, Writer().Text("MPF").Raw({0}).Zeros(8).bytes);
   EXPECT_EQ(Facts(Jpeg({pictureSet, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::Yes);
+  Bytes motionPhoto = Jpeg({QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)});
+  motionPhoto.insert(motionPhoto.end(), {0, 0, 0, 0x18, 'f', 't', 'y', 'p'});  // a video after the image
+  EXPECT_EQ(Facts(motionPhoto).moreThanOneImage, Answer::Yes);
   const Bytes profile = Segment(0xe2, Writer().Text("ICC_PROFILE").Raw({0}).bytes);
   EXPECT_EQ(Facts(Jpeg({profile, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::No);
 }
@@ -725,6 +729,7 @@ class EndlessFile : public ByteSource {
     }
     return size;
   }
+  std::uint64_t Size() const override { return UINT64_MAX; }
   int reads = 0;
   std::size_t bytesRead = 0;
 
