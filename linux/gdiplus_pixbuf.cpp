@@ -64,9 +64,7 @@ void SizePrepared(GdkPixbufLoader* loader, int width, int height, PixbufImage* i
 // Feeds the file to the module's loader until it knows the size, as
 // gdk_pixbuf_get_file_info does, but from the open file.
 bool ReadSizeWithLoader(PixbufImage& image) {
-  gchar* name = gdk_pixbuf_format_get_name(image.format);
-  const UniqueHandle<GdkPixbufLoader*, g_object_unref> loader(gdk_pixbuf_loader_new_with_type(name, nullptr));
-  g_free(name);
+  const UniqueHandle<GdkPixbufLoader*, g_object_unref> loader(NewLoader(image.format));
   if (!loader) return false;
   g_signal_connect(loader.Get(), "size-prepared", G_CALLBACK(SizePrepared), &image);
   std::vector<guchar> chunk(4096);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "linux/file_stream.h"
+#include "linux/pixbuf_formats.h"
 
 namespace {
 constexpr std::size_t ChunkBytes = 64 * 1024;
@@ -10,9 +11,7 @@ constexpr std::size_t ChunkBytes = 64 * 1024;
 
 PixbufDecoding::PixbufDecoding(GdkPixbufFormat* format, int file, ImageShape promised)
     : fd(file), shape(promised) {
-  gchar* name = gdk_pixbuf_format_get_name(format);
-  loader.Reset(gdk_pixbuf_loader_new_with_type(name, nullptr));
-  g_free(name);
+  loader.Reset(NewLoader(format));
   failed = !loader;
   if (failed) return;
   g_signal_connect(loader.Get(), "size-prepared", G_CALLBACK(SizePrepared), this);

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "plugin/unique_handle.h"
 
@@ -32,21 +33,16 @@ bool HasContentType(GdkPixbufFormat* format, const char* contentType) {
   return found;
 }
 
-GdkPixbufFormat* EnabledFormat(bool (*matches)(GdkPixbufFormat*, const void*), const void* what) {
+// The first enabled module for the type, in gdk-pixbuf's own order.
+GdkPixbufFormat* FormatForContentType(const char* contentType) {
   GSList* formats = gdk_pixbuf_get_formats();
   GdkPixbufFormat* found = nullptr;
   for (GSList* item = formats; found == nullptr && item != nullptr; item = item->next) {
     auto* format = static_cast<GdkPixbufFormat*>(item->data);
-    if (!gdk_pixbuf_format_is_disabled(format) && matches(format, what)) found = format;
+    if (!gdk_pixbuf_format_is_disabled(format) && HasContentType(format, contentType)) found = format;
   }
   g_slist_free(formats);
   return found;
-}
-
-GdkPixbufFormat* FormatForContentType(const char* contentType) {
-  return EnabledFormat(
-      [](GdkPixbufFormat* format, const void* type) { return HasContentType(format, static_cast<const char*>(type)); },
-      contentType);
 }
 
 // The content type each format's signature shows, by which gdk-pixbuf
@@ -83,14 +79,14 @@ GdkPixbufFormat* InstalledModule(std::size_t index) {
 }  // namespace
 
 GdkPixbufFormat* FormatForFile(const IStream& stream) {
-  guchar prefix[SniffBytes];
-  const std::size_t size = ReadFileAt(stream.fd, 0, prefix, sizeof prefix);
+  std::vector<guchar> prefix(SniffBytes);  // on the heap: a host's thread runs this
+  const std::size_t size = ReadFileAt(stream.fd, 0, prefix.data(), prefix.size());
   if (size == 0) return nullptr;
   gboolean uncertain = FALSE;
-  Text type(g_content_type_guess(nullptr, prefix, size, &uncertain));
+  Text type(g_content_type_guess(nullptr, prefix.data(), size, &uncertain));
   if (uncertain || std::strcmp(type.Get(), "text/plain") == 0 ||
       std::strcmp(type.Get(), "application/gzip") == 0) {
-    type.Reset(g_content_type_guess(stream.name.c_str(), prefix, size, nullptr));
+    type.Reset(g_content_type_guess(stream.name.c_str(), prefix.data(), size, nullptr));
   }
   return FormatForContentType(type.Get());
 }
@@ -113,4 +109,9 @@ bool HoldsOneImage(GdkPixbufFormat* format) {
 
 bool HoldsOnly8BitSamples(GdkPixbufFormat* format) {
   return Named(format, {"gif", "webp", "jpeg", "xpm", "xbm", "tga", "svg"});
+}
+
+GdkPixbufLoader* NewLoader(GdkPixbufFormat* format) {
+  const Text name(gdk_pixbuf_format_get_name(format));
+  return gdk_pixbuf_loader_new_with_type(name.Get(), nullptr);
 }

@@ -16,6 +16,10 @@ GdkPixbufFormat* FormatForFile(const IStream& stream);
 // pick it for this file; null otherwise (then FormatForFile decides).
 GdkPixbufFormat* FormatForHeader(ImageFormat format, const IStream& stream);
 
+// A loader of the module's own, as gdk-pixbuf would pick it; null when the
+// module cannot be loaded.
+GdkPixbufLoader* NewLoader(GdkPixbufFormat* format);
+
 // Modules whose files hold one image, or hide any others only where the
 // header reader finds them; the others may hold an animation.
 bool HoldsOneImage(GdkPixbufFormat* format);

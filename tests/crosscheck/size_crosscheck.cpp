@@ -7,21 +7,20 @@
 //   decode), and 0 x 0 when gdk-pixbuf cannot read that either; such files
 //   are listed as notes. Prints each mismatch and a summary by format; exits
 //   1 on any mismatch, 2 on bad arguments.
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
 
 #include "imaging/header_facts.h"
+#include "plugin/host_file.h"
 #include "tools/plugin_library.h"
 
 namespace {
@@ -29,36 +28,6 @@ namespace {
 constexpr int WidthField = 0;
 constexpr int HeightField = 1;
 constexpr int IntegerValue = 1;
-
-// The open file the header reader reads, by pread.
-class FileBytes : public ByteSource {
- public:
-  explicit FileBytes(const std::string& path) : descriptor(open(path.c_str(), O_RDONLY)) {}
-  ~FileBytes() override {
-    if (descriptor >= 0) close(descriptor);
-  }
-  FileBytes(const FileBytes&) = delete;
-  FileBytes& operator=(const FileBytes&) = delete;
-
-  bool IsOpen() const { return descriptor >= 0; }
-  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
-    std::size_t done = 0;
-    while (done < size) {
-      const ssize_t got = pread(descriptor, static_cast<char*>(buffer) + done, size - done,
-                                static_cast<off_t>(offset + done));
-      if (got <= 0) break;
-      done += static_cast<std::size_t>(got);
-    }
-    return done;
-  }
-  std::uint64_t Size() const override {
-    struct stat status {};
-    return fstat(descriptor, &status) == 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
-  }
-
- private:
-  int descriptor;
-};
 
 struct Size {
   std::uint32_t width = 0;
@@ -129,8 +98,9 @@ struct Tally {
 };
 
 void CheckFile(const PluginExports& plugin, const std::string& file, std::map<std::string, Tally>& tallies) {
-  FileBytes bytes(file);
-  const HeaderFacts facts = bytes.IsOpen() ? ReadHeaderFacts(bytes) : HeaderFacts{};
+  // Opened as the plugin opens a host's file.
+  const std::unique_ptr<HostFile> opened = FindHostFile(file.c_str());
+  const HeaderFacts facts = opened->Open() ? ReadHeaderFacts(*opened) : HeaderFacts{};
   const Reference reference = ReferenceSize(file);
   const Size shown{PluginNumber(plugin, file, WidthField), PluginNumber(plugin, file, HeightField)};
   const Size header{facts.width, facts.height};
