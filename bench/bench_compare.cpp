@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
         [&] { verdict = plugin.CompareFiles(nullptr, 10000, first.c_str(), second.c_str(), nullptr); },
         [&] { BareLocks(path1, path2); }, 1, 5);
     const std::string pair = Name(first) + " vs " + Name(second);
-    PrintRow(verdict == 100 ? "equal" : "different", pair.c_str(), times);
+    PrintRow(verdict == 1 ? "equal" : "different", pair.c_str(), times);
   }
   plugin.PluginUnloading();
   return 0;

@@ -9,8 +9,12 @@ constexpr int FieldTypeCompareContent = 100;
 constexpr int ValueDelayed = 0;
 constexpr int ValueNoSuchField = -1;
 
+// The host shows 1 as "equal" and -1 as an error; 100 is only the field
+// type of the compare entry, never a compare result.
+constexpr int CompareEqual = 1;
 constexpr int CompareDifferent = 0;
-constexpr int CompareEqual = 100;
+constexpr int CompareFileError = -1;
+constexpr int CompareStopped = -2;
 constexpr int CompareNotSupported = -3;
 
 constexpr int DelayIfSlowFlag = 1;

@@ -5,6 +5,7 @@
 #include "plugin/host_file.h"
 
 // CompareEqual only with proof: one and the same file, the same bytes, or
-// the same pixels in every image both files hold. Anything else, a file
-// that is not a regular file among it, is CompareDifferent.
+// the same pixels in every image both files hold. CompareFileError when
+// either file cannot be opened as a regular file; anything else is
+// CompareDifferent.
 int CompareContent(HostFile& first, HostFile& second);

@@ -84,8 +84,10 @@ void PrintValues(const PluginExports& plugin, const Request& request) {
 
 const char* Verdict(int code) {
   switch (code) {
-    case 100: return "equal: both show the same pixels";
+    case 1: return "equal: both show the same pixels";
     case 0: return "different";
+    case -1: return "file error: a file could not be opened";
+    case -2: return "stopped";
     case -3: return "not supported";
     default: return "unexpected code";
   }

@@ -17,6 +17,13 @@ inline PluginLibrary& Plugin() {
   return library;
 }
 
+// The compare results as the host reads them.
+constexpr int Equal = 1;
+constexpr int Different = 0;
+constexpr int FileError = -1;
+constexpr int Stopped = -2;
+constexpr int NotSupported = -3;
+
 inline const PluginExports& Exports() { return Plugin().Exports(); }
 
 inline std::string Fixture(const std::string& name) { return std::string(PIXDIM_FIXTURES) + "/" + name; }

@@ -76,7 +76,7 @@ TEST_F(WindowsNames, UnicodeNamesThroughTheUnicodeExports) {
   ASSERT_NE(Exports().GetValueW, nullptr);
   const std::wstring named = Copy(L"\u5199\u771F \U0001F305 \u0444\u043E\u0442\u043E.png");
   EXPECT_EQ(DimensionsW(named), "64 x 48");
-  EXPECT_EQ(CompareW(named, photo), 100);
+  EXPECT_EQ(CompareW(named, photo), Equal);
   // The host's conversion cannot name it for the 8-bit export.
   EXPECT_EQ(Dimensions(AsHostAnsi(named)), "0 x 0");
   EXPECT_EQ(Dimensions(AsHostAnsi(photo)), "64 x 48");
@@ -90,7 +90,7 @@ TEST_F(WindowsNames, LongPathsUpToTheSystemLimit) {
     }
     const std::wstring picture = Copy(deep.substr(folder.size() + 1) + L"\\photo-" + std::to_wstring(target) + L".png");
     EXPECT_EQ(DimensionsW(picture), "64 x 48") << picture.size();
-    EXPECT_EQ(CompareW(picture, photo), 100) << picture.size();
+    EXPECT_EQ(CompareW(picture, photo), Equal) << picture.size();
   }
   EXPECT_EQ(DimensionsW(folder + L"\\" + std::wstring(33000, L'a') + L".png"), "0 x 0");
 }
@@ -99,7 +99,7 @@ TEST_F(WindowsNames, DeviceNamesAreUnreadable) {
   for (const std::wstring& device : {folder + L"\\NUL.png", folder + L"\\COM1.jpg", std::wstring(L"\\\\.\\NUL"),
                                      std::wstring(L"\\\\?\\NUL"), folder}) {
     EXPECT_EQ(DimensionsW(device), "0 x 0");
-    EXPECT_EQ(CompareW(device, device), 0);
+    EXPECT_EQ(CompareW(device, device), FileError);
   }
 }
 

@@ -165,7 +165,8 @@ TEST_F(ContentCompare, UndecodableFilesAreEqualOnlyWhenByteIdentical) {
   EXPECT_EQ(Compare("first.bin", "late.bin"), CompareDifferent);
   EXPECT_EQ(Compare("first.bin", "longer.bin"), CompareDifferent);
   EXPECT_EQ(Compare("a.png", "first.bin"), CompareDifferent);
-  EXPECT_EQ(Compare("missing.png", "missing.png"), CompareDifferent);
+  EXPECT_EQ(Compare("missing.png", "missing.png"), CompareFileError);
+  EXPECT_EQ(Compare("a.png", "missing.png"), CompareFileError);
 }
 
 }  // namespace
