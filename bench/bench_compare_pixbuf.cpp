@@ -3,7 +3,9 @@
 //     with gdk-pixbuf, in time and in peak memory (each in a new child);
 //   a byte-identical pair against reading both files;
 //   a pair that differs in its first rows against one that differs only in
-//     its last pixel (the full compare).
+//     its last pixel (the full compare);
+//   the equal pair with a progress callback, as a host passes one, against
+//     none.
 // Fails when a verdict is wrong.
 //   bench_compare_pixbuf PLUGIN PICTURE SAME_PIXELS SAME_BYTES FIRST_ROWS_DIFFER LAST_PIXEL_DIFFERS
 #include <fcntl.h>
@@ -28,6 +30,13 @@ void DecodeBoth(const char* first, const char* second) {
   for (GdkPixbuf* picture : pictures) {
     if (picture != nullptr) g_object_unref(picture);
   }
+}
+
+long long progressBytes = 0;
+
+int PIXDIM_CALL CountProgress(int bytes) {
+  progressBytes += bytes;
+  return 0;
 }
 
 void ReadWhole(const char* file) {
@@ -70,9 +79,12 @@ int main(int argc, char** argv) {
   const char* sameBytes = argv[4];
   const char* firstRows = argv[5];
   const char* lastPixel = argv[6];
-  int verdicts[4] = {};
+  int verdicts[5] = {};
   const auto compare = [&](const char* other, int& verdict) {
     verdict = plugin.CompareFiles(nullptr, 10000, picture, other, nullptr);
+  };
+  const auto compareWithProgress = [&](const char* other, int& verdict) {
+    verdict = plugin.CompareFiles(CountProgress, 10000, picture, other, nullptr);
   };
 
   // Memory first, while this process is still small; each child starts from it.
@@ -95,6 +107,9 @@ int main(int argc, char** argv) {
   PrintPairRow("differ in the first rows", "differ in the last pixel",
                MedianPair([&] { compare(firstRows, verdicts[2]); }, [&] { compare(lastPixel, verdicts[3]); },
                           1, kRounds));
+  PrintPairRow("equal pixels, progress callback", "no callback",
+               MedianPair([&] { compareWithProgress(samePixels, verdicts[4]); },
+                          [&] { compare(samePixels, verdicts[0]); }, 1, kRounds));
   std::printf("\n| peak memory of a new child, MiB | total | above an idle child |\n|---|---:|---:|\n");
   std::printf("| idle | %.1f | 0 |\n", idle);
   std::printf("| compare of the equal pair | %.1f | %.1f |\n", compareMiB, compareMiB - idle);
@@ -102,10 +117,11 @@ int main(int argc, char** argv) {
   std::printf("| ratio | | %.2fx |\n", (compareMiB - idle) / (decodeMiB - idle));
   plugin.PluginUnloading();
 
-  const bool right = verdicts[0] == kEqual && verdicts[1] == kEqual && verdicts[2] == 0 && verdicts[3] == 0;
+  const bool right = verdicts[0] == kEqual && verdicts[1] == kEqual && verdicts[2] == 0 && verdicts[3] == 0 &&
+                     verdicts[4] == kEqual;
   if (!right) {
-    std::printf("\nWRONG verdicts: %d %d %d %d (expected 1 1 0 0)\n", verdicts[0], verdicts[1],
-                verdicts[2], verdicts[3]);
+    std::printf("\nWRONG verdicts: %d %d %d %d %d (expected 1 1 0 0 1)\n", verdicts[0], verdicts[1],
+                verdicts[2], verdicts[3], verdicts[4]);
   }
   return right ? 0 : 1;
 }

@@ -46,6 +46,12 @@ class LinuxHostFile final : public HostFile {
     return true;
   }
 
+  bool UnchangedSinceOpen() override {
+    struct stat status {};
+    return file && fstat(file.Get(), &status) == 0 && static_cast<std::uint64_t>(status.st_size) == stamp.size &&
+           Nanoseconds(status.st_mtim) == stamp.modified && Nanoseconds(status.st_ctim) == stamp.changed;
+  }
+
   bool IsSameFileAs(const HostFile& other) const override {
     const auto* same = dynamic_cast<const LinuxHostFile*>(&other);
     return same != nullptr && file && same->file && device == same->device &&

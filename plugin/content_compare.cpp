@@ -5,11 +5,23 @@
 #include "plugin/imaging_lifecycle.h"
 #include "plugin/pixel_compare.h"
 
-int CompareContent(HostFile& first, HostFile& second) {
-  if (!first.Open() || !second.Open()) return CompareFileError;
+namespace {
+
+bool SameContent(HostFile& first, HostFile& second, CompareProgress& progress) {
+  if (first.IsSameFileAs(second)) return true;
   // Identical bytes settle it at the cost of reading them, and the reading
   // stops at the first difference, so pairs that differ lose little.
-  if (first.IsSameFileAs(second) || SameFileBytes(first, second)) return CompareEqual;
+  if (SameFileBytes(first, second, progress)) return first.UnchangedSinceOpen() && second.UnchangedSinceOpen();
+  if (progress.Stopped()) return false;
   const ImagingInUse imaging;
-  return SamePixels(first, second) ? CompareEqual : CompareDifferent;
+  return SamePixels(first, second, progress) && first.UnchangedSinceOpen() && second.UnchangedSinceOpen();
+}
+
+}  // namespace
+
+int CompareContent(HostFile& first, HostFile& second, CompareProgress& progress) {
+  if (!first.Open() || !second.Open()) return CompareFileError;
+  const bool same = SameContent(first, second, progress);
+  if (progress.Stopped() || !progress.Finish()) return CompareStopped;
+  return same ? CompareEqual : CompareDifferent;
 }

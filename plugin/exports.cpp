@@ -47,12 +47,14 @@ int PIXDIM_CALL ContentGetValue(const char* fileName, int fieldIndex, int /*unit
 }
 
 // Never equal without proof: anything that goes wrong reads as different.
-int PIXDIM_CALL ContentCompareFiles(void* /*progressCallback*/, int compareIndex,
+int PIXDIM_CALL ContentCompareFiles(ProgressCallback progressCallback, int compareIndex,
                                     const char* fileName1, const char* fileName2,
                                     void* /*defaultParams*/) {
   if (compareIndex != CompareIndexContent) return CompareNotSupported;
-  return Guarded(CompareDifferent,
-                 [&] { return CompareContent(*FindHostFile(fileName1), *FindHostFile(fileName2)); });
+  return Guarded(CompareDifferent, [&] {
+    CompareProgress progress(progressCallback);
+    return CompareContent(*FindHostFile(fileName1), *FindHostFile(fileName2), progress);
+  });
 }
 
 }  // extern "C"

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "plugin/compare_progress.h"
+
 extern "C" {
 
 int PIXDIM_CALL ContentGetDetectString(char* detectString, int maxLen);
@@ -12,7 +14,7 @@ void PIXDIM_CALL ContentPluginUnloading();
 int PIXDIM_CALL ContentGetSupportedField(int fieldIndex, char* fieldName, char* units, int maxLen);
 int PIXDIM_CALL ContentGetValue(const char* fileName, int fieldIndex, int unitIndex,
                                 void* fieldValue, int maxLen, int flags);
-int PIXDIM_CALL ContentCompareFiles(void* progressCallback, int compareIndex,
+int PIXDIM_CALL ContentCompareFiles(ProgressCallback progressCallback, int compareIndex,
                                     const char* fileName1, const char* fileName2,
                                     void* defaultParams);
 

@@ -44,6 +44,11 @@ class HostFile : public ByteSource {
   // the open file.
   virtual bool Open() = 0;
 
+  // Whether the open file still has the size and times it had when it was
+  // opened. A file written to while it was read may have been read half
+  // old, half new: what was read of it proves nothing.
+  virtual bool UnchangedSinceOpen() = 0;
+
   // Whether both open files are one and the same file.
   virtual bool IsSameFileAs(const HostFile& other) const = 0;
 

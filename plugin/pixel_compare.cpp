@@ -10,8 +10,8 @@
 
 namespace {
 
-// Decoded pixels of both images together may take at most this much
-// memory (at 4 bytes a pixel); larger pairs are left to the bytes.
+// All the images a compare decodes, of both files together, may take at
+// most this much (at 4 bytes a pixel); larger pairs are left to the bytes.
 constexpr std::uint64_t DecodeBudgetBytes = std::uint64_t{1} << 30;
 
 // Rows are locked and compared in bands of about this size, so a lock
@@ -39,8 +39,9 @@ bool HoldsAtMost8BitsPerChannel(Gdiplus::Image& image) {
 }
 
 // Compares the current images of both bitmaps band by band, each with its
-// own stride, and stops at the first differing row.
-bool SameRows(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, std::uint32_t width, std::uint32_t height) {
+// own stride, and stops at the first differing row or when the user stops.
+bool SameRows(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, std::uint32_t width, std::uint32_t height,
+              CompareProgress& progress) {
   const std::size_t rowBytes = std::size_t{width} * 4;
   const auto bandRows = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, BandBytes / rowBytes));
   for (std::uint32_t top = 0; top < height; top += bandRows) {
@@ -52,49 +53,53 @@ bool SameRows(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, std::uint32_t wid
     for (std::uint32_t y = 0; y < rows; ++y) {
       if (std::memcmp(lock1.Row(y), lock2.Row(y), rowBytes) != 0) return false;
     }
+    if (!progress.Advance(std::uint64_t{rows} * rowBytes)) return false;
   }
   return true;
 }
 
-bool SameCurrentImage(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second) {
+// The pair of images both bitmaps have selected. Each decode counts
+// against what the whole compare may decode.
+bool SameCurrentImage(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, std::uint64_t& decodedPixels,
+                      CompareProgress& progress) {
   const std::uint32_t width = first.ReadWidth();
   const std::uint32_t height = first.ReadHeight();
   if (width == 0 || height == 0 || second.ReadWidth() != width || second.ReadHeight() != height) {
     return false;
   }
   const std::uint64_t pixels = std::uint64_t{width} * height;
-  return WithinBudget(pixels, pixels) && HoldsAtMost8BitsPerChannel(first) &&
-         HoldsAtMost8BitsPerChannel(second) && SameRows(first, second, width, height);
+  if (pixels > DecodeBudgetBytes / 4 || !WithinBudget(decodedPixels, 2 * pixels)) return false;
+  decodedPixels += 2 * pixels;
+  return HoldsAtMost8BitsPerChannel(first) && HoldsAtMost8BitsPerChannel(second) &&
+         SameRows(first, second, width, height, progress);
 }
 
-bool SelectBoth(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, const Gdiplus::Guid& dimension,
-                std::uint32_t index) {
-  return first.SelectActiveFrame(dimension, index) == Gdiplus::Ok &&
-         second.SelectActiveFrame(dimension, index) == Gdiplus::Ok;
-}
-
-// Every image of one file against the image at the same place in the
-// other; the first image is the one selected after loading.
-bool SameImages(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, const FrameLayout& layout) {
-  bool atFirstImage = true;
-  for (const FrameDimension& dimension : layout) {
-    for (std::uint32_t index = 0; index < dimension.count; ++index) {
-      if (!atFirstImage && !SelectBoth(first, second, dimension.id, index)) return false;
-      atFirstImage = false;
-      if (!SameCurrentImage(first, second)) return false;
+// The images of both files as two sequences: the same number of images,
+// and each image against the one at the same place in the other file,
+// whatever dimension either library lists it along. The first image is
+// the one selected after loading.
+bool SameImages(Gdiplus::Bitmap& first, const FrameLayout& layout1, Gdiplus::Bitmap& second,
+                const FrameLayout& layout2, CompareProgress& progress) {
+  const std::uint32_t images = ImageCount(layout1);
+  if (ImageCount(layout2) != images) return false;
+  std::uint64_t decodedPixels = 0;
+  for (std::uint32_t position = 0; position < images; ++position) {
+    if (position > 0 && (!SelectImage(first, layout1, position) || !SelectImage(second, layout2, position))) {
+      return false;
     }
+    if (!SameCurrentImage(first, second, decodedPixels, progress)) return false;
   }
   return true;
 }
 
 }  // namespace
 
-bool SamePixels(HostFile& first, HostFile& second) {
+bool SamePixels(HostFile& first, HostFile& second, CompareProgress& progress) {
   if (!HeadersAllowDecoding(first, second)) return false;
   Gdiplus::Bitmap bitmap1(first.ImagingStream());
   Gdiplus::Bitmap bitmap2(second.ImagingStream());
   FrameLayout layout1;
   FrameLayout layout2;
-  return ReadFrameLayout(bitmap1, layout1) && ReadFrameLayout(bitmap2, layout2) && layout1 == layout2 &&
-         SameImages(bitmap1, bitmap2, layout1);
+  return ReadFrameLayout(bitmap1, layout1) && ReadFrameLayout(bitmap2, layout2) &&
+         SameImages(bitmap1, layout1, bitmap2, layout2, progress);
 }

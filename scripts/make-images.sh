@@ -27,6 +27,12 @@ make_fixtures() {
   picture 64 48 -flop -quality 92 "$d/mirror.jpg"
   "$im" "$d/photo.png" "$d/photo.gif"
   picture 48 32 "$d/icon.ico"
+  # One picture of 16 colours, exact in every format that holds one image.
+  picture 32 32 +dither -colors 16 "${quiet[@]}" PNG24:"$d/flat.png"
+  "$im" "$d/flat.png" "$d/flat.gif"
+  "$im" "$d/flat.png" -type TrueColor BMP3:"$d/flat.bmp"
+  "$im" "$d/flat.png" -compress none "$d/flat.tif"
+  "$im" "$d/flat.png" "$d/flat.ico"
   picture 640 480 "${quiet[@]}" PNG24:"$d/wide.png"
   picture 480 640 "${quiet[@]}" PNG24:"$d/tall.png"
   picture 64 40 "${quiet[@]}" PNG24:"$d/short.png"

@@ -8,6 +8,10 @@
 
 #include "tools/loadable_module.h"
 
+// The host's progress callback of a compare: told the bytes compared since
+// its last call, it answers nonzero to stop the compare.
+using ProgressCallback = int(PIXDIM_CALL*)(int bytesSinceLastCall);
+
 struct PluginExports {
   int(PIXDIM_CALL* GetDetectString)(char* detectString, int maxLen);
   void(PIXDIM_CALL* SetDefaultParams)(void* defaultParams);
@@ -15,12 +19,12 @@ struct PluginExports {
   int(PIXDIM_CALL* GetSupportedField)(int fieldIndex, char* fieldName, char* units, int maxLen);
   int(PIXDIM_CALL* GetValue)(const char* fileName, int fieldIndex, int unitIndex, void* fieldValue,
                              int maxLen, int flags);
-  int(PIXDIM_CALL* CompareFiles)(void* progressCallback, int compareIndex, const char* fileName1,
+  int(PIXDIM_CALL* CompareFiles)(ProgressCallback progressCallback, int compareIndex, const char* fileName1,
                                  const char* fileName2, void* defaultParams);
   // Null when the plugin has none; names in UTF-16.
   int(PIXDIM_CALL* GetValueW)(const char16_t* fileName, int fieldIndex, int unitIndex, void* fieldValue,
                               int maxLen, int flags);
-  int(PIXDIM_CALL* CompareFilesW)(void* progressCallback, int compareIndex, const char16_t* fileName1,
+  int(PIXDIM_CALL* CompareFilesW)(ProgressCallback progressCallback, int compareIndex, const char16_t* fileName1,
                                   const char16_t* fileName2, void* defaultParams);
 };
 

@@ -56,6 +56,13 @@ class WindowsHostFile final : public HostFile {
     return true;
   }
 
+  bool UnchangedSinceOpen() override {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return stream && GetFileInformationByHandle(stream.Get()->File(), &information) &&
+           Join(information.nFileSizeHigh, information.nFileSizeLow) == stamp.size &&
+           Ticks(information.ftLastWriteTime) == stamp.modified;
+  }
+
   bool IsSameFileAs(const HostFile& other) const override {
     const auto* same = dynamic_cast<const WindowsHostFile*>(&other);
     return same != nullptr && stream && same->stream && volume == same->volume && index == same->index;

@@ -19,11 +19,13 @@ int PIXDIM_CALL ContentGetValueW(const WCHAR* fileName, int fieldIndex, int /*un
   });
 }
 
-int PIXDIM_CALL ContentCompareFilesW(void* /*progressCallback*/, int compareIndex, const WCHAR* fileName1,
+int PIXDIM_CALL ContentCompareFilesW(ProgressCallback progressCallback, int compareIndex, const WCHAR* fileName1,
                                      const WCHAR* fileName2, void* /*defaultParams*/) {
   if (compareIndex != CompareIndexContent) return CompareNotSupported;
-  return Guarded(CompareDifferent,
-                 [&] { return CompareContent(*FindHostFileW(fileName1), *FindHostFileW(fileName2)); });
+  return Guarded(CompareDifferent, [&] {
+    CompareProgress progress(progressCallback);
+    return CompareContent(*FindHostFileW(fileName1), *FindHostFileW(fileName2), progress);
+  });
 }
 
 }  // extern "C"

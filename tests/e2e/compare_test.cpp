@@ -1,4 +1,10 @@
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/plugin_fixture.h"
 
@@ -28,6 +34,19 @@ TEST_F(ContentCompare, SamePixelsInAnyFormAreEqual) {
   EXPECT_EQ(Compare("photo.png", "photo.tif"), Equal);
   EXPECT_EQ(Compare("photo.png", "photo-interlaced.png"), Equal);
   EXPECT_EQ(Compare("photo.png", "photo-comment.png"), Equal);
+}
+
+// The library lists a GIF's or an icon's one image along another
+// dimension than a PNG's: every pair of one picture is still equal.
+TEST_F(ContentCompare, OnePictureInEveryFormatIsEqual) {
+  const std::vector<std::string> forms = {"flat.png", "flat.gif", "flat.bmp", "flat.tif", "flat.ico"};
+  for (const std::string& first : forms) {
+    for (const std::string& second : forms) {
+      if (first < second) {
+        EXPECT_EQ(Compare(first, second), Equal) << first << " " << second;
+      }
+    }
+  }
 }
 
 TEST_F(ContentCompare, OneDifferingPixelIsDifferent) {
@@ -82,6 +101,129 @@ TEST_F(ContentCompare, UndecodableFilesAreEqualOnlyWhenByteIdentical) {
   EXPECT_EQ(Compare("photo.png", "notes.txt"), Different);
   EXPECT_EQ(Compare("photo.png", "missing.png"), FileError);
   EXPECT_EQ(Compare("missing.png", "missing.png"), FileError);
+}
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What the host's progress callback was told; the test can stop the
+// compare at a given call or do something to a file there.
+struct ProgressLog {
+  std::vector<int> counts;
+  int stopAtCall = 0;  // 0: never stop
+  std::function<void()> duringFirstCall;
+};
+
+ProgressLog* progressLog = nullptr;
+
+int PIXDIM_CALL Progress(int bytes) {
+  progressLog->counts.push_back(bytes);
+  if (progressLog->counts.size() == 1 && progressLog->duringFirstCall) progressLog->duringFirstCall();
+  return static_cast<int>(progressLog->counts.size()) == progressLog->stopAtCall ? 1 : 0;
+}
+
+long long Sum(const std::vector<int>& counts) {
+  long long sum = 0;
+  for (int count : counts) sum += count;
+  return sum;
+}
+
+// Files several read chunks long, made for each test in a folder of its
+// own: large pairs that only the bytes can decide.
+class LargeFiles : public StartedPlugin {
+ protected:
+  static constexpr std::size_t PaddingBytes = 1536 * 1024;
+  // Read before the host is first told of progress, after 1 MiB.
+  static constexpr std::size_t RewrittenBytes = 512 * 1024;
+
+  void SetUp() override {
+    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
+    folder = fs::temp_directory_path() / ("pixdim-e2e-large-" + std::to_string(tick));
+    fs::create_directories(folder);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    const std::string path = (folder / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  // A file already some hours old, so a write to it now moves its times.
+  std::string WriteOld(const std::string& name, const std::string& bytes) const {
+    const std::string path = Write(name, bytes);
+    fs::last_write_time(path, fs::last_write_time(path) - std::chrono::hours(5));
+    return path;
+  }
+
+  int CompareWithProgress(const std::string& first, const std::string& second, ProgressLog& log) const {
+    progressLog = &log;
+    const int verdict = Exports().CompareFiles(Progress, 10000, first.c_str(), second.c_str(), nullptr);
+    progressLog = nullptr;
+    return verdict;
+  }
+
+  fs::path folder;
+};
+
+// A deep PNG (decided by its bytes) and a text, each padded far past the
+// first chunk, then ending in one of two tails.
+TEST_F(LargeFiles, EveryChunkOfTheByteRoadCounts) {
+  for (const char* start : {"deep-a.png", "notes.txt"}) {
+    const std::string front = ReadAll(Fixture(start)) + std::string(PaddingBytes, 'Z');
+    const std::string a = Write("a", front + "tail a");
+    const std::string copy = Write("copy", front + "tail a");
+    const std::string b = Write("b", front + "tail b");
+    ProgressLog log;
+    EXPECT_EQ(CompareWithProgress(a, copy, log), Equal) << start;
+    ProgressLog other;
+    EXPECT_EQ(CompareWithProgress(a, b, other), Different) << start;
+    EXPECT_GE(log.counts.size(), 2u) << start;
+    for (int count : log.counts) EXPECT_GE(count, 0) << start;
+    EXPECT_EQ(Sum(log.counts), static_cast<long long>(front.size() + 6)) << start;
+  }
+}
+
+TEST_F(LargeFiles, CancelStopsEitherRoad) {
+  const std::string front(PaddingBytes, 'x');
+  const std::string a = Write("a.bin", front);
+  const std::string copy = Write("copy.bin", front);
+  ProgressLog bytes;
+  bytes.stopAtCall = 1;
+  EXPECT_EQ(CompareWithProgress(a, copy, bytes), Stopped);
+  EXPECT_EQ(bytes.counts.size(), 1u);
+
+  ProgressLog pixels;
+  EXPECT_EQ(CompareWithProgress(Fixture("photo.png"), Fixture("photo.bmp"), pixels), Equal);
+  EXPECT_EQ(Sum(pixels.counts), 64 * 48 * 4);
+  ProgressLog stop;
+  stop.stopAtCall = 1;
+  EXPECT_EQ(CompareWithProgress(Fixture("photo.png"), Fixture("photo.bmp"), stop), Stopped);
+  EXPECT_EQ(stop.counts.size(), 1u);
+}
+
+// Never equal, but read half before and half after the rewrite they
+// would look alike: first the old start, then the new end.
+TEST_F(LargeFiles, AFileRewrittenDuringTheCompareIsNotEqual) {
+  const std::string start(PaddingBytes, 'x');
+  const std::string a = Write("a.bin", start + std::string(PaddingBytes, 'y'));
+  const std::string b = WriteOld("b.bin", start + std::string(PaddingBytes, 'z'));
+  ProgressLog rewrite;
+  rewrite.duringFirstCall = [&] {
+    // The start, read already, changes; the end becomes the first file's.
+    std::fstream file(b, std::ios::binary | std::ios::in | std::ios::out);
+    file << std::string(RewrittenBytes, 'w') << std::string(PaddingBytes - RewrittenBytes, 'x')
+         << std::string(PaddingBytes, 'y');
+  };
+  EXPECT_EQ(CompareWithProgress(a, b, rewrite), Different);
+
+  const std::string copy = WriteOld("copy.bin", ReadAll(a));
+  ProgressLog grow;
+  grow.duringFirstCall = [&] { std::ofstream(copy, std::ios::binary | std::ios::app) << "more"; };
+  EXPECT_EQ(CompareWithProgress(a, copy, grow), Different);
 }
 
 }  // namespace

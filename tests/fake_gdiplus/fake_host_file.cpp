@@ -1,4 +1,5 @@
-// Host files of the stand-in: the files a test declared, read from memory.
+// Host files of the stand-in: the files a test declared, read from memory
+// as they are at each read, so a test can rewrite one while it is read.
 // Every other name is not a regular file.
 #include <algorithm>
 #include <cstring>
@@ -14,9 +15,9 @@ class FakeHostFile final : public HostFile {
     stream.name = name;
     const auto found = fake::S().files.find(stream.name);
     regular = found != fake::S().files.end();
-    if (regular) bytes = found->second;
+    if (regular) bytesAtOpen = found->second;
     stamp.name = stream.name;
-    stamp.size = bytes.size();
+    stamp.size = bytesAtOpen.size();
     stamp.modified = fake::S().generation;
   }
 
@@ -26,21 +27,26 @@ class FakeHostFile final : public HostFile {
     opened = regular;
     return opened;
   }
+  bool UnchangedSinceOpen() override { return opened && Bytes() == bytesAtOpen; }
   bool IsSameFileAs(const HostFile& other) const override {
     const auto* same = dynamic_cast<const FakeHostFile*>(&other);
     return same != nullptr && opened && same->opened && same->stream.name == stream.name;
   }
   IStream* ImagingStream() override { return &stream; }
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
-    if (!opened || offset >= bytes.size()) return 0;
+    if (!opened) return 0;
+    const std::string& bytes = Bytes();
+    if (offset >= bytes.size()) return 0;
     const std::size_t count = std::min<std::size_t>(size, bytes.size() - offset);
     std::memcpy(buffer, bytes.data() + offset, count);
     return count;
   }
 
  private:
+  const std::string& Bytes() const { return fake::S().files.at(stream.name); }
+
   IStream stream;
-  std::string bytes;
+  std::string bytesAtOpen;
   bool regular = false;
   bool opened = false;
   FileStamp stamp;

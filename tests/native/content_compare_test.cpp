@@ -1,3 +1,4 @@
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,35 @@ namespace {
 
 int Compare(const char* first, const char* second, int index = CompareIndexContent) {
   return ContentCompareFiles(nullptr, index, first, second, nullptr);
+}
+
+// What the host's progress callback was told, and what it answers: the
+// test can stop the compare at a given call, or change a file there.
+struct ProgressLog {
+  std::vector<int> counts;
+  int stopAtCall = 0;  // 0: never stop
+  std::function<void()> duringFirstCall;
+};
+
+ProgressLog* progressLog = nullptr;
+
+int PIXDIM_CALL Progress(int bytes) {
+  progressLog->counts.push_back(bytes);
+  if (progressLog->counts.size() == 1 && progressLog->duringFirstCall) progressLog->duringFirstCall();
+  return static_cast<int>(progressLog->counts.size()) == progressLog->stopAtCall ? 1 : 0;
+}
+
+int CompareWithProgress(const char* first, const char* second, ProgressLog& log) {
+  progressLog = &log;
+  const int verdict = ContentCompareFiles(Progress, CompareIndexContent, first, second, nullptr);
+  progressLog = nullptr;
+  return verdict;
+}
+
+std::int64_t Sum(const std::vector<int>& counts) {
+  std::int64_t sum = 0;
+  for (int count : counts) sum += count;
+  return sum;
 }
 
 fake::ScriptedImage Frames(std::vector<fake::ScriptedImage> later, const Gdiplus::Guid& dimension) {
@@ -123,6 +153,8 @@ TEST_F(ContentCompare, EveryFrameOrPageIsCompared) {
   const fake::ScriptedImage secondChanged = WithPixel(second, 5, 0xFF00FF00u);
   for (const Gdiplus::Guid& dimension : {Gdiplus::FrameDimensionPage, Gdiplus::FrameDimensionTime}) {
     fake::AddImage("two.gif", Frames({second}, dimension));
+    fake::AddImage("two.tif", Frames({second}, Gdiplus::FrameDimensionPage));
+    EXPECT_EQ(Compare("two.gif", "two.tif"), CompareEqual);
     fake::AddImage("two-again.gif", Frames({second}, dimension));
     fake::AddImage("two-changed.gif", Frames({secondChanged}, dimension));
     fake::AddImage("three.gif", Frames({second, second}, dimension));
@@ -132,6 +164,16 @@ TEST_F(ContentCompare, EveryFrameOrPageIsCompared) {
   }
   fake::AddImage("one.png", fake::PatternImage(16, 8));
   EXPECT_EQ(Compare("one.png", "two.gif"), CompareDifferent);
+}
+
+// The library lists a GIF's one image along time and a PNG's along pages:
+// what a dimension is called says nothing about the pictures.
+TEST_F(ContentCompare, OneImageAlongAnyDimensionIsComparedByItsPixels) {
+  fake::AddImage("one.gif", Frames({}, Gdiplus::FrameDimensionTime));
+  fake::AddImage("one.png", Frames({}, Gdiplus::FrameDimensionPage));
+  fake::AddImage("other.gif", WithPixel(Frames({}, Gdiplus::FrameDimensionTime), 3, 0));
+  EXPECT_EQ(Compare("one.gif", "one.png"), CompareEqual);
+  EXPECT_EQ(Compare("one.png", "other.gif"), CompareDifferent);
 }
 
 TEST_F(ContentCompare, SamplesDeeperThan8BitsAreLeftToTheBytes) {
@@ -167,6 +209,73 @@ TEST_F(ContentCompare, UndecodableFilesAreEqualOnlyWhenByteIdentical) {
   EXPECT_EQ(Compare("a.png", "first.bin"), CompareDifferent);
   EXPECT_EQ(Compare("missing.png", "missing.png"), CompareFileError);
   EXPECT_EQ(Compare("a.png", "missing.png"), CompareFileError);
+}
+
+// Files several read chunks long that differ only after the first chunk.
+class ByteRoad : public ContentCompare {
+ protected:
+  void SetUp() override {
+    ContentCompare::SetUp();
+    const std::string start(1536 * 1024, 'x');
+    for (const auto& [name, tail] : {std::pair<const char*, const char*>{"first.bin", "same tail"},
+                                     {"copy.bin", "same tail"}, {"late.bin", "late tail"}}) {
+      fake::AddFile(name, start + tail);
+      fake::FailLoadOf(name);
+    }
+  }
+  const std::int64_t fileBytes = 1536 * 1024 + 9;
+};
+
+TEST_F(ByteRoad, EveryChunkCountsAndTheHostIsToldOfEveryByte) {
+  ProgressLog log;
+  EXPECT_EQ(CompareWithProgress("first.bin", "copy.bin", log), CompareEqual);
+  EXPECT_GE(log.counts.size(), 2u);
+  for (int count : log.counts) {
+    EXPECT_GE(count, 0);
+    EXPECT_LE(count, 2 * 1024 * 1024);
+  }
+  EXPECT_EQ(Sum(log.counts), fileBytes);
+  EXPECT_EQ(Compare("first.bin", "late.bin"), CompareDifferent);
+}
+
+TEST_F(ByteRoad, CancelStopsAtOnce) {
+  ProgressLog log;
+  log.stopAtCall = 1;
+  EXPECT_EQ(CompareWithProgress("first.bin", "copy.bin", log), CompareStopped);
+  EXPECT_EQ(log.counts.size(), 1u);
+  EXPECT_TRUE(fake::CallsNamed("GdipCreateBitmapFromStream").empty());
+}
+
+// A file written while it is read may have been read half old, half new:
+// the same bytes read that way prove nothing.
+TEST_F(ByteRoad, AFileThatChangesWhileReadIsNotEqual) {
+  // Only the start changes, which was read before the first progress call.
+  const std::string rewritten = std::string(512 * 1024, 'y') + std::string(1024 * 1024, 'x') + "same tail";
+  ProgressLog rewrite;
+  rewrite.duringFirstCall = [&] { fake::AddFile("copy.bin", rewritten); };
+  EXPECT_EQ(CompareWithProgress("first.bin", "copy.bin", rewrite), CompareDifferent);
+
+  ProgressLog grow;
+  grow.duringFirstCall = [&] { fake::AddFile("copy.bin", std::string(1536 * 1024, 'x') + "same tail, longer"); };
+  EXPECT_EQ(CompareWithProgress("first.bin", "copy.bin", grow), CompareDifferent);
+}
+
+TEST_F(ContentCompare, PixelRoadReportsDecodedBytesAndStopsWhenAsked) {
+  ProgressLog log;
+  EXPECT_EQ(CompareWithProgress("a.png", "same.bmp", log), CompareEqual);
+  EXPECT_EQ(Sum(log.counts), 64 * 48 * 4);
+
+  fake::AddImage("wide.png", fake::PatternImage(1024, 600));
+  fake::AddImage("wide-twin.png", fake::PatternImage(1024, 600));
+  fake::ForgetCalls();
+  ProgressLog stop;
+  stop.stopAtCall = 1;
+  EXPECT_EQ(CompareWithProgress("wide.png", "wide-twin.png", stop), CompareStopped);
+  EXPECT_EQ(fake::CallsNamed("GdipBitmapLockBits").size(), 2u) << "a band was locked after the stop";
+
+  ProgressLog stopAtEnd;
+  stopAtEnd.stopAtCall = 1;
+  EXPECT_EQ(CompareWithProgress("a.png", "same.bmp", stopAtEnd), CompareStopped);
 }
 
 }  // namespace
