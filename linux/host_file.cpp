@@ -8,6 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <ctime>
+
 #include "linux/file_stream.h"
 #include "plugin/host_file.h"
 #include "plugin/unique_handle.h"
@@ -50,6 +53,13 @@ class LinuxHostFile final : public HostFile {
     struct stat status {};
     return file && fstat(file.Get(), &status) == 0 && static_cast<std::uint64_t>(status.st_size) == stamp.size &&
            Nanoseconds(status.st_mtim) == stamp.modified && Nanoseconds(status.st_ctim) == stamp.changed;
+  }
+
+  bool StampSettled() const override {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const std::int64_t latest = std::max(stamp.modified, stamp.changed);
+    return Nanoseconds(now) - latest > SettledAfterSeconds * 1000000000;
   }
 
   bool IsSameFileAs(const HostFile& other) const override {

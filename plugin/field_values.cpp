@@ -26,7 +26,7 @@ ImageSize Measure(HostFile& file) {
   const std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Image(file.ImagingStream()));
   if (!image) return size;
   size = {image->ReadWidth(), image->ReadHeight()};
-  if (image->LastStatus() == Gdiplus::Ok) RecentSizes().Store(file.Stamp(), size);
+  if (image->LastStatus() == Gdiplus::Ok && file.StampSettled()) RecentSizes().Store(file.Stamp(), size);
   return size;
 }
 

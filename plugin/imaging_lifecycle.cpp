@@ -1,17 +1,22 @@
 #include "plugin/imaging_lifecycle.h"
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 
 #include "imaging/flat_api.h"
 
+// The host's start, and the queries that began while it was held.
+struct HeldStart {
+  std::uintptr_t token = 0;
+  int queries = 0;
+};
+
 namespace {
 
 std::mutex mutex;
-std::condition_variable queriesDone;
-bool held = false;
-std::uintptr_t heldToken = 0;
-int queriesUsingHeldStart = 0;
+std::condition_variable queryDone;
+std::unique_ptr<HeldStart> held;
 
 bool Start(std::uintptr_t& token) {
   const Gdiplus::GdiplusStartupInput input;
@@ -22,23 +27,28 @@ bool Start(std::uintptr_t& token) {
 
 void StartImaging() {
   const std::lock_guard<std::mutex> lock(mutex);
-  if (!held) held = Start(heldToken);
+  if (held) return;
+  auto start = std::make_unique<HeldStart>();
+  if (Start(start->token)) held = std::move(start);
 }
 
+// The start is given up at once, so a query that comes from now on starts
+// the library for itself; the shutdown waits only for the queries that
+// were already using it, never for later ones.
 void StopImaging() {
   std::unique_lock<std::mutex> lock(mutex);
-  queriesDone.wait(lock, [] { return queriesUsingHeldStart == 0; });
   if (!held) return;
-  GdiplusShutdown(heldToken);
-  held = false;
+  const std::unique_ptr<HeldStart> stopping = std::move(held);
+  queryDone.wait(lock, [&] { return stopping->queries == 0; });
+  GdiplusShutdown(stopping->token);
 }
 
 ImagingInUse::ImagingInUse() {
   {
     const std::lock_guard<std::mutex> lock(mutex);
     if (held) {
-      ++queriesUsingHeldStart;
-      usesHostStart = true;
+      hostStart = held.get();
+      ++hostStart->queries;
       return;
     }
   }
@@ -47,7 +57,7 @@ ImagingInUse::ImagingInUse() {
 
 ImagingInUse::~ImagingInUse() {
   if (ownStart) GdiplusShutdown(ownToken);
-  if (!usesHostStart) return;
+  if (hostStart == nullptr) return;
   const std::lock_guard<std::mutex> lock(mutex);
-  if (--queriesUsingHeldStart == 0) queriesDone.notify_all();
+  if (--hostStart->queries == 0) queryDone.notify_all();
 }

@@ -9,12 +9,15 @@
 
 #include <cstdint>
 
+struct HeldStart;
+
 // Starts the library and holds the start, unless one is held already. A
 // failed start holds nothing.
 void StartImaging();
 
-// Shuts the held start down, once the queries using it have finished; with
-// no start held it does nothing.
+// Shuts the held start down once the queries that began before this call
+// have finished; later queries do not hold it up. With no start held it
+// does nothing.
 void StopImaging();
 
 // Keeps the library started while a query uses it.
@@ -26,7 +29,7 @@ class ImagingInUse {
   ImagingInUse& operator=(const ImagingInUse&) = delete;
 
  private:
-  bool usesHostStart = false;
+  HeldStart* hostStart = nullptr;
   bool ownStart = false;
   std::uintptr_t ownToken = 0;
 };

@@ -63,6 +63,13 @@ class WindowsHostFile final : public HostFile {
            Ticks(information.ftLastWriteTime) == stamp.modified;
   }
 
+  // The creation time is not moved by a write, the last write time is.
+  bool StampSettled() const override {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return Ticks(now) - stamp.modified > SettledAfterSeconds * 10000000;
+  }
+
   bool IsSameFileAs(const HostFile& other) const override {
     const auto* same = dynamic_cast<const WindowsHostFile*>(&other);
     return same != nullptr && stream && same->stream && volume == same->volume && index == same->index;

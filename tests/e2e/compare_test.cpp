@@ -1,11 +1,14 @@
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "tests/e2e/bounded_call.h"
 #include "tests/e2e/plugin_fixture.h"
 
 namespace {
@@ -101,6 +104,34 @@ TEST_F(ContentCompare, UndecodableFilesAreEqualOnlyWhenByteIdentical) {
   EXPECT_EQ(Compare("photo.png", "notes.txt"), Different);
   EXPECT_EQ(Compare("photo.png", "missing.png"), FileError);
   EXPECT_EQ(Compare("missing.png", "missing.png"), FileError);
+}
+
+// The host unloads while its background threads still compare: the unload
+// waits for the compares already running, not for the ones that start
+// after it, and every compare still gets its answer.
+TEST_F(ContentCompare, ConcurrentComparesDoNotHoldUpTheUnload) {
+  const std::string first = Fixture("photo.png");
+  const std::string second = Fixture("photo.bmp");
+  std::atomic<bool> running{true};
+  std::atomic<int> wrong{0};
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 6; ++t) {
+    workers.emplace_back([&] {
+      while (running) {
+        if (Exports().CompareFiles(nullptr, 10000, first.c_str(), second.c_str(), nullptr) != Equal) ++wrong;
+      }
+    });
+  }
+  for (int round = 0; round < 20; ++round) {
+    WithinSeconds(20, "the unload under load", [] {
+      Exports().PluginUnloading();
+      return 0;
+    });
+    Exports().SetDefaultParams(nullptr);
+  }
+  running = false;
+  for (auto& worker : workers) worker.join();
+  EXPECT_EQ(wrong, 0);
 }
 
 namespace fs = std::filesystem;

@@ -119,6 +119,8 @@ void ForgetCalls() { S().calls.clear(); }
 
 void AddFile(const std::string& name, const std::string& bytes) { S().files[name] = bytes; }
 
+void MakeRecent(const std::string& name) { S().recentFiles.insert(name); }
+
 void AddImage(const std::string& name, ScriptedImage image) {
   S().images[name] = std::move(image);
   S().files.emplace(name, "image " + name);

@@ -44,6 +44,9 @@ void AddFile(const std::string& name, const std::string& bytes);
 void AddImage(const std::string& name, ScriptedImage image);
 void AddDecoder(const std::u16string& filenameExtension);
 
+// A file whose times are too recent to be settled.
+void MakeRecent(const std::string& name);
+
 void FailStartup();
 void FailLoadOf(const std::string& name);  // the file exists but does not decode
 void FailLockOf(const std::string& name);

@@ -33,6 +33,7 @@ struct State {
   std::map<std::string, ScriptedImage> images;
   std::set<std::string> undecodable;
   std::set<std::string> lockFailures;
+  std::set<std::string> recentFiles;
   std::vector<std::u16string> decoders;
   bool failStartup = false;
   bool failNextAlloc = false;

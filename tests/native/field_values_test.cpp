@@ -66,6 +66,19 @@ TEST_F(FieldValues, ARewrittenFileIsReadAgain) {
   EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromStream").size(), 2u);
 }
 
+// A file written to just now may still be under way: its size is read
+// again on every ask, even under the very same stamp.
+TEST_F(FieldValues, ASizeUnderARecentStampIsNeverCached) {
+  fake::MakeRecent("photo.png");
+  Ask("photo.png", 0);
+  fake::ScriptedImage landed;
+  landed.width = 640;
+  landed.height = 480;
+  fake::AddImage("photo.png", landed);  // the same bytes, so the same stamp
+  Ask("photo.png", 0);
+  EXPECT_EQ(Number(), 640);
+}
+
 // The sizes come from a header read on this platform: the value is
 // answered at once even when the host would accept it later.
 TEST_F(FieldValues, DelayFlagIsAnsweredAtOnce) {
