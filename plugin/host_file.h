@@ -63,8 +63,8 @@ class HostFile : public ByteSource {
   // Whether both open files are one and the same file.
   virtual bool IsSameFileAs(const HostFile& other) const = 0;
 
-  // The open file as the imaging library reads it; it stays valid as long
-  // as this object.
+  // The open file as the imaging library reads it, from its start each time
+  // it is asked for; it stays valid as long as this object.
   virtual IStream* ImagingStream() = 0;
 
   std::uint64_t Size() const override { return Stamp().size; }

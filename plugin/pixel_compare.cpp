@@ -22,15 +22,31 @@ bool WithinBudget(std::uint64_t pixels1, std::uint64_t pixels2) {
   return pixels1 <= DecodeBudgetBytes / 4 && pixels2 <= DecodeBudgetBytes / 4 - pixels1;
 }
 
-// What the header rules out before anything is decoded: images the decoder
-// would not show, samples it would narrow, sizes beyond the budget.
+// The pixels of the largest image, where the header knows it; else the
+// size of the image the library shows, read from an image object, which
+// decodes nothing where the library can help it (a bitmap object may
+// decode at once). False when neither tells.
+bool ReadLargestPixels(HostFile& file, const HeaderFacts& facts, std::uint64_t& pixels) {
+  pixels = facts.largestImagePixels;
+  if (pixels != 0) return true;
+  Gdiplus::Image image(file.ImagingStream());
+  pixels = std::uint64_t{image.ReadWidth()} * image.ReadHeight();
+  return pixels != 0;
+}
+
+// What rules a pair out before anything is decoded: images the decoder
+// would not show, samples it would narrow, sizes beyond the budget or not
+// known at all.
 bool HeadersAllowDecoding(HostFile& first, HostFile& second) {
   const HeaderFacts facts1 = ReadHeaderFacts(first);
   const HeaderFacts facts2 = ReadHeaderFacts(second);
   for (const HeaderFacts* facts : {&facts1, &facts2}) {
     if (facts->moreThanOneImage == Answer::Yes || facts->deeperThan8Bits == Answer::Yes) return false;
   }
-  return WithinBudget(facts1.largestImagePixels, facts2.largestImagePixels);
+  std::uint64_t pixels1 = 0;
+  std::uint64_t pixels2 = 0;
+  return ReadLargestPixels(first, facts1, pixels1) && ReadLargestPixels(second, facts2, pixels2) &&
+         WithinBudget(pixels1, pixels2);
 }
 
 bool HoldsAtMost8BitsPerChannel(Gdiplus::Image& image) {

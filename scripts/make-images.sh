@@ -46,6 +46,8 @@ make_fixtures() {
   printf 'trailing bytes' >> "$d/huge-header-copy.png"
   make_hidden_difference_pairs "$d"
   make_bombs "$d"
+  crafted flat-large "$d/flat-large-a.png" 808080
+  crafted flat-large "$d/flat-large-b.png" ff0000
   make_webp_avif "$d"
 }
 
@@ -203,7 +205,16 @@ def bomb_tif():  # 16384 x 16384 grey in one strip, deflated from a single row o
                                                     for tag, kind, value in fields)
     return b"II*\0" + struct.pack("<I", 8) + ifd + struct.pack("<I", 0) + strip
 
-makers = {"huge-header": huge_header, "deep-png": deep_png, "apng": apng, "mpf": mpf,
+def flat_large(last_pixel):  # 12000 x 12000 grey, the last pixel in the given colour: 1.1 GiB a pair decoded
+    width, rows, grey = 12000, [], b"\x80\x80\x80"
+    packer = zlib.compressobj(9)
+    for y in range(width):
+        pixels = grey * (width - 1) + (bytes.fromhex(last_pixel) if y == width - 1 else grey)
+        rows.append(packer.compress(b"\0" + pixels))
+    rows.append(packer.flush())
+    return png(width, width, 8, png_chunk(b"IDAT", b"".join(rows)))
+
+makers = {"huge-header": huge_header, "flat-large": flat_large, "deep-png": deep_png, "apng": apng, "mpf": mpf,
           "late-difference": late_difference, "bomb-gif": bomb_gif,
           "bomb-rle-bmp": bomb_rle_bmp, "bomb-tif": bomb_tif}
 kind, output, arguments = sys.argv[1], sys.argv[2], sys.argv[3:]

@@ -75,7 +75,10 @@ class WindowsHostFile final : public HostFile {
     return same != nullptr && stream && same->stream && volume == same->volume && index == same->index;
   }
 
-  IStream* ImagingStream() override { return stream.Get(); }
+  IStream* ImagingStream() override {
+    if (stream) stream.Get()->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    return stream.Get();
+  }
 
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
     return stream ? ReadHandleAt(stream.Get()->File(), offset, buffer, size) : 0;

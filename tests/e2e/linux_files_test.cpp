@@ -3,7 +3,9 @@
 // UTF-8, and paths far longer than Windows allows. Every call that could
 // block runs with a time limit.
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -112,6 +114,39 @@ TEST_F(LinuxFiles, PathsBeyondTheSystemLimitAreUnreadable) {
   close(photo);
   close(directory);
   EXPECT_EQ(Dimensions(path + "/photo.png"), "0 x 0");
+}
+
+// Peak resident memory, in MiB, that a child adds to an idle one while it
+// runs the work; the work's answer comes back as the child's exit code.
+template <typename Work>
+double PeakMiBOfChild(Work work, int& answer) {
+  const auto peak = [](auto childWork, int& exitCode) {
+    const pid_t child = fork();
+    if (child == 0) {
+      alarm(60);  // a child that hangs dies and fails the test
+      std::_Exit(childWork() + 10);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) - 10 : 100;
+    return static_cast<double>(usage.ru_maxrss) / 1024;
+  };
+  int idleAnswer = 0;
+  const double idle = peak([] { return 0; }, idleAnswer);
+  return peak(work, answer) - idle;
+}
+
+// Two PNGs of 12000 x 12000 that would take 1.1 GiB decoded, the pair: the
+// budget leaves them to their bytes, and the compare stays small.
+TEST_F(LinuxFiles, ABudgetBlockedCompareStaysSmall) {
+  const std::string a = Fixture("flat-large-a.png");
+  const std::string b = Fixture("flat-large-b.png");
+  int answer = 0;
+  const double mib = PeakMiBOfChild(
+      [&] { return Exports().CompareFiles(nullptr, 10000, a.c_str(), b.c_str(), nullptr); }, answer);
+  EXPECT_EQ(answer, Different);
+  EXPECT_LT(mib, 64.0);
 }
 
 }  // namespace
