@@ -1,5 +1,9 @@
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <chrono>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -64,6 +68,26 @@ TEST_F(FieldValues, AnythingUnreadableIsZeroByZero) {
                                   Fixture("notes.txt"), std::string()}) {
     EXPECT_EQ(Ask(file), Sized(0, 0)) << file;
   }
+}
+
+// The same name and the same length, other content: a 64 x 48 BMP turned
+// into a 48 x 64 one by its header alone (both rows fill 4-byte units, so
+// the pixel data keeps its length). Only the file's times tell them apart.
+TEST_F(FieldValues, AFileRewrittenInPlaceIsReadAgain) {
+  namespace fs = std::filesystem;
+  std::ifstream in(Fixture("photo.bmp"), std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  const fs::path file = fs::temp_directory_path() / "pixdim-e2e-rewritten.bmp";
+  const auto write = [&](std::chrono::hours age) {
+    std::fstream(file, std::ios::binary | std::ios::in | std::ios::out | std::ios::trunc) << bytes;
+    fs::last_write_time(file, fs::file_time_type::clock::now() - age);
+  };
+  write(std::chrono::hours(5));
+  EXPECT_EQ(Ask(file.string()), Sized(64, 48));
+  std::swap(bytes[18], bytes[22]);  // width and height, little-endian
+  write(std::chrono::hours(4));
+  EXPECT_EQ(Ask(file.string()), Sized(48, 64));
+  fs::remove(file);
 }
 
 // The Windows host asks again in the background for a delayed value; on
