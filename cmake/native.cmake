@@ -48,7 +48,15 @@ add_executable(wdxprobe tools/wdxprobe.cpp tools/utf16.cpp linux/probe_text.cpp)
 target_link_libraries(wdxprobe PRIVATE plugin_loader)
 target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 
+# pixdim-compare links the plugin's own objects rather than loading a copy
+# of the plugin: one file that works wherever it is put, whose answers
+# cannot drift from the plugin built beside it.
+add_executable(pixdim_compare tools/pixdim_compare.cpp linux/file_tree.cpp)
+target_link_libraries(pixdim_compare PRIVATE pixdim_core pixbuf_imaging_core)
+set_target_properties(pixdim_compare PROPERTIES OUTPUT_NAME pixdim-compare RUNTIME_OUTPUT_DIRECTORY linux)
+
 add_subdirectory(tests/native)
+add_subdirectory(tests/compare)
 
 set(tested_imaging pixdim_core_checked pixbuf_imaging_core_checked)
 set(tested_plugin plugin_core_checked)

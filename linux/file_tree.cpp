@@ -1,0 +1,63 @@
+// pixdim-compare's platform services on POSIX calls.
+#include "tools/file_tree.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "plugin/unique_handle.h"
+
+namespace {
+
+using Folder = UniqueHandle<DIR*, closedir>;
+using Descriptor = UniqueHandle<int, close, -1>;
+
+void Walk(const std::string& root, const std::string& relative, FileTree& tree) {
+  const std::string path = relative.empty() ? root : root + "/" + relative;
+  const Folder folder(opendir(path.c_str()));
+  if (!folder) {
+    tree.unreadable.push_back(relative.empty() ? "." : relative);
+    return;
+  }
+  while (const dirent* entry = readdir(folder.Get())) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string child = relative.empty() ? name : relative + "/" + name;
+    struct stat status {};
+    if (lstat((root + "/" + child).c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+      Walk(root, child, tree);
+    } else {
+      tree.files.push_back(child);
+    }
+  }
+}
+
+}  // namespace
+
+bool IsFolder(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+FileTree ListFiles(const std::string& root) {
+  FileTree tree;
+  Walk(root, "", tree);
+  std::sort(tree.files.begin(), tree.files.end());
+  return tree;
+}
+
+std::string OpenFailure(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return std::strerror(errno);
+  if (!S_ISREG(status.st_mode)) return S_ISDIR(status.st_mode) ? "a folder, not a file" : "not a regular file";
+  // Opened as the plugin opens it, so a FIFO swapped in meanwhile cannot block.
+  const Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  return file ? "" : std::strerror(errno);
+}
+
+bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) == 1; }
