@@ -1,5 +1,8 @@
 #include "plugin/detect_string.h"
 
+#include <string>
+#include <vector>
+
 #include "imaging/decoder_list.h"
 #include "plugin/imaging_lifecycle.h"
 #include "text/bounded_text.h"
@@ -9,25 +12,31 @@ namespace {
 
 constexpr int WorkingTextSize = 1000;
 
-// Appends the terms of one decoder's extension list ("*.BMP;*.DIB" gives
-// EXT="BMP" | EXT="DIB"). Asterisks and full stops are dropped wherever
-// they stand; each semicolon closes a term.
-void AppendTerms(char* text, int room, const char16_t* extensions) {
+// The extensions of one decoder's list ("*.BMP;*.DIB" gives BMP and DIB).
+// Asterisks and full stops are dropped wherever they stand; each semicolon
+// ends an extension.
+std::vector<std::string> Extensions(const char16_t* list) {
   char narrow[NarrowBufferBytes];
-  NarrowText(extensions != nullptr ? extensions : u"", narrow);
-  bool atTermStart = true;
+  NarrowText(list != nullptr ? list : u"", narrow);
+  std::vector<std::string> extensions(1);
   for (const char* c = narrow; *c != '\0'; ++c) {
     if (*c == ';') {
-      AppendBounded(text, room, "\" | ");
-      atTermStart = true;
+      extensions.emplace_back();
     } else if (*c != '*' && *c != '.') {
-      if (atTermStart) AppendBounded(text, room, "EXT=\"");
-      const char letter[2] = {*c, '\0'};
-      AppendBounded(text, room, letter);
-      atTermStart = false;
+      extensions.back() += *c;
     }
   }
-  AppendBounded(text, room, "\"");
+  return extensions;
+}
+
+// The host matches extensions without regard to case.
+bool SameExtension(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -38,9 +47,19 @@ void WriteDetectString(char* detectString, int maxLen) {
   char text[WorkingTextSize] = {};
   const ImagingInUse imaging;
   const Gdiplus::DecoderList decoders;
+  // Two decoders may claim one extension (two loaders for AVIF); an empty
+  // entry ("*.PNG;") names none. Each extension is listed once.
+  std::vector<std::string> listed;
   for (std::uint32_t i = 0; i < decoders.Count(); ++i) {
-    if (i > 0) AppendBounded(text, room, " | ");
-    AppendTerms(text, room, decoders[i].FilenameExtension);
+    for (const std::string& extension : Extensions(decoders[i].FilenameExtension)) {
+      if (extension.empty()) continue;
+      bool repeated = false;
+      for (const std::string& earlier : listed) repeated = repeated || SameExtension(earlier, extension);
+      if (repeated) continue;
+      if (!listed.empty()) AppendBounded(text, room, " | ");
+      AppendBounded(text, room, ("EXT=\"" + extension + "\"").c_str());
+      listed.push_back(extension);
+    }
   }
   CopyBounded(detectString, maxLen, text);
 }

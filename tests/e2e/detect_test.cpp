@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -10,22 +11,29 @@
 namespace {
 
 // The terms the plugin should list, worked out independently from the
-// library's own decoder list.
+// library's own decoder list: every extension once, whatever its case.
 std::string ExpectedFromDecoders() {
   const Gdiplus::DecoderList decoders;
+  std::vector<std::string> seen;
   std::string expected;
+  const auto add = [&](const std::string& term) {
+    std::string upper = term;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (term.empty() || std::find(seen.begin(), seen.end(), upper) != seen.end()) return;
+    seen.push_back(upper);
+    expected += (expected.empty() ? "EXT=\"" : " | EXT=\"") + term + "\"";
+  };
   for (std::uint32_t i = 0; i < decoders.Count(); ++i) {
-    if (i > 0) expected += " | ";
     std::string term;
     for (const char16_t* c = decoders[i].FilenameExtension; *c != u'\0'; ++c) {
       if (*c == u';') {
-        expected += "EXT=\"" + term + "\" | ";
+        add(term);
         term.clear();
       } else if (*c != u'*' && *c != u'.') {
         term += static_cast<char>(*c);
       }
     }
-    expected += "EXT=\"" + term + "\"";
+    add(term);
   }
   return expected.substr(0, 999);
 }

@@ -21,7 +21,8 @@ std::string Dimensions(const std::string& file) {
 using TodaysFormats = StartedPlugin;
 
 // The host matches the last extension of a name: "svg.gz" could never
-// match, and would read as one term "svggz".
+// match, and would read as one term "svggz". Debian's AVIF and HEIF
+// loaders both claim "avif": it is named once.
 TEST_F(TodaysFormats, DetectStringNamesThemAndOnlyEndingsANameCanHave) {
   char text[2048] = "";
   Exports().GetDetectString(text, sizeof text);
@@ -30,6 +31,8 @@ TEST_F(TodaysFormats, DetectStringNamesThemAndOnlyEndingsANameCanHave) {
     EXPECT_NE(detect.find(term), std::string::npos) << term;
   }
   EXPECT_EQ(detect.find("svggz"), std::string::npos);
+  const std::size_t avif = detect.find("EXT=\"avif\"");
+  EXPECT_EQ(detect.find("EXT=\"avif\"", avif + 1), std::string::npos);
 }
 
 TEST_F(TodaysFormats, SizesOfWebPAndAvif) {

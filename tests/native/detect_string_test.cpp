@@ -27,8 +27,17 @@ TEST_F(DetectString, OneTermPerExtensionInTheLibrarysOrder) {
 TEST_F(DetectString, OddListsFollowTheTermRules) {
   fake::AddDecoder(u"*.png;");
   fake::AddDecoder(u"");
-  fake::AddDecoder(u"*.TAR.GZ");
-  EXPECT_EQ(Ask(), "EXT=\"png\" | \" | \" | EXT=\"TARGZ\"");
+  fake::AddDecoder(u";;*.TAR.GZ");
+  EXPECT_EQ(Ask(), "EXT=\"png\" | EXT=\"TARGZ\"");
+}
+
+// Two loaders claim AVIF on Linux; the host needs each extension once, and
+// matches them without regard to case.
+TEST_F(DetectString, AnExtensionClaimedTwiceIsListedOnce) {
+  fake::AddDecoder(u"*.avif");
+  fake::AddDecoder(u"*.HEIF;*.heic;*.AVIF");
+  fake::AddDecoder(u"*.jpg;*.jpeg;*.jpg");
+  EXPECT_EQ(Ask(), "EXT=\"avif\" | EXT=\"HEIF\" | EXT=\"heic\" | EXT=\"jpg\" | EXT=\"jpeg\"");
 }
 
 TEST_F(DetectString, FillGetsExactlyTheReportedSize) {
@@ -55,7 +64,10 @@ TEST_F(DetectString, ASizeBeyondWhatCanBeAllocatedGivesAnEmptyString) {
 }
 
 TEST_F(DetectString, BoundedByMaxLenAndByTheWorkingText) {
-  for (int i = 0; i < 60; ++i) fake::AddDecoder(u"*.EXTENSION" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)));
+  for (int i = 0; i < 60; ++i) {
+    fake::AddDecoder(u"*.EXTENSION" + std::u16string{static_cast<char16_t>(u'A' + i / 26),
+                                                     static_cast<char16_t>(u'A' + i % 26)});
+  }
   const std::string whole = Ask(2000);
   ASSERT_EQ(whole.size(), 999u);
   EXPECT_EQ(Ask(1000), whole);
