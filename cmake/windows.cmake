@@ -46,10 +46,12 @@ add_subdirectory(tests/e2e)
 add_subdirectory(bench)
 
 # The install package: the 32-bit build writes what it holds besides the two
-# plugin files; the Makefile zips it once both Windows builds are done.
+# plugin files; the Makefile zips it once both Windows builds are done. Its
+# text files end their lines in CRLF, as Windows tools (old Notepad, the
+# host's own files) expect.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  configure_file(resources/pluginst.inf.in package/pluginst.inf @ONLY)
-  configure_file(resources/package-readme.txt.in package/readme.txt @ONLY)
+  configure_file(resources/pluginst.inf.in package/pluginst.inf @ONLY NEWLINE_STYLE CRLF)
+  configure_file(resources/package-readme.txt.in package/readme.txt @ONLY NEWLINE_STYLE CRLF)
   file(WRITE ${CMAKE_BINARY_DIR}/package/VERSION ${PROJECT_VERSION})
   add_test(NAME package_contents
     COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check-package.sh

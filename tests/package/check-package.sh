@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # check-package.sh ZIP: the install package holds exactly the two plugin
-# files, pluginst.inf and the readme, and pluginst.inf names the plugin as
-# the file manager expects.
+# files, pluginst.inf and the readme, both text files end every line in
+# CRLF, and pluginst.inf names the plugin as the file manager expects.
 set -euo pipefail
 zip=$1
 dir=$(mktemp -d)
@@ -10,7 +10,15 @@ unzip -q "$zip" -d "$dir"
 listed=$(cd "$dir" && ls | sort | tr '\n' ' ')
 expected="pixdim.wdx pixdim.wdx64 pluginst.inf readme.txt "
 [ "$listed" = "$expected" ] || { echo "package holds: $listed; expected: $expected"; exit 1; }
-inf="$dir/pluginst.inf"
+for file in pluginst.inf readme.txt; do
+  lines=$(grep -c '' "$dir/$file")
+  crlf=$(grep -c $'\r$' "$dir/$file" || true)
+  [ "$lines" -gt 0 ] && [ "$crlf" -eq "$lines" ] && [ "$(tail -c 2 "$dir/$file" | od -An -tx1 | tr -d ' ')" = 0d0a ] ||
+    { echo "$file: $crlf of $lines lines end in CRLF"; exit 1; }
+done
+# The key checks below read the lines without their CR.
+inf="$dir/pluginst.inf.lf"
+tr -d '\r' < "$dir/pluginst.inf" > "$inf"
 [ "$(head -n 1 "$inf")" = "[plugininstall]" ] || { echo "pluginst.inf lacks [plugininstall]"; exit 1; }
 for key in 'type=wdx' 'file=pixdim.wdx' 'defaultdir=pixdim'; do
   grep -qx "$key" "$inf" || { echo "pluginst.inf lacks $key"; exit 1; }
