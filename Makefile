@@ -7,6 +7,7 @@ WINE_RUN := $(CURDIR)/cmake/wine-run.sh $(CURDIR)/build/wineprefix
 VERSION = $(file <build/windows-x86/package/VERSION)
 PACKAGE = dist/pixdim-$(VERSION).zip
 LINUX_PACKAGE = dist/pixdim-$(VERSION)-linux-x86_64.tar.gz
+DEB_PACKAGE = dist/pixdim_$(VERSION)_amd64.deb
 DEMO_ARGS := * --compare sunset.bmp sunset.png --compare sunset.png sunset-retouched.png
 
 .PHONY: all setup build package test demo bench clean
@@ -21,19 +22,22 @@ build: setup
 	done
 
 # dist/: the three plugins, the install package of the two Windows ones
-# with pluginst.inf and a readme, and the Linux package with its readme.
+# with pluginst.inf and a readme, and the Linux plugin with pixdim-compare
+# and a readme, as an archive and as a Debian package.
 package: build
 	@mkdir -p dist/linux
 	cp build/windows-x86/pixdim.wdx build/windows-x64/pixdim.wdx64 dist/
-	cp build/native/linux/pixdim.wdx dist/linux/
+	cp build/native/linux/pixdim.wdx build/native/linux/pixdim-compare dist/linux/
 	rm -f $(PACKAGE)
 	zip -j -q $(PACKAGE) dist/pixdim.wdx dist/pixdim.wdx64 \
 	  build/windows-x86/package/pluginst.inf build/windows-x86/package/readme.txt
 	@echo "Built $(PACKAGE)"
 	rm -rf build/linux-package && mkdir -p build/linux-package/pixdim
-	cp dist/linux/pixdim.wdx build/native/package/readme.txt build/linux-package/pixdim/
+	cp dist/linux/pixdim.wdx dist/linux/pixdim-compare build/native/package/readme.txt build/linux-package/pixdim/
 	tar -czf $(LINUX_PACKAGE) -C build/linux-package --owner=0 --group=0 pixdim
 	@echo "Built $(LINUX_PACKAGE)"
+	@scripts/make-deb.sh $(VERSION) dist/linux/pixdim.wdx dist/linux/pixdim-compare \
+	  build/native/package/readme.txt $(DEB_PACKAGE)
 
 test: package
 	@status=0; for preset in $(PRESETS); do \

@@ -67,12 +67,18 @@ add_test(NAME e2e_tests_on_product COMMAND e2e_tests)
 set_tests_properties(e2e_tests_on_product PROPERTIES TIMEOUT 300
   ENVIRONMENT PIXDIM_PLUGIN=$<TARGET_FILE:plugin_core>)
 
-# The Linux package: the Makefile packs the plugin with this readme.
+# The Linux packages: the Makefile packs the plugin and pixdim-compare with
+# this readme.
 configure_file(resources/package-readme-linux.txt.in package/readme.txt @ONLY)
 file(WRITE ${CMAKE_BINARY_DIR}/package/VERSION ${PROJECT_VERSION})
 add_test(NAME linux_package_contents
   COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check-linux-package.sh
           ${CMAKE_SOURCE_DIR}/dist/pixdim-${PROJECT_VERSION}-linux-x86_64.tar.gz)
+# The Debian package; as root it is also installed and removed once, alone.
+add_test(NAME linux_deb_package
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check-deb-package.sh
+          ${CMAKE_SOURCE_DIR}/dist/pixdim_${PROJECT_VERSION}_amd64.deb)
+set_tests_properties(linux_deb_package PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
 
 add_subdirectory(bench)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
