@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# write-config.sh CONFIG_DIR PLUGIN FOLDER: a fresh Double Commander
-# configuration in CONFIG_DIR (for doublecmd --config-dir): PLUGIN registered
-# as the content plugin "pixdim", a column set Name / Width / Height /
-# Dimensions on the plugin's fields, the left panel on FOLDER in that set,
-# and the keys the test presses.
+# write-config.sh CONFIG_DIR PLUGIN FOLDER PICTURES TERMINAL: a fresh Double
+# Commander configuration in CONFIG_DIR (for doublecmd --config-dir): PLUGIN
+# registered as the content plugin "pixdim", a column set Name / Width /
+# Height / Dimensions on the plugin's fields, the left panel on FOLDER in
+# that set, TERMINAL as the terminal that runs commands (with the host's own
+# parameters for one that stays open), the README's toolbar button for
+# pixdim-compare, and the keys the test presses (one opens PICTURES).
 set -euo pipefail
 config_dir=$1
 plugin=$2
 folder=$3
+pictures=$4
+terminal=$5
+# The toolbar button's identity, which its hotkey names.
+compare_button='{6F1C0E52-7D1B-4E0B-9C55-3B1A4C8D2E10}'
 
 xml_text() {  # the argument with XML's special characters escaped
   local text=${1//&/&amp;}
@@ -74,7 +80,22 @@ cat > "$config_dir/doublecmd.xml" <<XML
   </Tabs>
   <Behaviours>
     <ActiveRight>False</ActiveRight>
+    <RunInTerminalStayOpenCmd>$(xml_text "$terminal")</RunInTerminalStayOpenCmd>
+    <RunInTerminalStayOpenParams>-e sh -c '{command}; echo -n Press ENTER to exit... ; read a'</RunInTerminalStayOpenParams>
   </Behaviours>
+  <Toolbars>
+    <MainToolbar>
+      <Row>
+        <Program>
+          <ID>$compare_button</ID>
+          <Icon>view-refresh</Icon>
+          <Hint>Compare pictures</Hint>
+          <Command>pixdim-compare</Command>
+          <Params>%t1 %p1 %p2</Params>
+        </Program>
+      </Row>
+    </MainToolbar>
+  </Toolbars>
   <Icons>
     <Size>16</Size>
   </Icons>
@@ -102,23 +123,28 @@ $(column Dimensions '[Plugin(pixdim).Dimensions{}]' 130 2)
 XML
 
 # Only these keys; the version matches the host's, so it adds no defaults.
+hotkey() {  # hotkey SHORTCUT COMMAND [PARAM]
+  printf '      <Hotkey>\n        <Shortcut>%s</Shortcut>\n        <Command>%s</Command>\n' "$1" "$2"
+  [ $# -lt 3 ] || printf '        <Param>%s</Param>\n' "$(xml_text "$3")"
+  printf '      </Hotkey>\n'
+}
 cat > "$config_dir/shortcuts.scf" <<XML
 <?xml version="1.0" encoding="UTF-8"?>
 <doublecmd DCVersion="1.0.10">
   <Hotkeys Version="53">
     <Form Name="Main">
-      <Hotkey>
-        <Shortcut>Ctrl+A</Shortcut>
-        <Command>cm_MarkMarkAll</Command>
-      </Hotkey>
-      <Hotkey>
-        <Shortcut>Ctrl+Shift+A</Shortcut>
-        <Command>cm_MarkUnmarkAll</Command>
-      </Hotkey>
-      <Hotkey>
-        <Shortcut>Ctrl+Shift+D</Shortcut>
-        <Command>cm_CopyFileDetailsToClip</Command>
-      </Hotkey>
+$(hotkey Ctrl+A cm_MarkMarkAll)
+$(hotkey Ctrl+Shift+A cm_MarkUnmarkAll)
+$(hotkey Ctrl+Shift+D cm_CopyFileDetailsToClip)
+$(hotkey Ctrl+M cm_MultiRename)
+$(hotkey Ctrl+Shift+P cm_ExecuteToolbarItem "ToolItemID=$compare_button")
+$(hotkey Shift+F1 cm_ChangeDir "activepath=$pictures")
+$(hotkey Shift+F3 cm_MarkPlus 'mask=Harbour.*')
+$(hotkey Shift+F7 cm_MarkPlus 'mask=Harbour*.png')
+    </Form>
+    <Form Name="MultiRename">
+$(hotkey F9 cm_Rename)
+$(hotkey Esc cm_Close)
     </Form>
   </Hotkeys>
 </doublecmd>
