@@ -139,8 +139,7 @@ $(hotkey Ctrl+Shift+D cm_CopyFileDetailsToClip)
 $(hotkey Ctrl+M cm_MultiRename)
 $(hotkey Ctrl+Shift+P cm_ExecuteToolbarItem "ToolItemID=$compare_button")
 $(hotkey Shift+F1 cm_ChangeDir "activepath=$pictures")
-$(hotkey Shift+F3 cm_MarkPlus 'mask=Harbour.*')
-$(hotkey Shift+F7 cm_MarkPlus 'mask=Harbour*.png')
+$(hotkey Shift+F3 cm_MarkPlus)
     </Form>
     <Form Name="MultiRename">
 $(hotkey F9 cm_Rename)
