@@ -26,6 +26,7 @@ constexpr char IccName[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 
 constexpr std::uint64_t IccPieceHeaderBytes = sizeof IccName + 2;  // then the piece's number and the count
 constexpr std::uint8_t QuantTables = 0xdb;
 constexpr std::uint8_t HuffmanTables = 0xc4;
+constexpr std::uint8_t RestartInterval = 0xdd;
 
 bool IsFrameMarker(std::uint8_t marker) {
   return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
@@ -107,6 +108,7 @@ struct Tables {
   unsigned ac = 0;
   jpeg::HuffmanTable dcTables[jpeg::HuffmanSlots];  // the last definition of each
   jpeg::HuffmanTable acTables[jpeg::HuffmanSlots];
+  std::uint32_t restartInterval = 0;
 };
 
 // A DQT segment: tables of 64 or 128 bytes, each after its id byte.
@@ -287,6 +289,10 @@ MarkerWalk WalkToScan(HeaderReader& reader) {
       if (!ReadQuantTables(reader, offset, length, walk.tables)) return walk;
     } else if (marker == HuffmanTables) {
       if (!ReadHuffmanTables(reader, offset, length, walk.tables)) return walk;
+    } else if (marker == RestartInterval) {
+      std::uint8_t interval[2];
+      if (length != 4 || !reader.Read(offset + 2, interval, 2)) return walk;
+      walk.tables.restartInterval = Be16(interval);
     } else if (marker == App2 && length >= 6) {
       std::uint8_t name[4];
       if (!reader.Read(offset + 2, name, sizeof name)) return walk;
@@ -330,6 +336,7 @@ bool ScanEndsEarly(HeaderReader& reader, const MarkerWalk& walk) {
   if (!reader.ForComparison() || !walk.scanValid || !sequentialHuffman) return false;
   jpeg::ScanLayout layout;
   std::uint64_t dataStart = 0;
+  layout.restartInterval = walk.tables.restartInterval;
   return ReadScanLayout(reader, walk.scanStart, walk.frame, layout, dataStart) &&
          jpeg::WalkScanData(reader, dataStart, layout, walk.tables.dcTables, walk.tables.acTables) ==
              jpeg::ScanEnd::Early;

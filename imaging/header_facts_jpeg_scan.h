@@ -34,6 +34,7 @@ struct ScanLayout {
   int maxV = 1;
   int count = 0;
   ScanComponent components[MaxScanComponents];
+  std::uint32_t restartInterval = 0;  // units between restart markers; 0 for none
 };
 
 enum class ScanEnd { Complete, Early, Unknown };

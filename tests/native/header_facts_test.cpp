@@ -906,16 +906,23 @@ TEST(HeaderFactsShowing, AnimationTimingOfGifs) {
 // each hold one code of length 1, for category 0 and end of block: each
 // block is two 0 bits.
 TEST(HeaderFactsShowing, JpegScanDataThatEndsBeforeTheLastBlock) {
-  const auto scanned = [](std::uint32_t width, const Bytes& data) {
+  const auto scanned = [](std::uint32_t width, const Bytes& data, const Bytes& restarts = {}) {
     Bytes jpeg = Writer().Raw({0xff, 0xd8}).Append(QuantTable).Append(HuffmanTable(0x00)).Append(HuffmanTable(0x10))
-                     .Append(Frame(0xc0, 8, width, 8, 1)).Append(Scan(1)).Append(data).Raw({0xff, 0xd9}).bytes;
+                     .Append(restarts).Append(Frame(0xc0, 8, width, 8, 1)).Append(Scan(1)).Append(data)
+                     .Raw({0xff, 0xd9}).bytes;
     return CompareFacts(jpeg).bytesDecide;
   };
   EXPECT_FALSE(scanned(16, {0x0f}));  // two blocks, padded with 1 bits
   EXPECT_FALSE(scanned(32, {0x00}));  // four
   EXPECT_TRUE(scanned(40, {0x00}));   // five blocks, four coded
   EXPECT_TRUE(scanned(16, {}));
-  EXPECT_FALSE(scanned(64, {0x00, 0xff, 0xd0, 0x00}));  // a restart marker between blocks
+  EXPECT_FALSE(scanned(1024, Bytes(32, 0x00)));  // 128 blocks, past the look-ahead of any buffer
+  EXPECT_TRUE(scanned(1032, Bytes(32, 0x00)));
+  // Restart intervals of three blocks: each interval's bits padded with 1 bits before its marker.
+  const Bytes everyThree = Segment(0xdd, {0, 3});
+  EXPECT_FALSE(scanned(64, {0x03, 0xff, 0xd0, 0x03, 0xff, 0xd1, 0x0f}, everyThree));
+  EXPECT_TRUE(scanned(64, {0x03, 0xff, 0xd0, 0x03}, everyThree));
+  EXPECT_TRUE(scanned(64, {0x03, 0xff, 0xd0, 0x03, 0xff, 0xd1, 0x0f}));  // markers the frame did not announce
 }
 
 TEST(HeaderFactsShowing, FilesWhosePixelsDoNotStandForThem) {
