@@ -322,7 +322,10 @@ bool ReadScanLayout(HeaderReader& reader, std::uint64_t offset, const Frame& fra
                                           [&](const Component& c) { return c.id == bytes[3 + 2 * i]; });
     if (match == frame.components + frame.componentCount) return false;
     jpeg::ScanComponent& component = layout.components[i];
-    component = {match->sampling >> 4, match->sampling & 15, bytes[4 + 2 * i] >> 4, bytes[4 + 2 * i] & 3};
+    component.h = match->sampling >> 4u;
+    component.v = match->sampling & 15u;
+    component.dcTable = bytes[4 + 2 * i] >> 4 & 3;
+    component.acTable = bytes[4 + 2 * i] & 3;
     layout.maxH = std::max(layout.maxH, component.h);
     layout.maxV = std::max(layout.maxV, component.v);
   }
@@ -333,7 +336,7 @@ bool ReadScanLayout(HeaderReader& reader, std::uint64_t offset, const Frame& fra
 // last block leaves pixels the decoder makes up.
 bool ScanEndsEarly(HeaderReader& reader, const MarkerWalk& walk) {
   const bool sequentialHuffman = walk.frame.marker == 0xc0 || walk.frame.marker == 0xc1;
-  if (!reader.ForComparison() || !walk.scanValid || !sequentialHuffman) return false;
+  if (!reader.ForComparison() || !walk.scanValid || !walk.frame.componentsValid || !sequentialHuffman) return false;
   jpeg::ScanLayout layout;
   std::uint64_t dataStart = 0;
   layout.restartInterval = walk.tables.restartInterval;

@@ -178,8 +178,8 @@ ScanEnd WalkScanData(HeaderReader& reader, std::uint64_t dataStart, const ScanLa
     }
     for (int i = 0; i < layout.count; ++i) {
       const ScanComponent& component = layout.components[i];
-      const int blocks = single ? 1 : component.h * component.v;
-      for (int block = 0; block < blocks; ++block) {
+      const unsigned blocks = single ? 1 : component.h * component.v;
+      for (unsigned block = 0; block < blocks; ++block) {
         if (!Block(bits, dcCodes[component.dcTable], acCodes[component.acTable])) {
           return bits.Unread() ? ScanEnd::Unknown : ScanEnd::Early;
         }

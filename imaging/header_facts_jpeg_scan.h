@@ -20,8 +20,8 @@ struct HuffmanTable {
 };
 
 struct ScanComponent {
-  int h = 1;
-  int v = 1;
+  unsigned h = 1;
+  unsigned v = 1;
   int dcTable = 0;
   int acTable = 0;
 };
@@ -30,8 +30,8 @@ struct ScanComponent {
 struct ScanLayout {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  int maxH = 1;
-  int maxV = 1;
+  unsigned maxH = 1;
+  unsigned maxV = 1;
   int count = 0;
   ScanComponent components[MaxScanComponents];
   std::uint32_t restartInterval = 0;  // units between restart markers; 0 for none
