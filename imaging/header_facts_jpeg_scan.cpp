@@ -18,35 +18,8 @@ class BitReader {
  public:
   BitReader(HeaderReader& headerReader, std::uint64_t start) : reader(headerReader), offset(start) {}
 
-  // The next count (up to 16) bits, zeros past the end.
-  std::uint32_t Peek(int count) {
-    Fill();
-    return static_cast<std::uint32_t>(bits >> (AccumulatorBits - count));
-  }
-  // False when fewer bits are left.
-  bool Skip(int count) {
-    Fill();
-    if (count > held) return false;
-    bits = count == AccumulatorBits ? 0 : bits << count;
-    held -= count;
-    return true;
-  }
-  // At the end of a restart interval: drops the padding before the marker,
-  // and goes on after it. False when no restart marker comes there.
-  bool Restart() {
-    Fill();
-    if (stop != Stop::Restart) return false;
-    bits = 0;
-    held = 0;
-    stop = Stop::None;
-    return true;
-  }
-  // Whether the bits stopped because the reader's budget ran out.
-  bool Unread() const { return stop == Stop::Unread; }
-
- private:
-  enum class Stop { None, Restart, Marker, Unread };
-
+  // Holds at least the bits of one code and its extra bits (32), unless
+  // the data stops first.
   void Fill() {
     while (stop == Stop::None && held <= AccumulatorBits - 8) {
       std::uint8_t value = 0;
@@ -63,6 +36,32 @@ class BitReader {
       held += 8;
     }
   }
+  // The next count (up to 16) bits, zeros past the end.
+  std::uint32_t Peek(int count) const { return static_cast<std::uint32_t>(bits >> (AccumulatorBits - count)); }
+  // False when fewer bits are left.
+  bool Skip(int count) {
+    if (count > held) return false;
+    bits = count == AccumulatorBits ? 0 : bits << count;
+    held -= count;
+    return true;
+  }
+  // At the end of a restart interval: drops the padding before the marker,
+  // and goes on after it. False when no restart marker comes there.
+  bool Restart() {
+    Fill();
+    if (stop != Stop::Restart) return false;
+    bits = 0;
+    held = 0;
+    stop = Stop::None;
+    return true;
+  }
+  int Held() const { return held; }
+  // Whether the bits stopped because the reader's budget ran out.
+  bool Unread() const { return stop == Stop::Unread; }
+
+ private:
+  enum class Stop { None, Restart, Marker, Unread };
+
   // The bytes come a buffer at a time: a scan is megabytes long.
   bool NextByte(std::uint8_t& value) {
     if (next == buffered) {
@@ -110,6 +109,7 @@ class Code {
   // The next symbol; -1 at the end of the data or on a code the table
   // does not have.
   int Decode(BitReader& bits) const {
+    if (bits.Held() < 32) bits.Fill();
     const std::uint16_t entry = fast[bits.Peek(FastBits)];
     if (entry != 0) return bits.Skip(entry >> 8) ? entry & 0xff : -1;
     const std::uint32_t ahead = bits.Peek(MaxCodeLength);
