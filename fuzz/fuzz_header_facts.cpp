@@ -48,5 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedFile file(data, size);
   const HeaderFacts facts = ReadHeaderFacts(file);
   if (!Consistent(facts) || file.reads > MaxReads || file.bytesRead > MaxBytesRead) std::abort();
+  // A comparison's reading walks image data and profiles as well, on a
+  // budget of its own.
+  FuzzedFile again(data, size);
+  const HeaderFacts compared = ReadHeaderFacts(again, Reach::Comparison);
+  if (compared.width != facts.width || compared.height != facts.height) std::abort();
   return 0;
 }

@@ -29,6 +29,13 @@ bool IsAvif(const std::uint8_t* bytes, std::size_t size) {
          (Holds(bytes, size, 16, "avif", 4) || Holds(bytes, size, 20, "avif", 4) || Holds(bytes, size, 24, "avif", 4));
 }
 
+// HEIC files: the same container, read by the same reader.
+bool IsHeic(const std::uint8_t* bytes, std::size_t size) {
+  if (Holds(bytes, size, 4, "ftypheic", 8) || Holds(bytes, size, 4, "ftypheix", 8)) return true;
+  return Holds(bytes, size, 4, "ftypmif1", 8) &&
+         (Holds(bytes, size, 16, "heic", 4) || Holds(bytes, size, 20, "heic", 4) || Holds(bytes, size, 24, "heic", 4));
+}
+
 ImageFormat FormatBySignature(const std::uint8_t* bytes, std::size_t size) {
   if (Starts(bytes, size, "\x89PNG", 4)) return ImageFormat::Png;
   if (Starts(bytes, size, "\xff\xd8", 2)) return ImageFormat::Jpeg;
@@ -44,7 +51,7 @@ ImageFormat FormatBySignature(const std::uint8_t* bytes, std::size_t size) {
     return ImageFormat::Pnm;
   }
   if (Starts(bytes, size, "RIFF", 4) && Holds(bytes, size, 8, "WEBP", 4)) return ImageFormat::WebP;
-  if (IsAvif(bytes, size)) return ImageFormat::Avif;
+  if (IsAvif(bytes, size) || IsHeic(bytes, size)) return ImageFormat::Avif;
   return ImageFormat::Unknown;
 }
 
@@ -79,6 +86,19 @@ bool ClaimedByOtherType(const std::uint8_t* bytes, std::size_t size, ImageFormat
   }
 }
 
+// Drawings the imaging library renders at one size: SVG (a text file of
+// markup, its first character after blanks a '<'), SVGZ (gzip), EMF (a
+// header record naming " EMF") and WMF (placeable or plain). Their pixels
+// lose whatever a larger rendering would show.
+bool IsVectorDrawing(const std::uint8_t* bytes, std::size_t size) {
+  std::size_t first = Starts(bytes, size, "\xef\xbb\xbf", 3) ? 3 : 0;  // a UTF-8 byte order mark
+  while (first < size && IsBlank(bytes[first])) ++first;
+  if (first < size && bytes[first] == '<') return true;
+  return Starts(bytes, size, "\x1f\x8b", 2) || (Starts(bytes, size, "\1\0\0\0", 4) && Holds(bytes, size, 40, " EMF", 4)) ||
+         Starts(bytes, size, "\xd7\xcd\xc6\x9a", 4) || Starts(bytes, size, "\1\0\x09\0", 4) ||
+         Starts(bytes, size, "\2\0\x09\0", 4);
+}
+
 HeaderFacts ReadFormat(HeaderReader& reader, ImageFormat format) {
   switch (format) {
     case ImageFormat::Png: return ReadPngFacts(reader);
@@ -98,12 +118,13 @@ HeaderFacts ReadFormat(HeaderReader& reader, ImageFormat format) {
 
 }  // namespace
 
-HeaderFacts ReadHeaderFacts(ByteSource& source) {
-  HeaderReader reader(source);
+HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
+  HeaderReader reader(source, reach);
   std::uint8_t start[SniffBytes];
   const std::size_t size = reader.ReadUpTo(0, start, sizeof start);
   const ImageFormat format = FormatBySignature(start, size);
   HeaderFacts facts = ReadFormat(reader, format);
+  if (format == ImageFormat::Unknown) facts.bytesDecide = IsVectorDrawing(start, size);
   // A file the sniffing does not give this format's decoder is decoded by
   // whatever its name or other signature selects: its size stays open.
   if (!SniffingKnowsFormat(start, size, format) || ClaimedByOtherType(start, size, format)) {

@@ -26,6 +26,23 @@ enum class ImageFormat { Unknown, Png, Jpeg, Gif, Bmp, Tiff, Ico, Cur, Pnm, WebP
 // (GIF frames, for example).
 enum class Answer { No, Yes, Unknown };
 
+// The instructions a file gives for showing its pixels.
+struct Presentation {
+  // The EXIF orientation, 1 to 8; 1 without one.
+  std::uint8_t orientation = 1;
+  // A digest of the colour description; 0 for sRGB under any of its names
+  // (no description, an sRGB chunk or ICC profile, sRGB's gamma or
+  // primaries).
+  std::uint64_t colour = 0;
+  // A digest of an animation's frame delays and loop count; 0 for a still
+  // image.
+  std::uint64_t timing = 0;
+
+  bool operator==(const Presentation& other) const {
+    return orientation == other.orientation && colour == other.colour && timing == other.timing;
+  }
+};
+
 struct HeaderFacts {
   ImageFormat format = ImageFormat::Unknown;
   // The size the format's decoder reports for the image it shows; both 0
@@ -38,6 +55,19 @@ struct HeaderFacts {
   Answer deeperThan8Bits = Answer::Unknown;
   // Decoding delivers every row once, final, top row first.
   bool rowsInOrder = false;
+  // How a viewer is told to show the pixels: two files show the same
+  // picture only when these agree as well as their pixels.
+  Presentation presentation;
+  // The decoded pixels do not stand for what the file holds (CMYK inks,
+  // vector drawings, alpha the imaging library alters, scan data that ends
+  // before the image does): only identical bytes prove such files equal.
+  bool bytesDecide = false;
 };
 
-HeaderFacts ReadHeaderFacts(ByteSource& source);
+// What the facts are for, which decides how far the reader reads. Sizes
+// need the header only. A comparison also needs the presentation (ICC
+// profiles are read whole) and facts that lie among the image data (an
+// animation's delays, where a JPEG's scan data ends).
+enum class Reach { Sizes, Comparison };
+
+HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach = Reach::Sizes);

@@ -13,6 +13,7 @@
 
 #include "imaging/header_facts_avif_boxes.h"
 #include "imaging/header_facts_formats.h"
+#include "imaging/header_facts_presentation.h"
 
 using avif::Box;
 using avif::Item;
@@ -24,6 +25,12 @@ namespace {
 
 constexpr int MaxBrands = 32;
 constexpr std::uint32_t MaxSide = 32768;  // the HEIF decoder's limit
+constexpr std::uint64_t HevcDepthAt = 17;  // in 'hvcC': the luma depth less 8, in the low 3 bits
+// nclx values that show as sRGB: BT.709 primaries or unspecified ones,
+// sRGB's transfer or an unspecified one.
+constexpr std::uint16_t Bt709Primaries = 1;
+constexpr std::uint16_t SrgbTransfer = 13;
+constexpr std::uint16_t Unspecified = 2;
 
 Av1Format FormatOfConfiguration(const Property& av1C) {
   const unsigned profile = av1C.codecFlags[0] >> 5;
@@ -54,19 +61,34 @@ struct ImageSummary {
   bool largestKnown = true;
 };
 
-ImageSummary SummarizeImages(const Meta& meta) {
+// The luma depth of an HEVC item; 0 when it cannot be read.
+unsigned HevcDepth(HeaderReader& reader, const Property& hvcC) {
+  std::uint8_t depth = 0;
+  if (hvcC.box.end - hvcC.box.start <= HevcDepthAt || !reader.Read(hvcC.box.start + HevcDepthAt, &depth, 1)) return 0;
+  return 8u + (depth & 7u);
+}
+
+ImageSummary SummarizeImages(HeaderReader& reader, const Meta& meta) {
   ImageSummary summary;
   for (int i = 0; i < meta.itemCount; ++i) {
     const Item& item = meta.items[i];
     if (!IsImageItem(item)) continue;
     if (!item.hidden && !IsPartOfAnotherImage(meta, item.id)) ++summary.topLevel;
-    // Only AV1 items tell their depth here.
-    if (item.type != Type("av01") && item.type != Type("grid")) summary.deep = true;
+    // Only AV1 and HEVC items tell their depth here.
+    const bool hevc = item.type == Type("hvc1");
+    if (item.type != Type("av01") && item.type != Type("grid") && !hevc) summary.deep = true;
     std::uint64_t pixels = 0;
+    bool hevcDepthKnown = false;
     avif::ForEachProperty(meta, item.id, [&](const Property& property) {
       if (property.type == Type("ispe") && pixels == 0) pixels = std::uint64_t{property.width} * property.height;
       summary.deep = summary.deep || (property.type == Type("av1C") && FormatOfConfiguration(property).depth > 8);
+      if (hevc && property.type == Type("hvcC")) {
+        const unsigned depth = HevcDepth(reader, property);
+        hevcDepthKnown = depth != 0;
+        summary.deep = summary.deep || depth != 8;
+      }
     });
+    summary.deep = summary.deep || (hevc && !hevcDepthKnown);
     summary.largestKnown = summary.largestKnown && pixels != 0;
     summary.largestPixels = std::max(summary.largestPixels, pixels);
   }
@@ -144,6 +166,61 @@ FileType ReadFileType(HeaderReader& reader, const Box& box) {
   return fileType;
 }
 
+// Adds a 'colr' property's description to digest unless it is sRGB's;
+// false when it cannot be read.
+bool NoteColour(HeaderReader& reader, const Property& colr, Digest& digest, bool& other) {
+  std::uint8_t bytes[10];
+  const Box& box = colr.box;
+  if (box.end - box.start < 4 || !reader.Read(box.start, bytes, 4)) return false;
+  const std::uint32_t kind = Be32(bytes);
+  if (kind == Type("nclx")) {
+    if (box.end - box.start < sizeof bytes || !reader.Read(box.start, bytes, sizeof bytes)) return false;
+    const std::uint16_t primaries = Be16(bytes + 4);
+    const std::uint16_t transfer = Be16(bytes + 6);
+    if ((primaries == Bt709Primaries || primaries == Unspecified) &&
+        (transfer == SrgbTransfer || transfer == Unspecified)) {
+      return true;
+    }
+    digest.Value(kind).Value(primaries).Value(transfer);
+    other = true;
+    return true;
+  }
+  if (!reader.ForComparison()) return true;
+  std::uint64_t profile = 0;
+  if (!IccProfileColour(reader, box.start + 4, box.end - box.start - 4, profile)) return false;
+  if (profile != 0) {
+    digest.Value(profile);
+    other = true;
+  }
+  return true;
+}
+
+// The primary item's transforms and colour description, in the order of
+// its properties; false when one cannot be read.
+bool NotePresentation(HeaderReader& reader, const Meta& meta, Presentation& shown) {
+  HeifTransform transform;
+  Digest colour;
+  bool otherColour = false;
+  bool readable = true;
+  avif::ForEachProperty(meta, meta.primary, [&](const Property& property) {
+    std::uint8_t value = 0;
+    const bool transformProperty = property.type == Type("irot") || property.type == Type("imir");
+    if (transformProperty) {
+      if (property.box.end == property.box.start || !reader.Read(property.box.start, &value, 1)) {
+        readable = false;
+      } else if (property.type == Type("irot")) {
+        transform.Rotate(value & 3u);
+      } else {
+        transform.Mirror(value & 1u);
+      }
+    }
+    if (property.type == Type("colr")) readable = readable && NoteColour(reader, property, colour, otherColour);
+  });
+  shown.orientation = transform.Orientation();
+  shown.colour = otherColour ? colour.Get() : 0;
+  return readable;
+}
+
 }  // namespace
 
 HeaderFacts ReadAvifFacts(HeaderReader& reader) {
@@ -168,7 +245,8 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
     offset = top.end;
   }
   if (!metaRead) return facts;
-  const ImageSummary images = SummarizeImages(meta);
+  const ImageSummary images = SummarizeImages(reader, meta);
+  facts.bytesDecide = !NotePresentation(reader, meta, facts.presentation);
   facts.deeperThan8Bits = images.deep || !meta.complete ? Answer::Yes : Answer::No;
   facts.moreThanOneImage =
       fileType.sequence || images.topLevel > 1 || !meta.complete ? Answer::Yes : Answer::No;

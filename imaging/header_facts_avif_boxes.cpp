@@ -166,6 +166,7 @@ class MetaParser {
     }
     Property& property = meta.properties[meta.propertyCount++];
     property.type = box.type;
+    property.box = box;
     const std::uint64_t payload = box.end - box.start;
     std::uint8_t bytes[12];
     switch (box.type) {

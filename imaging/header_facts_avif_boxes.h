@@ -41,6 +41,7 @@ struct Property {
   std::uint32_t width = 0;  // of 'ispe'
   std::uint32_t height = 0;
   std::uint8_t codecFlags[2] = {};  // of 'av1C': profile and level, then depth and chroma
+  Box box;  // where its payload lies
 };
 
 struct Association {

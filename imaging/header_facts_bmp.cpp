@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "imaging/header_facts_formats.h"
+#include "imaging/header_facts_presentation.h"
 
 namespace {
 
@@ -16,6 +17,15 @@ constexpr std::uint32_t Rgb = 0;
 constexpr std::uint32_t Rle8 = 1;
 constexpr std::uint32_t Rle4 = 2;
 constexpr std::uint32_t BitFields = 3;
+constexpr std::size_t AlphaMaskAt = FileHeaderBytes + 52;
+constexpr std::size_t ColourSpaceAt = FileHeaderBytes + 56;  // in 108- and 124-byte info headers
+constexpr std::size_t CalibrationBytes = 48;  // end points and gammas, after the colour space type
+constexpr std::size_t ProfileAt = FileHeaderBytes + 112;  // in 124-byte ones: offset from the info header, size
+constexpr std::uint32_t CalibratedRgb = 0;
+constexpr std::uint32_t EmbeddedProfile = 0x4d424544;  // 'MBED'
+constexpr std::uint32_t LinkedProfile = 0x4c494e4b;  // 'LINK'
+constexpr std::uint32_t SrgbSpace = 0x73524742;  // 'sRGB'
+constexpr std::uint32_t WindowsSpace = 0x57696e20;  // 'Win ', sRGB on Windows
 
 bool KnownInfoHeader(std::uint32_t size) {
   return size == 12 || size == 40 || size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
@@ -111,6 +121,39 @@ bool ReachesPixelData(HeaderReader& reader, const InfoHeader& header, std::uint3
   return reader.HasByteAt(dataOffset - 1);
 }
 
+// GDI+ drops a BMP's alpha where other decoders keep it: files whose
+// pixels may carry alpha (32-bit ones, bit fields with an alpha mask) are
+// known by their bytes.
+bool MayCarryAlpha(const std::uint8_t* bytes, std::size_t size, const InfoHeader& header) {
+  if (header.depth == 32) return true;
+  const bool hasAlphaMask = header.size == 56 || header.size == 108 || header.size == 124;
+  return header.compression == BitFields && hasAlphaMask && (size < AlphaMaskAt + 4 || Le32(bytes + AlphaMaskAt) != 0);
+}
+
+// The colour space of the 108- and 124-byte headers: calibrated end
+// points, or a profile embedded or linked by name. False when it cannot
+// be read.
+bool ColourOf(HeaderReader& reader, const std::uint8_t* bytes, std::size_t size, const InfoHeader& header,
+              std::uint64_t& colour) {
+  colour = 0;
+  if (header.size < 108 || size < ColourSpaceAt + 4 + CalibrationBytes) return header.size < 108;
+  const std::uint32_t space = Le32(bytes + ColourSpaceAt);
+  if (space == SrgbSpace || space == WindowsSpace) return true;
+  Digest digest;
+  digest.Value(space);
+  if (space == CalibratedRgb) {
+    colour = digest.Bytes(bytes + ColourSpaceAt + 4, CalibrationBytes).Get();
+    return true;
+  }
+  if ((space != EmbeddedProfile && space != LinkedProfile) || header.size < 124 || size < ProfileAt + 8) return false;
+  const std::uint64_t at = FileHeaderBytes + std::uint64_t{Le32(bytes + ProfileAt)};
+  const std::uint32_t length = Le32(bytes + ProfileAt + 4);
+  if (space == EmbeddedProfile) return reader.ForComparison() ? IccProfileColour(reader, at, length, colour) : true;
+  if (!DigestBytes(reader, at, length, digest)) return false;
+  colour = digest.Get();
+  return true;
+}
+
 }  // namespace
 
 HeaderFacts ReadBmpFacts(HeaderReader& reader) {
@@ -124,6 +167,7 @@ HeaderFacts ReadBmpFacts(HeaderReader& reader) {
   facts.format = ImageFormat::Bmp;
   facts.moreThanOneImage = Answer::No;
   facts.deeperThan8Bits = MasksWiderThan8Bits(bytes, size, header);
+  facts.bytesDecide = MayCarryAlpha(bytes, size, header) || !ColourOf(reader, bytes, size, header, facts.presentation.colour);
   if (!SizeFitsDecoder(header)) return facts;
   // Negative heights mark top-down rows.
   const auto width = static_cast<std::uint32_t>(header.width);

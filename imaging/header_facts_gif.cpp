@@ -1,9 +1,12 @@
 // GIF: the decoder shows the logical screen, whatever size or position the
 // frames have; it fails when the first frame has no colour table to use.
+// A comparison walks every block for the frames' delays and the loop
+// count.
 #include <algorithm>
 #include <cstring>
 
 #include "imaging/header_facts_formats.h"
+#include "imaging/header_facts_presentation.h"
 
 namespace {
 
@@ -13,6 +16,9 @@ constexpr std::uint8_t Trailer = ';';
 constexpr std::uint8_t Extension = '!';
 constexpr std::uint8_t ImageSeparator = ',';
 constexpr std::uint8_t GraphicControl = 0xf9;
+constexpr std::uint8_t Application = 0xff;
+constexpr char LoopApplication[11] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+constexpr int MaxTimingSteps = 1 << 22;  // sub-blocks and blocks of a whole animation
 constexpr std::uint8_t ColorTableFlag = 0x80;
 constexpr std::uint8_t MaxLzwCodeSize = 11;
 constexpr std::uint64_t MaxIntBytes = 0x7fffffff;
@@ -23,8 +29,8 @@ std::uint64_t ColorTableBytes(std::uint8_t packed) {
 
 // Skips data sub-blocks up to and past their terminator; false when they
 // run past the end or the step budget.
-bool SkipSubBlocks(HeaderReader& reader, std::uint64_t& offset, int& steps) {
-  for (; steps < MaxSteps; ++steps) {
+bool SkipSubBlocks(HeaderReader& reader, std::uint64_t& offset, int& steps, int limit) {
+  for (; steps < limit; ++steps) {
     std::uint8_t size = 0;
     if (!reader.Read(offset, &size, 1)) return false;
     offset += 1 + std::uint64_t{size};
@@ -39,7 +45,7 @@ bool SkipExtension(HeaderReader& reader, std::uint64_t& offset, int& steps) {
   if (!reader.Read(offset, label, 2)) return false;
   if (label[0] == GraphicControl && label[1] != 4) return false;
   offset += 1;
-  return SkipSubBlocks(reader, offset, steps);
+  return SkipSubBlocks(reader, offset, steps, MaxSteps);
 }
 
 struct FirstFrame {
@@ -78,6 +84,62 @@ FirstFrame FindFirstFrame(HeaderReader& reader, std::uint64_t offset, bool globa
   return {};
 }
 
+struct Timing {
+  int frames = 0;
+  bool looped = false;
+  std::uint16_t loops = 0;
+  Digest delays;
+};
+
+// Reads the extension at offset (at its label) for a frame's delay or the
+// loop count, and steps past it.
+bool NoteExtension(HeaderReader& reader, std::uint64_t& offset, int& steps, std::uint16_t& delay, Timing& timing) {
+  std::uint8_t bytes[2 + sizeof LoopApplication + 4];
+  if (!reader.Read(offset, bytes, 2)) return false;
+  if (bytes[0] == GraphicControl && bytes[1] == 4 && reader.Read(offset + 2, bytes + 2, 4)) delay = Le16(bytes + 3);
+  if (bytes[0] == Application && bytes[1] == sizeof LoopApplication &&
+      reader.Read(offset + 2, bytes + 2, sizeof LoopApplication + 4) &&
+      std::memcmp(bytes + 2, LoopApplication, sizeof LoopApplication) == 0 && bytes[13] == 3 && bytes[14] == 1) {
+    timing.looped = true;
+    timing.loops = Le16(bytes + 15);
+  }
+  offset += 1;
+  return SkipSubBlocks(reader, offset, steps, MaxTimingSteps);
+}
+
+// Walks every block to the trailer or the end of the file: false when the
+// walk cannot get there.
+bool ReadTiming(HeaderReader& reader, std::uint64_t offset, Timing& timing) {
+  int steps = 0;
+  std::uint16_t delay = 0;
+  for (; steps < MaxTimingSteps; ++steps) {
+    std::uint8_t introducer = 0;
+    if (!reader.Read(offset, &introducer, 1)) return offset >= reader.FileSize();
+    if (introducer == Trailer) return true;
+    ++offset;
+    if (introducer == Extension && !NoteExtension(reader, offset, steps, delay, timing)) {
+      return offset >= reader.FileSize();
+    }
+    if (introducer != ImageSeparator) continue;
+    std::uint8_t descriptor[9];
+    if (!reader.Read(offset, descriptor, sizeof descriptor)) return offset >= reader.FileSize();
+    offset += sizeof descriptor + ColorTableBytes(descriptor[8]) + 1;  // the table, the LZW code size
+    ++timing.frames;
+    timing.delays.Value(delay);
+    delay = 0;
+    if (!SkipSubBlocks(reader, offset, steps, MaxTimingSteps)) return offset >= reader.FileSize();
+  }
+  return false;
+}
+
+// The timing of an animation; 0 for a still image.
+bool TimingOf(HeaderReader& reader, std::uint64_t firstBlock, std::uint64_t& timing) {
+  Timing walk;
+  if (!ReadTiming(reader, firstBlock, walk)) return false;
+  timing = walk.frames > 1 ? walk.delays.Value(walk.looped).Value(walk.loops).Get() : 0;
+  return true;
+}
+
 }  // namespace
 
 HeaderFacts ReadGifFacts(HeaderReader& reader) {
@@ -93,7 +155,9 @@ HeaderFacts ReadGifFacts(HeaderReader& reader) {
   const std::uint32_t width = Le16(head + 6);
   const std::uint32_t height = Le16(head + 8);
   const bool globalTable = (head[10] & ColorTableFlag) != 0;
-  const FirstFrame frame = FindFirstFrame(reader, ScreenDescriptorEnd + ColorTableBytes(head[10]), globalTable);
+  const std::uint64_t firstBlock = ScreenDescriptorEnd + ColorTableBytes(head[10]);
+  const FirstFrame frame = FindFirstFrame(reader, firstBlock, globalTable);
+  if (reader.ForComparison()) facts.bytesDecide = !TimingOf(reader, firstBlock, facts.presentation.timing);
   facts.largestImagePixels = std::max(std::uint64_t{width} * height, frame.pixels);
   if (frame.usable && width > 0 && height > 0) {
     facts.width = width;

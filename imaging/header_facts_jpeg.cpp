@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "imaging/header_facts_formats.h"
+#include "imaging/header_facts_jpeg_scan.h"
+#include "imaging/header_facts_presentation.h"
 
 namespace {
 
@@ -17,9 +19,14 @@ constexpr std::uint32_t MaxSide = 65500;
 constexpr int MaxBlocksPerMcu = 10;
 
 constexpr std::uint8_t StartOfScan = 0xda;
+constexpr std::uint8_t App1 = 0xe1;
 constexpr std::uint8_t App2 = 0xe2;
+constexpr char ExifName[6] = {'E', 'x', 'i', 'f', 0, 0};
+constexpr char IccName[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
+constexpr std::uint64_t IccPieceHeaderBytes = sizeof IccName + 2;  // then the piece's number and the count
 constexpr std::uint8_t QuantTables = 0xdb;
 constexpr std::uint8_t HuffmanTables = 0xc4;
+constexpr std::uint8_t RestartInterval = 0xdd;
 
 bool IsFrameMarker(std::uint8_t marker) {
   return marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
@@ -39,6 +46,7 @@ bool IsParameterless(std::uint8_t marker) { return marker == 0x01 || (marker >= 
 
 struct Component {
   std::uint8_t id = 0;
+  std::uint8_t sampling = 0;  // horizontal and vertical factors
   std::uint8_t quantTable = 0;
 };
 
@@ -89,7 +97,7 @@ bool ReadFrame(HeaderReader& reader, std::uint64_t offset, std::uint16_t length,
   frame.width = Be16(bytes + 5);
   frame.componentsValid = ComponentsValid(bytes + 8, count);
   frame.componentCount = count;
-  for (int i = 0; i < count; ++i) frame.components[i] = {bytes[8 + 3 * i], bytes[8 + 3 * i + 2]};
+  for (int i = 0; i < count; ++i) frame.components[i] = {bytes[8 + 3 * i], bytes[8 + 3 * i + 1], bytes[8 + 3 * i + 2]};
   return true;
 }
 
@@ -98,6 +106,9 @@ struct Tables {
   unsigned quant = 0;
   unsigned dc = 0;
   unsigned ac = 0;
+  jpeg::HuffmanTable dcTables[jpeg::HuffmanSlots];  // the last definition of each
+  jpeg::HuffmanTable acTables[jpeg::HuffmanSlots];
+  std::uint32_t restartInterval = 0;
 };
 
 // A DQT segment: tables of 64 or 128 bytes, each after its id byte.
@@ -124,6 +135,9 @@ bool ReadHuffmanTables(HeaderReader& reader, std::uint64_t offset, std::uint16_t
     for (int i = 1; i <= 16; ++i) symbols += head[i];
     if (symbols > 256) return false;
     ((head[0] >> 4) == 0 ? tables.dc : tables.ac) |= 1u << (head[0] & 0x0f);
+    jpeg::HuffmanTable& defined = ((head[0] >> 4) == 0 ? tables.dcTables : tables.acTables)[head[0] & 0x0f];
+    std::memcpy(defined.counts + 1, head + 1, 16);
+    defined.defined = reader.Read(at + sizeof head, defined.symbols, static_cast<std::size_t>(symbols));
     at += sizeof head + static_cast<std::uint64_t>(symbols);
   }
   return at == end;
@@ -182,13 +196,60 @@ bool ScanValid(HeaderReader& reader, std::uint64_t offset, const Frame& frame, c
   return bandValid && (high == 0 || low == high - 1) && low <= 13;
 }
 
+// An ICC profile, which APP2 segments carry in pieces.
+struct ProfilePieces {
+  int count = 0;
+  std::uint64_t firstStart = 0;
+  std::uint64_t firstSize = 0;
+  Digest all;
+  bool unreadable = false;
+};
+
 struct MarkerWalk {
   Frame frame;
   Tables tables;
+  std::uint64_t scanStart = 0;  // of the first scan's header
   bool reachedScan = false;
   bool scanValid = false;
   bool multiPicture = false;
+  bool exifSeen = false;
+  std::uint8_t orientation = 1;
+  ProfilePieces profile;
 };
+
+// Notes the EXIF orientation of the first EXIF segment, and the pieces of
+// an ICC profile, each after the header that names it.
+void NoteApplicationSegment(HeaderReader& reader, std::uint8_t marker, std::uint64_t offset, std::uint16_t length,
+                            MarkerWalk& walk) {
+  std::uint8_t name[sizeof IccName];
+  const std::uint64_t payload = offset + 2;
+  const std::uint64_t size = length - 2u;
+  if (marker == App1 && !walk.exifSeen && size >= sizeof ExifName &&
+      reader.Read(payload, name, sizeof ExifName) && std::memcmp(name, ExifName, sizeof ExifName) == 0) {
+    walk.exifSeen = true;
+    walk.orientation = ExifOrientation(reader, payload + sizeof ExifName, size - sizeof ExifName);
+  }
+  if (marker == App2 && reader.ForComparison() && size >= IccPieceHeaderBytes &&
+      reader.Read(payload, name, sizeof IccName) && std::memcmp(name, IccName, sizeof IccName) == 0) {
+    ProfilePieces& profile = walk.profile;
+    if (profile.count++ == 0) {
+      profile.firstStart = payload + IccPieceHeaderBytes;
+      profile.firstSize = size - IccPieceHeaderBytes;
+    }
+    profile.unreadable = profile.unreadable ||
+                         !DigestBytes(reader, payload + IccPieceHeaderBytes, size - IccPieceHeaderBytes, profile.all);
+  }
+}
+
+// A profile in one piece can be recognised as sRGB; one in several is
+// known by its bytes.
+bool ProfileColour(HeaderReader& reader, const ProfilePieces& profile, std::uint64_t& colour) {
+  if (profile.unreadable) return false;
+  colour = 0;
+  if (profile.count == 1) return IccProfileColour(reader, profile.firstStart, profile.firstSize, colour);
+  if (profile.count > 1) colour = profile.all.Get();
+  return true;
+}
 
 // Reads the marker at offset, past any fill bytes; 0 when there is none.
 std::uint8_t NextMarker(HeaderReader& reader, std::uint64_t& offset) {
@@ -212,6 +273,7 @@ MarkerWalk WalkToScan(HeaderReader& reader) {
     const std::uint8_t marker = NextMarker(reader, offset);
     if (IsParameterless(marker)) continue;
     if (marker == StartOfScan) {
+      walk.scanStart = offset;
       walk.reachedScan = walk.frame.found;
       walk.scanValid = walk.reachedScan && ScanValid(reader, offset, walk.frame, walk.tables);
       return walk;
@@ -227,14 +289,60 @@ MarkerWalk WalkToScan(HeaderReader& reader) {
       if (!ReadQuantTables(reader, offset, length, walk.tables)) return walk;
     } else if (marker == HuffmanTables) {
       if (!ReadHuffmanTables(reader, offset, length, walk.tables)) return walk;
+    } else if (marker == RestartInterval) {
+      std::uint8_t interval[2];
+      if (length != 4 || !reader.Read(offset + 2, interval, 2)) return walk;
+      walk.tables.restartInterval = Be16(interval);
     } else if (marker == App2 && length >= 6) {
       std::uint8_t name[4];
       if (!reader.Read(offset + 2, name, sizeof name)) return walk;
       walk.multiPicture = walk.multiPicture || std::memcmp(name, "MPF\0", 4) == 0;
     }
+    if (marker == App1 || marker == App2) NoteApplicationSegment(reader, marker, offset, length, walk);
     offset += length;
   }
   return walk;
+}
+
+// The first scan's components as the block walk needs them, and where its
+// data starts; false when the scan does not hold every frame component.
+bool ReadScanLayout(HeaderReader& reader, std::uint64_t offset, const Frame& frame, jpeg::ScanLayout& layout,
+                    std::uint64_t& dataStart) {
+  std::uint8_t bytes[3 + 2 * jpeg::MaxScanComponents];
+  if (!reader.Read(offset, bytes, 3) || bytes[2] != frame.componentCount || bytes[2] > jpeg::MaxScanComponents ||
+      !reader.Read(offset + 3, bytes + 3, 2u * bytes[2])) {
+    return false;
+  }
+  dataStart = offset + Be16(bytes);
+  layout.width = frame.width;
+  layout.height = frame.height;
+  layout.count = bytes[2];
+  for (int i = 0; i < layout.count; ++i) {
+    const Component* match = std::find_if(frame.components, frame.components + frame.componentCount,
+                                          [&](const Component& c) { return c.id == bytes[3 + 2 * i]; });
+    if (match == frame.components + frame.componentCount) return false;
+    jpeg::ScanComponent& component = layout.components[i];
+    component.h = match->sampling >> 4u;
+    component.v = match->sampling & 15u;
+    component.dcTable = bytes[4 + 2 * i] >> 4 & 3;
+    component.acTable = bytes[4 + 2 * i] & 3;
+    layout.maxH = std::max(layout.maxH, component.h);
+    layout.maxV = std::max(layout.maxV, component.v);
+  }
+  return true;
+}
+
+// A comparison walks a baseline scan's blocks: one that ends before the
+// last block leaves pixels the decoder makes up.
+bool ScanEndsEarly(HeaderReader& reader, const MarkerWalk& walk) {
+  const bool sequentialHuffman = walk.frame.marker == 0xc0 || walk.frame.marker == 0xc1;
+  if (!reader.ForComparison() || !walk.scanValid || !walk.frame.componentsValid || !sequentialHuffman) return false;
+  jpeg::ScanLayout layout;
+  std::uint64_t dataStart = 0;
+  layout.restartInterval = walk.tables.restartInterval;
+  return ReadScanLayout(reader, walk.scanStart, walk.frame, layout, dataStart) &&
+         jpeg::WalkScanData(reader, dataStart, layout, walk.tables.dcTables, walk.tables.acTables) ==
+             jpeg::ScanEnd::Early;
 }
 
 // Whatever follows the end-of-image marker is no part of the image the
@@ -266,5 +374,9 @@ HeaderFacts ReadJpegFacts(HeaderReader& reader) {
     facts.width = frame.width;
     facts.height = frame.height;
   }
+  facts.presentation.orientation = walk.orientation;
+  const bool cmyk = frame.componentCount == 4;
+  facts.bytesDecide =
+      cmyk || !ProfileColour(reader, walk.profile, facts.presentation.colour) || ScanEndsEarly(reader, walk);
   return facts;
 }

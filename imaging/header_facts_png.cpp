@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/header_facts_formats.h"
+#include "imaging/header_facts_presentation.h"
 
 namespace {
 
@@ -14,6 +15,12 @@ constexpr std::uint32_t MaxSide = 1000000;
 constexpr std::uint32_t Max31Bits = 0x7fffffff;  // the largest length, width or height
 constexpr int MaxChunksBeforeImageData = 1024;
 constexpr std::uint8_t PaletteColor = 3;
+// sRGB's gamma (1 / 2.2 times 100000) and its white point and primaries
+// (x, y times 100000), as the gAMA and cHRM chunks give them, with a
+// rounding's margin.
+constexpr std::uint32_t SrgbGamma = 45455;
+constexpr std::uint32_t SrgbChromaticities[8] = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
+constexpr std::uint32_t ColourMargin = 100;
 
 constexpr std::uint32_t ChunkType(const char (&name)[5]) {
   return std::uint32_t{static_cast<std::uint8_t>(name[0])} << 24 |
@@ -51,11 +58,64 @@ bool PaletteIntact(HeaderReader& reader, std::uint64_t chunkOffset, std::uint32_
   return Crc32(bytes, 4 + length) == Be32(bytes + 4 + length);
 }
 
+bool Near(std::uint32_t value, std::uint32_t target) {
+  return value + ColourMargin >= target && value <= target + ColourMargin;
+}
+
 enum class WalkEnd { ImageData, Rejected, NotReached };
 struct ChunkWalk {
   WalkEnd end = WalkEnd::NotReached;
   bool animated = false;
+  std::uint8_t orientation = 1;
+  bool srgb = false;  // an sRGB chunk
+  bool profile = false;  // an iCCP chunk, whose compressed bytes make the digest
+  Digest profileDigest;
+  Digest otherColour;  // gAMA and cHRM values that are not sRGB's
+  bool otherColourSeen = false;
+  bool unreadable = false;  // a colour chunk the reader could not read
 };
+
+// Notes what an ancillary chunk says about showing the pixels.
+void NoteShowingChunk(HeaderReader& reader, std::uint32_t type, std::uint64_t data, std::uint32_t length,
+                      ChunkWalk& walk) {
+  if (type == ChunkType("eXIf")) {
+    walk.orientation = ExifOrientation(reader, data, length);
+  } else if (type == ChunkType("sRGB")) {
+    walk.srgb = true;
+  } else if (type == ChunkType("iCCP")) {
+    walk.profile = true;
+    if (reader.ForComparison()) {
+      walk.unreadable = walk.unreadable || !DigestBytes(reader, data, length, walk.profileDigest);
+    }
+  } else if (type == ChunkType("gAMA")) {
+    std::uint8_t bytes[4];
+    if (length != sizeof bytes || !reader.Read(data, bytes, sizeof bytes)) {
+      walk.unreadable = true;
+    } else if (!Near(Be32(bytes), SrgbGamma)) {
+      walk.otherColour.Value(type).Value(Be32(bytes));
+      walk.otherColourSeen = true;
+    }
+  } else if (type == ChunkType("cHRM")) {
+    std::uint8_t bytes[32];
+    if (length != sizeof bytes || !reader.Read(data, bytes, sizeof bytes)) {
+      walk.unreadable = true;
+      return;
+    }
+    bool srgb = true;
+    for (int i = 0; i < 8; ++i) srgb = srgb && Near(Be32(bytes + 4 * i), SrgbChromaticities[i]);
+    if (!srgb) {
+      walk.otherColour.Value(type).Bytes(bytes, sizeof bytes);
+      walk.otherColourSeen = true;
+    }
+  }
+}
+
+// An sRGB chunk overrides the rest, as a profile does gAMA and cHRM.
+std::uint64_t ColourOf(const ChunkWalk& walk) {
+  if (walk.srgb) return 0;
+  if (walk.profile) return walk.profileDigest.Get();
+  return walk.otherColourSeen ? walk.otherColour.Get() : 0;
+}
 
 // Follows the chunks from the one after IHDR to the first IDAT.
 ChunkWalk WalkToImageData(HeaderReader& reader, std::uint64_t offset, std::uint8_t colorType) {
@@ -84,7 +144,9 @@ ChunkWalk WalkToImageData(HeaderReader& reader, std::uint64_t offset, std::uint8
         return walk;
       }
       havePalette = true;
-    } else if (critical) {  // a second IHDR, an early IEND, or one the decoder does not know
+    } else if (!critical) {
+      NoteShowingChunk(reader, type, offset + 8, length, walk);
+    } else {  // a second IHDR, an early IEND, or one the decoder does not know
       walk.end = WalkEnd::Rejected;
       return walk;
     }
@@ -131,6 +193,9 @@ HeaderFacts ReadPngFacts(HeaderReader& reader) {
   const ChunkWalk walk = WalkToImageData(reader, HeaderBytes, header.colorType);
   const bool decodable = walk.end == WalkEnd::ImageData;
   facts.moreThanOneImage = walk.animated || !decodable ? Answer::Yes : Answer::No;
+  facts.presentation.orientation = walk.orientation;
+  facts.presentation.colour = ColourOf(walk);
+  facts.bytesDecide = walk.unreadable;
   if (decodable && header.width <= MaxSide && header.height <= MaxSide) {
     facts.width = header.width;
     facts.height = header.height;

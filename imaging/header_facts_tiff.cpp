@@ -1,13 +1,16 @@
 // TIFF: the decoder shows the first directory's image through libtiff's
 // RGBA reader; the size is settled only for the sample layouts, photometric
 // interpretations and compressions that reader is known to take. The
-// directory chain and SubIFDs hold the images it does not show.
+// directory chain and SubIFDs hold the images it does not show. BigTIFF
+// files have the same directories with wider counts and offsets.
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "imaging/header_facts_formats.h"
+#include "imaging/header_facts_presentation.h"
 
 namespace {
 
@@ -18,6 +21,14 @@ constexpr std::uint32_t MaxSamples = 16;
 constexpr std::uint32_t MaxPieces = 4096;  // strips or tiles checked to lie inside the file
 constexpr std::uint32_t PiecesPerPass = 1024;
 constexpr std::uint16_t ClassicVersion = 42;
+constexpr std::uint16_t BigVersion = 43;
+constexpr std::uint16_t BigOffsetBytes = 8;
+constexpr std::uint32_t UnassociatedAlpha = 2;
+constexpr std::uint16_t RationalType = 5;
+// sRGB's white point, then its red, green and blue primaries (x, y).
+constexpr double SrgbWhite[2] = {0.3127, 0.3290};
+constexpr double SrgbPrimaries[6] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
+constexpr double ChromaticityMargin = 0.001;
 
 enum Tag : std::uint16_t {
   ImageWidth = 256,
@@ -37,6 +48,11 @@ enum Tag : std::uint16_t {
   TileOffsets = 324,
   TileByteCounts = 325,
   SubIfds = 330,
+  Orientation = 274,
+  TransferFunction = 301,
+  WhitePoint = 318,
+  PrimaryChromaticities = 319,
+  IccProfile = 34675,
   InkSet = 332,
   ExtraSamples = 338,
   SampleFormat = 339,
@@ -58,8 +74,8 @@ constexpr std::uint32_t FloatSamples = 3;
 struct Entry {
   bool present = false;
   std::uint16_t type = 0;
-  std::uint32_t count = 0;
-  std::uint8_t field[4] = {};
+  std::uint32_t count = 0;  // larger BigTIFF counts read as UINT32_MAX
+  std::uint8_t field[8] = {};
 };
 
 struct Directory {
@@ -67,7 +83,7 @@ struct Directory {
   std::uint64_t next = 0;
   Entry width, height, bitsPerSample, compression, photometric, fillOrder, stripOffsets, samplesPerPixel,
       rowsPerStrip, stripByteCounts, planarConfig, colorMap, tileWidth, tileLength, tileOffsets, tileByteCounts,
-      subIfds, inkSet, extraSamples, sampleFormat;
+      subIfds, inkSet, extraSamples, sampleFormat, orientation, transferFunction, whitePoint, primaries, iccProfile;
 };
 
 Entry* Slot(Directory& directory, std::uint16_t tag) {
@@ -92,52 +108,90 @@ Entry* Slot(Directory& directory, std::uint16_t tag) {
     case InkSet: return &directory.inkSet;
     case ExtraSamples: return &directory.extraSamples;
     case SampleFormat: return &directory.sampleFormat;
+    case Orientation: return &directory.orientation;
+    case TransferFunction: return &directory.transferFunction;
+    case WhitePoint: return &directory.whitePoint;
+    case PrimaryChromaticities: return &directory.primaries;
+    case IccProfile: return &directory.iccProfile;
     default: return nullptr;
   }
 }
 
 class TiffFile {
  public:
-  TiffFile(HeaderReader& headerReader, bool bigEndianFile) : reader(headerReader), bigEndian(bigEndianFile) {}
+  TiffFile(HeaderReader& headerReader, bool bigEndianFile, bool bigTiff)
+      : reader(headerReader), bigEndian(bigEndianFile), big(bigTiff) {}
 
   std::uint16_t U16(const std::uint8_t* p) const { return bigEndian ? Be16(p) : Le16(p); }
   std::uint32_t U32(const std::uint8_t* p) const { return bigEndian ? Be32(p) : Le32(p); }
+  std::uint64_t U64(const std::uint8_t* p) const {
+    return bigEndian ? Be64(p) : std::uint64_t{Le32(p + 4)} << 32 | Le32(p);
+  }
+  // A count or offset: 4 bytes, 8 in BigTIFF.
+  std::uint64_t Wide(const std::uint8_t* p) const { return big ? U64(p) : U32(p); }
+  unsigned WideBytes() const { return big ? 8 : 4; }
 
   Directory ReadDirectory(std::uint64_t offset) {
     Directory directory;
-    std::uint8_t countBytes[2];
-    if (!reader.Read(offset, countBytes, 2)) return directory;
-    const std::uint16_t count = U16(countBytes);
+    const unsigned countBytes = big ? 8 : 2;
+    const unsigned entryBytes = big ? 20 : 12;
+    std::uint8_t bytes[20];
+    if (!reader.Read(offset, bytes, countBytes)) return directory;
+    const std::uint64_t count = big ? U64(bytes) : U16(bytes);
     if (count == 0 || count > MaxEntries) return directory;
-    for (std::uint16_t i = 0; i < count; ++i) {
-      std::uint8_t bytes[12];
-      if (!reader.Read(offset + 2 + 12u * i, bytes, sizeof bytes)) return directory;
+    const std::uint64_t entries = offset + countBytes;
+    for (std::uint64_t i = 0; i < count; ++i) {
+      if (!reader.Read(entries + entryBytes * i, bytes, entryBytes)) return directory;
       Entry* entry = Slot(directory, U16(bytes));
       if (entry == nullptr || entry->present) continue;  // libtiff keeps the first of duplicates
       entry->present = true;
       entry->type = U16(bytes + 2);
-      entry->count = U32(bytes + 4);
-      std::memcpy(entry->field, bytes + 8, 4);
+      entry->count = static_cast<std::uint32_t>(std::min<std::uint64_t>(Wide(bytes + 4), UINT32_MAX));
+      std::memcpy(entry->field, bytes + 4 + WideBytes(), WideBytes());
     }
-    std::uint8_t next[4];
-    directory.next = reader.Read(offset + 2 + 12u * count, next, 4) ? U32(next) : 0;
+    directory.next = reader.Read(entries + entryBytes * count, bytes, WideBytes()) ? Wide(bytes) : 0;
     directory.readable = true;
     return directory;
   }
 
-  // The index-th value of a SHORT, LONG or IFD entry.
-  bool Value(const Entry& entry, std::uint32_t index, std::uint32_t& value) {
-    const std::uint32_t size = entry.type == 3 ? 2 : entry.type == 4 || entry.type == 13 ? 4 : 0;
+  // The index-th value of a SHORT, LONG, IFD, LONG8 or IFD8 entry.
+  bool Value(const Entry& entry, std::uint32_t index, std::uint64_t& value) {
+    const std::uint32_t size = entry.type == 3                       ? 2
+                               : entry.type == 4 || entry.type == 13 ? 4
+                               : entry.type == 16 || entry.type == 18 ? 8
+                                                                      : 0;
     if (!entry.present || size == 0 || index >= entry.count) return false;
-    std::uint8_t bytes[4];
-    if (std::uint64_t{entry.count} * size <= 4) {
+    std::uint8_t bytes[8];
+    if (std::uint64_t{entry.count} * size <= WideBytes()) {
       std::memcpy(bytes, entry.field + index * size, size);
-    } else if (!reader.Read(std::uint64_t{U32(entry.field)} + std::uint64_t{index} * size, bytes, size)) {
+    } else if (!reader.Read(Wide(entry.field) + std::uint64_t{index} * size, bytes, size)) {
       return false;
     }
-    value = size == 2 ? U16(bytes) : U32(bytes);
+    value = size == 2 ? U16(bytes) : size == 4 ? U32(bytes) : U64(bytes);
     return true;
   }
+  bool Value(const Entry& entry, std::uint32_t index, std::uint32_t& value) {
+    std::uint64_t wide = 0;
+    if (!Value(entry, index, wide) || wide > UINT32_MAX) return false;
+    value = static_cast<std::uint32_t>(wide);
+    return true;
+  }
+
+  // Adds the bytes of an entry's values to digest: types of 1, 2, 4 and 8
+  // bytes a value.
+  bool DigestValues(const Entry& entry, Digest& digest) {
+    static constexpr std::uint8_t TypeBytes[19] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8, 4, 0, 0, 8, 8, 8};
+    if (entry.type >= sizeof TypeBytes || TypeBytes[entry.type] == 0) return false;
+    const std::uint64_t bytes = std::uint64_t{entry.count} * TypeBytes[entry.type];
+    digest.Value(entry.type).Value(entry.count);
+    if (bytes <= WideBytes()) {
+      digest.Bytes(entry.field, static_cast<std::size_t>(bytes));
+      return true;
+    }
+    return DigestBytes(reader, Wide(entry.field), bytes, digest);
+  }
+
+  HeaderReader& Reader() { return reader; }
 
   bool HasByteAt(std::uint64_t offset) { return reader.HasByteAt(offset); }
 
@@ -177,6 +231,7 @@ class TiffFile {
  private:
   HeaderReader& reader;
   bool bigEndian;
+  bool big;
 };
 
 bool Deep(TiffFile& tiff, const Directory& directory) {
@@ -261,16 +316,18 @@ bool OnePerPiece(const Entry& entry, std::uint64_t pieces) {
 bool PiecesInFile(TiffFile& tiff, const Entry& offsets, const Entry& byteCounts) {
   if (offsets.count > MaxPieces) return false;
   std::uint64_t end = 0;
-  std::vector<std::uint32_t> starts(PiecesPerPass);  // on the heap: a host's thread runs this
+  std::vector<std::uint64_t> starts(PiecesPerPass);  // on the heap: a host's thread runs this
   for (std::uint32_t first = 0; first < offsets.count; first += PiecesPerPass) {
     const std::uint32_t last = std::min(offsets.count, first + PiecesPerPass);
     for (std::uint32_t i = first; i < last; ++i) {
       if (!tiff.Value(offsets, i, starts[i - first])) return false;
     }
     for (std::uint32_t i = first; i < last; ++i) {
-      std::uint32_t byteCount = 0;
-      if (!tiff.Value(byteCounts, i, byteCount)) return false;
-      end = std::max(end, std::uint64_t{starts[i - first]} + byteCount);
+      std::uint64_t byteCount = 0;
+      if (!tiff.Value(byteCounts, i, byteCount) || starts[i - first] > UINT64_MAX / 2 || byteCount > UINT64_MAX / 2) {
+        return false;
+      }
+      end = std::max(end, starts[i - first] + byteCount);
     }
   }
   return end == 0 || tiff.HasByteAt(end - 1);
@@ -363,7 +420,7 @@ void WalkSubDirectories(TiffFile& tiff, const Entry& subIfds, ChainWalk& walk) {
   if (subIfds.count > MaxSubDirectories) walk.largestKnown = false;
   const std::uint32_t count = std::min(subIfds.count, MaxSubDirectories);
   for (std::uint32_t i = 0; i < count; ++i) {
-    std::uint32_t offset = 0;
+    std::uint64_t offset = 0;
     const Directory sub = tiff.Value(subIfds, i, offset) ? tiff.ReadDirectory(offset) : Directory{};
     if (!sub.readable) {
       walk.largestKnown = false;
@@ -374,17 +431,89 @@ void WalkSubDirectories(TiffFile& tiff, const Entry& subIfds, ChainWalk& walk) {
   }
 }
 
+std::uint8_t OrientationOf(TiffFile& tiff, const Directory& directory) {
+  std::uint32_t orientation = 1;
+  return tiff.Single(directory.orientation, 1, orientation) && orientation >= 1 && orientation <= 8
+             ? static_cast<std::uint8_t>(orientation)
+             : 1;
+}
+
+// Whether an entry holds count RATIONALs near the values expected.
+bool RationalsAre(TiffFile& tiff, const Entry& entry, const double* expected, std::uint32_t count) {
+  std::uint8_t bytes[6 * 8];
+  if (entry.type != RationalType || entry.count != count || tiff.WideBytes() >= 8 * count) return false;
+  if (!tiff.Reader().Read(tiff.Wide(entry.field), bytes, 8 * count)) return false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t denominator = tiff.U32(bytes + 8 * i + 4);
+    if (denominator == 0 || std::fabs(double(tiff.U32(bytes + 8 * i)) / denominator - expected[i]) > ChromaticityMargin) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The colour description: an ICC profile, else the white point,
+// primaries and transfer function as given.
+bool ColourOf(TiffFile& tiff, const Directory& directory, std::uint64_t& colour) {
+  colour = 0;
+  if (!tiff.Reader().ForComparison()) return true;
+  const Entry& profile = directory.iccProfile;
+  if (profile.present) {
+    const bool bytesType = profile.type == 1 || profile.type == 7;
+    if (!bytesType || profile.count <= tiff.WideBytes()) return false;
+    return IccProfileColour(tiff.Reader(), tiff.Wide(profile.field), profile.count, colour);
+  }
+  Digest digest;
+  bool described = false;
+  const Entry* entries[3] = {&directory.whitePoint, &directory.primaries, &directory.transferFunction};
+  const double* srgb[3] = {SrgbWhite, SrgbPrimaries, nullptr};
+  for (int i = 0; i < 3; ++i) {
+    if (!entries[i]->present || (srgb[i] != nullptr && RationalsAre(tiff, *entries[i], srgb[i], i == 0 ? 2 : 6))) {
+      continue;
+    }
+    described = true;
+    if (!tiff.DigestValues(*entries[i], digest)) return false;
+  }
+  colour = described ? digest.Get() : 0;
+  return true;
+}
+
+// Separated (CMYK) images show inks the decoder only approximates, and
+// unassociated alpha comes out of the decoder premultiplied, losing the
+// colour of transparent pixels: such files are known by their bytes.
+bool PixelsStandForFile(TiffFile& tiff, const Directory& directory) {
+  std::uint32_t photometric = MinIsBlack;
+  if (directory.photometric.present && (!tiff.Single(directory.photometric, 0, photometric) ||
+                                        photometric == Separated)) {
+    return false;
+  }
+  return !tiff.AnyValue(directory.extraSamples, [](std::uint32_t kind) { return kind == UnassociatedAlpha; });
+}
+
+void NotePresentation(TiffFile& tiff, const Directory& directory, HeaderFacts& facts) {
+  facts.presentation.orientation = OrientationOf(tiff, directory);
+  facts.bytesDecide = !ColourOf(tiff, directory, facts.presentation.colour) || !PixelsStandForFile(tiff, directory);
+}
+
 }  // namespace
 
 HeaderFacts ReadTiffFacts(HeaderReader& reader) {
-  std::uint8_t head[8];
-  if (!reader.Read(0, head, sizeof head)) return Unsettled(ImageFormat::Tiff);
-  TiffFile tiff(reader, head[0] == 'M');
-  if (tiff.U16(head + 2) != ClassicVersion) return Unsettled(ImageFormat::Tiff);  // BigTIFF among others
+  std::uint8_t head[16];
+  if (!reader.Read(0, head, 8)) return Unsettled(ImageFormat::Tiff);
+  const bool bigEndian = head[0] == 'M';
+  const std::uint16_t version = bigEndian ? Be16(head + 2) : Le16(head + 2);
+  // A BigTIFF header names 8-byte offsets and the first directory's.
+  const bool big = version == BigVersion;
+  if (big && (!reader.Read(0, head, 16) || TiffFile(reader, bigEndian, true).U16(head + 4) != BigOffsetBytes ||
+              head[6] != 0 || head[7] != 0)) {
+    return Unsettled(ImageFormat::Tiff);
+  }
+  if (version != ClassicVersion && !big) return Unsettled(ImageFormat::Tiff);
+  TiffFile tiff(reader, bigEndian, big);
   HeaderFacts facts = Unsettled(ImageFormat::Tiff);
   ChainWalk walk;
   std::uint64_t visited[MaxDirectories];
-  for (std::uint64_t offset = tiff.U32(head + 4); offset != 0;) {
+  for (std::uint64_t offset = big ? tiff.U64(head + 8) : tiff.U32(head + 4); offset != 0;) {
     if (std::find(visited, visited + walk.directories, offset) != visited + walk.directories) break;
     if (walk.directories == MaxDirectories) {
       walk.complete = false;
@@ -395,9 +524,12 @@ HeaderFacts ReadTiffFacts(HeaderReader& reader) {
       walk.complete = false;
       break;
     }
-    if (walk.directories == 0 && DecoderShows(tiff, directory)) {
-      tiff.Single(directory.width, 0, facts.width);
-      tiff.Single(directory.height, 0, facts.height);
+    if (walk.directories == 0) {
+      if (DecoderShows(tiff, directory)) {
+        tiff.Single(directory.width, 0, facts.width);
+        tiff.Single(directory.height, 0, facts.height);
+      }
+      NotePresentation(tiff, directory, facts);
     }
     visited[walk.directories++] = offset;
     NoteImage(tiff, directory, walk);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "imaging/header_facts_formats.h"
+#include "imaging/header_facts_presentation.h"
 
 namespace {
 
@@ -12,6 +13,9 @@ constexpr std::uint32_t MaxChunkPayload = 0xffffffffu - ChunkHeaderBytes - 1;
 constexpr std::uint64_t FirstChunk = 12;
 constexpr std::uint32_t ExtendedHeaderBytes = 10;
 constexpr std::uint32_t AnimationFlag = 0x02;
+constexpr std::uint32_t ExifFlag = 0x08;
+constexpr std::uint32_t IccFlag = 0x20;
+constexpr char ExifPrefix[6] = {'E', 'x', 'i', 'f', 0, 0};  // some writers keep JPEG's
 constexpr std::uint64_t MaxCanvasArea = std::uint64_t{1} << 32;
 constexpr int MaxChunks = 256;
 
@@ -82,6 +86,31 @@ Bitstream FindBitstream(HeaderReader& reader, std::uint32_t riffSize) {
   return {};
 }
 
+// The ICC profile and EXIF orientation in the chunks of an extended file;
+// false when a chunk its flags announce cannot be read.
+bool NoteShowingChunks(HeaderReader& reader, std::uint32_t riffSize, std::uint32_t flags, Presentation& shown) {
+  std::uint64_t offset = FirstChunk + ChunkHeaderBytes + ExtendedHeaderBytes;
+  const std::uint64_t end = std::uint64_t{riffSize} + 8;
+  bool profileFound = (flags & IccFlag) == 0;
+  for (int chunk = 0; chunk < MaxChunks && offset + ChunkHeaderBytes <= end; ++chunk) {
+    std::uint8_t head[ChunkHeaderBytes + sizeof ExifPrefix];
+    if (!reader.Read(offset, head, ChunkHeaderBytes)) return false;
+    const std::uint32_t size = Le32(head + 4);
+    const std::uint64_t data = offset + ChunkHeaderBytes;
+    if (std::memcmp(head, "ICCP", 4) == 0 && !profileFound) {
+      profileFound = true;
+      if (!IccProfileColour(reader, data, size, shown.colour)) return false;
+    } else if (std::memcmp(head, "EXIF", 4) == 0 && (flags & ExifFlag) != 0) {
+      const bool prefixed = size >= sizeof ExifPrefix && reader.Read(data, head + ChunkHeaderBytes, sizeof ExifPrefix) &&
+                            std::memcmp(head + ChunkHeaderBytes, ExifPrefix, sizeof ExifPrefix) == 0;
+      const std::uint64_t skip = prefixed ? sizeof ExifPrefix : 0;
+      shown.orientation = ExifOrientation(reader, data + skip, size - skip);
+    }
+    offset = data + ((std::uint64_t{size} + 1) & ~std::uint64_t{1});
+  }
+  return profileFound;
+}
+
 }  // namespace
 
 HeaderFacts ReadWebPFacts(HeaderReader& reader) {
@@ -103,6 +132,10 @@ HeaderFacts ReadWebPFacts(HeaderReader& reader) {
     if (area >= MaxCanvasArea) return facts;
     facts.largestImagePixels = area;
     if ((flags & AnimationFlag) != 0) return facts;
+    // The chunks after the bitstream matter to a comparison only.
+    if (reader.ForComparison() && (flags & (ExifFlag | IccFlag)) != 0) {
+      facts.bytesDecide = !NoteShowingChunks(reader, riffSize, flags, facts.presentation);
+    }
     stream = FindBitstream(reader, riffSize);
     // The decoder rejects a bitstream that does not fill the canvas.
     stream.valid = stream.valid && stream.width == canvasWidth && stream.height == canvasHeight;

@@ -15,8 +15,14 @@ class HeaderReader {
   static constexpr std::size_t LookBehindBytes = 256;
   static constexpr int MaxFetches = 64;
   static constexpr std::size_t MaxFetchedBytes = std::size_t{1} << 20;
+  // A comparison's reads may walk the image data of files up to this size.
+  static constexpr std::size_t MaxImageDataBytes = std::size_t{256} << 20;
 
-  explicit HeaderReader(ByteSource& source) : file(source) {}
+  explicit HeaderReader(ByteSource& source, Reach reach = Reach::Sizes)
+      : file(source),
+        fetchesLeft(reach == Reach::Sizes ? MaxFetches : MaxFetches + int{MaxImageDataBytes / WindowBytes}),
+        bytesLeft(reach == Reach::Sizes ? MaxFetchedBytes : MaxFetchedBytes + MaxImageDataBytes),
+        forComparison(reach == Reach::Comparison) {}
   HeaderReader(const HeaderReader&) = delete;
   HeaderReader& operator=(const HeaderReader&) = delete;
 
@@ -27,6 +33,8 @@ class HeaderReader {
     return ReadUpTo(offset, out, size) == size;
   }
   std::uint64_t FileSize() const { return file.Size(); }
+  // Whether the facts are for a comparison, which may read image data.
+  bool ForComparison() const { return forComparison; }
   // True when the file holds a byte at offset.
   bool HasByteAt(std::uint64_t offset) {
     std::uint8_t byte = 0;
@@ -43,8 +51,9 @@ class HeaderReader {
   std::uint64_t windowStart = 0;
   std::size_t windowSize = 0;
   bool windowFilled = false;
-  int fetchesLeft = MaxFetches;
-  std::size_t bytesLeft = MaxFetchedBytes;
+  int fetchesLeft;
+  std::size_t bytesLeft;
+  bool forComparison;
 };
 
 inline std::uint16_t Be16(const std::uint8_t* p) {

@@ -56,23 +56,37 @@ PixbufImage* FromHandle(Gdiplus::GpImage* image) { return reinterpret_cast<Pixbu
 Gdiplus::GpImage* ToHandle(PixbufImage* image) { return reinterpret_cast<Gdiplus::GpImage*>(image); }
 
 void SizePrepared(GdkPixbufLoader* loader, int width, int height, PixbufImage* image) {
-  image->width = width > 0 ? static_cast<std::uint32_t>(width) : 0;
-  image->height = height > 0 ? static_cast<std::uint32_t>(height) : 0;
+  if (width <= 0 || height <= 0) return;  // the decoded image tells
+  image->width = static_cast<std::uint32_t>(width);
+  image->height = static_cast<std::uint32_t>(height);
   gdk_pixbuf_loader_set_size(loader, 0, 0);  // the size is all that is wanted
 }
 
 // Feeds the file to the module's loader until it knows the size, as
-// gdk_pixbuf_get_file_info does, but from the open file.
+// gdk_pixbuf_get_file_info does, but from the open file. Where the size
+// it announces is not the decoded one (an empty size, which the SVG
+// module renders as 1 x 1; a QuickTime image's inner picture), the size
+// comes from decoding the file.
 bool ReadSizeWithLoader(PixbufImage& image) {
+  const bool announcedSizeHolds = AnnouncedSizeIsDecoded(image.format);
   const UniqueHandle<GdkPixbufLoader*, g_object_unref> loader(NewLoader(image.format));
   if (!loader) return false;
-  g_signal_connect(loader.Get(), "size-prepared", G_CALLBACK(SizePrepared), &image);
+  if (announcedSizeHolds) g_signal_connect(loader.Get(), "size-prepared", G_CALLBACK(SizePrepared), &image);
   std::vector<guchar> chunk(4096);
-  for (std::uint64_t offset = 0; image.width == 0 && offset < MaxSizeReadBytes; offset += chunk.size()) {
+  bool sizeKnown = false;
+  for (std::uint64_t offset = 0; !sizeKnown && offset < MaxSizeReadBytes; offset += chunk.size()) {
     const std::size_t read = ReadFileAt(image.stream->fd, offset, chunk.data(), chunk.size());
     if (read == 0 || !gdk_pixbuf_loader_write(loader.Get(), chunk.data(), read, nullptr)) break;
+    sizeKnown = announcedSizeHolds && image.width != 0;
   }
-  gdk_pixbuf_loader_close(loader.Get(), nullptr);
+  // Some modules announce the size only once the data has ended.
+  const bool closed = gdk_pixbuf_loader_close(loader.Get(), nullptr);
+  sizeKnown = announcedSizeHolds && image.width != 0;
+  GdkPixbuf* decoded = gdk_pixbuf_loader_get_pixbuf(loader.Get());
+  if (!sizeKnown && closed && decoded != nullptr) {
+    image.width = static_cast<std::uint32_t>(gdk_pixbuf_get_width(decoded));
+    image.height = static_cast<std::uint32_t>(gdk_pixbuf_get_height(decoded));
+  }
   return image.width != 0 && image.height != 0;
 }
 

@@ -1,6 +1,7 @@
 #include "linux/pixbuf_decoding.h"
 
 #include <algorithm>
+#include <string>
 
 #include "linux/file_stream.h"
 #include "linux/pixbuf_formats.h"
@@ -10,7 +11,7 @@ constexpr std::size_t ChunkBytes = 64 * 1024;
 }
 
 PixbufDecoding::PixbufDecoding(GdkPixbufFormat* format, int file, ImageShape promised)
-    : fd(file), shape(promised) {
+    : fd(file), shape(promised), oneImage(HoldsOneImage(format)) {
   loader.Reset(NewLoader(format));
   failed = !loader;
   if (failed) return;
@@ -62,12 +63,23 @@ bool PixbufDecoding::PixbufAsPromised() const {
 
 bool PixbufDecoding::DecodeRows(std::uint32_t end) {
   // The last rows are final only once the library has seen all the data.
-  if (end >= shape.height) return DecodeAll();
+  if (end >= shape.height || whole) return DecodeAll();
   while (!failed && !closed && finalRows < end) FeedChunk();
+  if (failed && closed) return DecodeAll();
   return !failed && PixbufAsPromised();
+}
+
+// Through the open file's descriptor, so it is the same file whatever its
+// name; only for modules of one image, whose loader took all the data.
+bool PixbufDecoding::LoadWholeFile() {
+  if (!closed || !oneImage) return false;
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  whole.Reset(gdk_pixbuf_new_from_file(path.c_str(), nullptr));
+  return whole && PixbufAsPromised();
 }
 
 bool PixbufDecoding::DecodeAll() {
   while (!failed && !closed) FeedChunk();
-  return !failed && PixbufAsPromised();
+  if (failed && !whole) return LoadWholeFile();
+  return (!failed || whole) && PixbufAsPromised();
 }

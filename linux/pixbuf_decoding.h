@@ -4,7 +4,9 @@
 // so a comparison that finds a difference in the first rows stops reading
 // there. Rows count as final as they arrive only where the format decodes
 // every row once, top row first; any other file is decoded to its end
-// before its first row is used.
+// before its first row is used. Where the loader fails on data it has
+// taken whole, the module's own file load decides: gdk-pixbuf's TIFF
+// module reads tiled files only that way.
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
@@ -36,23 +38,26 @@ class PixbufDecoding {
 
   // Valid after a successful DecodeRows or DecodeAll: the image (the first
   // frame of an animation), and the animation it belongs to.
-  GdkPixbuf* Pixbuf() const { return gdk_pixbuf_loader_get_pixbuf(loader.Get()); }
+  GdkPixbuf* Pixbuf() const { return whole ? whole.Get() : gdk_pixbuf_loader_get_pixbuf(loader.Get()); }
   GdkPixbufAnimation* Animation() const { return gdk_pixbuf_loader_get_animation(loader.Get()); }
 
  private:
   bool FeedChunk();
   bool Finish();
   bool PixbufAsPromised() const;
+  bool LoadWholeFile();
   static void SizePrepared(GdkPixbufLoader* loader, int width, int height, PixbufDecoding* self);
   static void AreaUpdated(GdkPixbufLoader* loader, int x, int y, int width, int height,
                           PixbufDecoding* self);
 
   UniqueHandle<GdkPixbufLoader*, g_object_unref> loader;
+  UniqueHandle<GdkPixbuf*, g_object_unref> whole;  // a still image loaded from the whole file
   int fd;
   ImageShape shape;
   std::vector<guchar> chunk;  // on the heap: the call runs on a thread of the host
   std::uint64_t fed = 0;
   std::uint32_t finalRows = 0;
+  bool oneImage;  // the module's files hold one image
   bool closed = false;
   bool failed = false;
 };

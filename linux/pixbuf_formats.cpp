@@ -107,6 +107,8 @@ bool HoldsOneImage(GdkPixbufFormat* format) {
   return Named(format, {"png", "jpeg", "bmp", "tiff", "ico", "pnm", "xpm", "xbm", "tga", "svg"});
 }
 
+bool AnnouncedSizeIsDecoded(GdkPixbufFormat* format) { return !Named(format, {"qtif"}); }
+
 bool HoldsOnly8BitSamples(GdkPixbufFormat* format) {
   return Named(format, {"gif", "webp", "jpeg", "xpm", "xbm", "tga", "svg"});
 }

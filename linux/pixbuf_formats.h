@@ -24,5 +24,9 @@ GdkPixbufLoader* NewLoader(GdkPixbufFormat* format);
 // header reader finds them; the others may hold an animation.
 bool HoldsOneImage(GdkPixbufFormat* format);
 
+// Modules whose announced size is the size of the image they decode: not
+// QuickTime images, whose inner picture may decode to another size.
+bool AnnouncedSizeIsDecoded(GdkPixbufFormat* format);
+
 // Modules whose files cannot hold samples deeper than 8 bits.
 bool HoldsOnly8BitSamples(GdkPixbufFormat* format);

@@ -35,14 +35,18 @@ bool ReadLargestPixels(HostFile& file, const HeaderFacts& facts, std::uint64_t& 
 }
 
 // What rules a pair out before anything is decoded: images the decoder
-// would not show, samples it would narrow, sizes beyond the budget or not
+// would not show, samples it would narrow, pixels that do not stand for the
+// file, other instructions for showing them, sizes beyond the budget or not
 // known at all.
 bool HeadersAllowDecoding(HostFile& first, HostFile& second) {
-  const HeaderFacts facts1 = ReadHeaderFacts(first);
-  const HeaderFacts facts2 = ReadHeaderFacts(second);
+  const HeaderFacts facts1 = ReadHeaderFacts(first, Reach::Comparison);
+  const HeaderFacts facts2 = ReadHeaderFacts(second, Reach::Comparison);
   for (const HeaderFacts* facts : {&facts1, &facts2}) {
-    if (facts->moreThanOneImage == Answer::Yes || facts->deeperThan8Bits == Answer::Yes) return false;
+    if (facts->moreThanOneImage == Answer::Yes || facts->deeperThan8Bits == Answer::Yes || facts->bytesDecide) {
+      return false;
+    }
   }
+  if (!(facts1.presentation == facts2.presentation)) return false;
   std::uint64_t pixels1 = 0;
   std::uint64_t pixels2 = 0;
   return ReadLargestPixels(first, facts1, pixels1) && ReadLargestPixels(second, facts2, pixels2) &&

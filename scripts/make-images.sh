@@ -49,6 +49,53 @@ make_fixtures() {
   crafted flat-large "$d/flat-large-a.png" 808080
   crafted flat-large "$d/flat-large-b.png" ff0000
   make_webp_avif "$d"
+  make_showing_pairs "$d"
+}
+
+# Pairs with the same pixels whose files tell a viewer to show them
+# differently (orientation, colour description, timing), files whose
+# decoded pixels do not stand for what they hold, and pairs of the same
+# picture that the decoder reads along other paths.
+make_showing_pairs() {
+  local d=$1 srgb=/usr/share/color/icc/ghostscript/srgb.icc romm=/usr/share/color/icc/ghostscript/rommrgb.icc
+  crafted exif-jpeg "$d/orient-1.jpg" "$d/photo.jpg" 1
+  crafted exif-jpeg "$d/orient-6.jpg" "$d/photo.jpg" 6
+  crafted exif-png "$d/orient-1.png" "$d/photo.png" 1
+  crafted exif-png "$d/orient-6.png" "$d/photo.png" 6
+  crafted exif-webp "$d/orient-1.webp" "$d/photo-lossless.webp" 1
+  crafted exif-webp "$d/orient-6.webp" "$d/photo-lossless.webp" 6
+  "$im" "$d/photo.png" -orient TopLeft -compress none "$d/orient-1.tif"
+  "$im" "$d/photo.png" -orient RightTop -compress none "$d/orient-6.tif"
+  "$im" "$d/photo.png" -orient TopRight -compress none "$d/orient-2.tif"
+  crafted icc-jpeg "$d/profile-srgb.jpg" "$d/photo.jpg" "$srgb"
+  crafted icc-jpeg "$d/profile-romm.jpg" "$d/photo.jpg" "$romm"
+  crafted icc-png "$d/profile-romm.png" "$d/photo.png" "$romm"
+  crafted png-chunk "$d/gamma-1.png" "$d/photo.png" gAMA 000186a0
+  crafted png-chunk "$d/srgb-chunk.png" "$d/photo.png" sRGB 00
+  crafted png-chunk "$d/wide-gamut.png" "$d/photo.png" cHRM 00007a1200008084000089e400003ce7000035b400008f2400001d4c00000bb8
+  crafted nclx-avif "$d/transfer-pq.avif" "$d/photo-lossless.avif" 16
+  crafted cmyk-tif "$d/cmyk-k.tif" 0
+  crafted cmyk-tif "$d/cmyk-ck.tif" 199
+  crafted unassociated-tif "$d/unassociated-a.tif" 000000
+  crafted unassociated-tif "$d/unassociated-b.tif" ff0000
+  crafted alpha-bmp "$d/alpha-a.bmp" ff
+  crafted alpha-bmp "$d/alpha-b.bmp" 80
+  printf '<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16"><rect width="16" height="16" fill="#2060c0"/></svg>\n' > "$d/drawing-a.svg"
+  printf '<svg xmlns="http://www.w3.org/2000/svg" width="16" height="16"><rect width="16" height="16" fill="#2060c0"/><circle cx="8" cy="8" r="0.01" fill="red"/><text x="2" y="8" font-size="0.05">zoom</text></svg>\n' > "$d/drawing-b.svg"
+  printf '<svg xmlns="http://www.w3.org/2000/svg" width="0" height="0"></svg>\n' > "$d/drawing-0x0.svg"
+  "$im" -size 8x8 xc:red xc:blue -set delay 20 -loop 0 "$d/frames-a-slow.gif"
+  "$im" -size 8x8 xc:red xc:blue -set delay 10 -loop 1 "$d/frames-a-once.gif"
+  # Flat blocks at the bottom: the decoder fills the lost ones in alike.
+  picture 64 32 PNG24:"$scratch/top.png"
+  "$im" "$scratch/top.png" \( -size 64x32 xc:'#808080' \) -append -quality 92 "$d/flat-bottom.jpg"
+  crafted cut-scan "$d/flat-bottom-cut.jpg" "$d/flat-bottom.jpg" 20
+  "$im" "$d/photo.png" -define tiff:tile-geometry=16x16 -compress none "$d/tiled-16.tif"
+  "$im" "$d/photo.png" -define tiff:tile-geometry=48x48 -compress none "$d/tiled-48.tif"
+  "$im" "$d/photo.png" -compress none TIFF64:"$d/photo-big.tif"
+  "$im" "$d/photo.png" -quality 60 "$d/photo.heic"
+  crafted free-box "$d/photo-free.heic" "$d/photo.heic"
+  crafted cut-gif "$d/gif-cut.gif" "$d/photo.gif"
+  crafted bogus-bmp "$d/bogus-header.bmp"
 }
 
 # Pairs NAME-a / NAME-b that differ only where a reader of the first frame,
@@ -214,7 +261,111 @@ def flat_large(last_pixel):  # 12000 x 12000 grey, the last pixel in the given c
     rows.append(packer.flush())
     return png(width, width, 8, png_chunk(b"IDAT", b"".join(rows)))
 
-makers = {"huge-header": huge_header, "flat-large": flat_large, "deep-png": deep_png, "apng": apng, "mpf": mpf,
+def insert_after_app0(jpeg, segment):
+    assert jpeg[2:4] == b"\xff\xe0"
+    at = 4 + struct.unpack(">H", jpeg[4:6])[0]
+    return jpeg[:at] + segment + jpeg[at:]
+
+def exif_block(orientation):  # a little-endian TIFF header and one directory with the orientation
+    return b"II*\0" + struct.pack("<IHHHIHHI", 8, 1, 0x112, 3, 1, int(orientation), 0, 0)
+
+def exif_jpeg(path, orientation):
+    block = b"Exif\0\0" + exif_block(orientation)
+    return insert_after_app0(open(path, "rb").read(), b"\xff\xe1" + struct.pack(">H", 2 + len(block)) + block)
+
+def after_ihdr(path, chunk):
+    data = open(path, "rb").read()
+    return data[:33] + chunk + data[33:]
+
+def exif_png(path, orientation):
+    return after_ihdr(path, png_chunk(b"eXIf", exif_block(orientation)))
+
+def png_chunk_of(path, kind, data):
+    return after_ihdr(path, png_chunk(kind.encode(), bytes.fromhex(data)))
+
+def icc_jpeg(path, profile):
+    data = b"ICC_PROFILE\0\1\1" + open(profile, "rb").read()
+    return insert_after_app0(open(path, "rb").read(), b"\xff\xe2" + struct.pack(">H", 2 + len(data)) + data)
+
+def icc_png(path, profile):
+    return after_ihdr(path, png_chunk(b"iCCP", b"ROMM\0\0" + zlib.compress(open(profile, "rb").read(), 9)))
+
+def riff_chunk(kind, data):
+    return kind + struct.pack("<I", len(data)) + data + b"\0" * (len(data) & 1)
+
+def exif_webp(path, orientation):  # a simple lossless file as an extended one with an EXIF chunk
+    data = open(path, "rb").read()
+    assert data[12:16] == b"VP8L"
+    bits = struct.unpack("<I", data[21:25])[0]
+    width, height = (bits & 0x3fff) + 1, ((bits >> 14) & 0x3fff) + 1
+    header = struct.pack("<I", 0x08) + (width - 1).to_bytes(3, "little") + (height - 1).to_bytes(3, "little")
+    body = b"WEBP" + riff_chunk(b"VP8X", header) + data[12:] + riff_chunk(b"EXIF", exif_block(orientation))
+    return b"RIFF" + struct.pack("<I", len(body)) + body
+
+def nclx_avif(path, transfer):  # the same file with another transfer characteristic in its nclx colour
+    data = bytearray(open(path, "rb").read())
+    at = data.index(b"colrnclx") + 8
+    data[at + 2:at + 4] = struct.pack(">H", int(transfer))
+    return bytes(data)
+
+def tiff(width, height, fields, strip):  # a little-endian TIFF: one directory, one strip after it
+    fields = sorted(fields + [(273, 4, [0]), (279, 4, [len(strip)])])
+    extra, ifd_size = b"", 2 + 12 * len(fields) + 4
+    entries = b""
+    for tag, kind, values in fields:
+        size = {3: 2, 4: 4}[kind]
+        packed = b"".join(struct.pack("<H" if size == 2 else "<I", v) for v in values)
+        if tag == 273:
+            packed = struct.pack("<I", 8 + ifd_size + 0)
+        if len(packed) > 4:
+            entries += struct.pack("<HHII", tag, kind, len(values), 8 + ifd_size + len(strip) + len(extra))
+            extra += packed
+        else:
+            entries += struct.pack("<HHI", tag, kind, len(values)) + packed.ljust(4, b"\0")
+    return b"II*\0" + struct.pack("<IH", 8, len(fields)) + entries + struct.pack("<I", 0) + strip + extra
+
+def cmyk_tif(cyan):  # 8 x 8 of one CMYK ink mix: cyan as given, full black
+    strip = bytes([int(cyan), 0, 0, 255]) * 64
+    return tiff(8, 8, [(256, 3, [8]), (257, 3, [8]), (258, 3, [8, 8, 8, 8]), (259, 3, [1]), (262, 3, [5]),
+                       (277, 3, [4]), (278, 3, [8])], strip)
+
+def unassociated_tif(hidden):  # 8 x 8 RGBA with unassociated alpha: opaque grey, one clear pixel of the colour
+    pixel = bytes.fromhex("808080ff")
+    strip = bytes.fromhex(hidden) + b"\0" + pixel * 63
+    return tiff(8, 8, [(256, 3, [8]), (257, 3, [8]), (258, 3, [8, 8, 8, 8]), (259, 3, [1]), (262, 3, [2]),
+                       (277, 3, [4]), (278, 3, [8]), (338, 3, [2])], strip)
+
+def alpha_bmp(alpha):  # 4 x 4, 32-bit bit fields with an alpha mask in a 124-byte header, grey at the alpha given
+    pixels = (b"\x80\x80\x80" + bytes.fromhex(alpha)) * 16
+    masks = struct.pack("<IIII", 0xff0000, 0xff00, 0xff, 0xff000000)
+    info = struct.pack("<IiiHHIIiiII", 124, 4, 4, 1, 32, 3, len(pixels), 2835, 2835, 0, 0) + masks
+    info += b"BGRs" + b"\0" * 36 + b"\0" * 12 + struct.pack("<IIII", 4, 0, 0, 0)
+    offset = 14 + len(info)
+    return b"BM" + struct.pack("<IHHI", offset + len(pixels), 0, 0, offset) + info + pixels
+
+def cut_scan(path, cut):  # scan data cut short by the bytes given, the end-of-image marker put back
+    data = open(path, "rb").read()
+    assert data.endswith(b"\xff\xd9")
+    return data[:-2 - int(cut)] + b"\xff\xd9"
+
+def free_box(path):  # the same file and an empty 'free' box at its end
+    return open(path, "rb").read() + struct.pack(">I", 8) + b"free"
+
+def cut_gif(path):  # the first half of a GIF: its header reads, its image data ends early
+    data = open(path, "rb").read()
+    return data[:len(data) // 2]
+
+def bogus_bmp():  # 4-bit run-length compression declared for an 8-bit bitmap
+    info = struct.pack("<IiiHHIIiiII", 40, 4, 4, 1, 8, 2, 4, 2835, 2835, 2, 0)
+    palette, data = b"\0\0\0\0\xff\xff\xff\0", b"\0\1\0\1"
+    offset = 14 + len(info) + len(palette)
+    return b"BM" + struct.pack("<IHHI", offset + len(data), 0, 0, offset) + info + palette + data
+
+makers = {"exif-jpeg": exif_jpeg, "exif-png": exif_png, "exif-webp": exif_webp, "icc-jpeg": icc_jpeg,
+          "icc-png": icc_png, "png-chunk": png_chunk_of, "nclx-avif": nclx_avif, "cmyk-tif": cmyk_tif,
+          "unassociated-tif": unassociated_tif, "alpha-bmp": alpha_bmp, "cut-scan": cut_scan,
+          "free-box": free_box, "cut-gif": cut_gif, "bogus-bmp": bogus_bmp,
+          "huge-header": huge_header, "flat-large": flat_large, "deep-png": deep_png, "apng": apng, "mpf": mpf,
           "late-difference": late_difference, "bomb-gif": bomb_gif,
           "bomb-rle-bmp": bomb_rle_bmp, "bomb-tif": bomb_tif}
 kind, output, arguments = sys.argv[1], sys.argv[2], sys.argv[3:]

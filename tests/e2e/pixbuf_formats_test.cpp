@@ -54,4 +54,31 @@ TEST_F(TodaysFormats, AnimatedWebPCountsEveryFrame) {
   EXPECT_EQ(Compare("anim-a.webp", "anim-a-copy.webp"), Equal);
 }
 
+// The showing instructions of the formats only gdk-pixbuf decodes, and
+// HEIC compared by its pixels.
+TEST_F(TodaysFormats, WebPAvifAndHeicShowingInstructions) {
+  EXPECT_EQ(Compare("orient-1.webp", "orient-6.webp"), 0);
+  EXPECT_EQ(Compare("photo-lossless.webp", "orient-1.webp"), Equal);
+  EXPECT_EQ(Compare("photo-lossless.avif", "transfer-pq.avif"), 0);
+  EXPECT_EQ(Compare("photo.heic", "photo-free.heic"), Equal);
+}
+
+// GDI+ does not read BigTIFF; gdk-pixbuf does.
+TEST_F(TodaysFormats, BigTiffShowsTheSamePicture) { EXPECT_EQ(Compare("photo.png", "photo-big.tif"), Equal); }
+
+// A readable, plausible header shows its size even where the image data
+// is cut short; a header the decoder's own checks reject shows 0 x 0.
+TEST_F(TodaysFormats, SizesOfFilesThatDoNotDecodeWhole) {
+  EXPECT_EQ(Dimensions("gif-cut.gif"), "64 x 48");
+  EXPECT_EQ(Dimensions("bogus-header.bmp"), "0 x 0");
+}
+
+// The sizes gdk-pixbuf decodes to: an SVG of width and height 0 renders
+// as 1 x 1.
+TEST_F(TodaysFormats, SizesAreTheDecodedOnes) {
+  EXPECT_EQ(Dimensions("drawing-0x0.svg"), "1 x 1");
+  EXPECT_EQ(Dimensions("drawing-a.svg"), "16 x 16");
+  EXPECT_EQ(Dimensions("photo.heic"), "64 x 48");
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // Header facts on crafted files: a valid header of each format, then the
 // variations the decoder treats differently, and the reading bounds.
 #include "imaging/header_facts.h"
+#include "imaging/header_facts_presentation.h"
 
 #include <gtest/gtest.h>
 
@@ -754,6 +755,225 @@ TEST(HeaderFactsBounds, EndlessStructuresCostABoundedRead) {
     EXPECT_LE(file.reads, 64);
     EXPECT_LE(file.bytesRead, std::size_t{1} << 20);
   }
+}
+
+// ---- How the pixels are to be shown
+
+HeaderFacts CompareFacts(const Bytes& bytes) {
+  MemoryFile file(bytes);
+  return ReadHeaderFacts(file, Reach::Comparison);
+}
+
+// A TIFF header and one directory holding only an orientation.
+Bytes ExifBlock(bool bigEndian, int orientation) {
+  Writer exif;
+  if (bigEndian) return exif.Text("MM").Be16(42).Be32(8).Be16(1).Be16(0x112).Be16(3).Be32(1).Be16(orientation).Be16(0).Be32(0).bytes;
+  return exif.Text("II").Le16(42).Le32(8).Le16(1).Le16(0x112).Le16(3).Le32(1).Le16(orientation).Le16(0).Le32(0).bytes;
+}
+
+Bytes S15Fixed16(double x, double y, double z) {
+  Writer xyz;
+  xyz.Text("XYZ ").Zeros(4);
+  for (double value : {x, y, z}) xyz.Be32(static_cast<std::uint32_t>(static_cast<std::int32_t>(value * 65536 + 0.5)));
+  return xyz.bytes;
+}
+
+// A display profile of RGB in XYZ with the colorants given and sRGB's
+// parametric curve (or a plain gamma), as the ICC layout has it: header,
+// tag table, tag data.
+Bytes IccProfile(double redX, bool srgbCurve = true) {
+  Writer curve;
+  curve.Text("para").Zeros(4);
+  if (srgbCurve) {
+    curve.Be16(3).Zeros(2);
+    for (double value : {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045}) {
+      curve.Be32(static_cast<std::uint32_t>(value * 65536 + 0.5));
+    }
+  } else {
+    curve.Be16(0).Zeros(2).Be32(static_cast<std::uint32_t>(1.8 * 65536));
+  }
+  const std::vector<std::pair<std::string, Bytes>> tags = {
+      {"rXYZ", S15Fixed16(redX, 0.2225, 0.0139)}, {"gXYZ", S15Fixed16(0.3851, 0.7169, 0.0971)},
+      {"bXYZ", S15Fixed16(0.1431, 0.0606, 0.7141)}, {"rTRC", curve.bytes}, {"gTRC", curve.bytes},
+      {"bTRC", curve.bytes}};
+  Writer table;
+  Writer data;
+  std::uint32_t offset = 128 + 4 + 12 * static_cast<std::uint32_t>(tags.size());
+  for (const auto& [name, bytes] : tags) {
+    table.Text(name).Be32(offset + static_cast<std::uint32_t>(data.bytes.size())).Be32(static_cast<std::uint32_t>(bytes.size()));
+    data.Append(bytes);
+  }
+  Writer header;
+  const auto size = static_cast<std::uint32_t>(offset + data.bytes.size());
+  header.Be32(size).Zeros(8).Text("mntrRGB XYZ ").Zeros(12).Text("acsp").Zeros(128 - 40);
+  return header.Be32(static_cast<std::uint32_t>(tags.size())).Append(table.bytes).Append(data.bytes).bytes;
+}
+
+TEST(HeaderFactsShowing, OrientationFromEachFormatsExif) {
+  const Bytes jpegStart = Jpeg({QuantTable, Frame(0xc0, 8, 8, 8, 1), Scan(1)});
+  for (bool bigEndian : {false, true}) {
+    const Bytes app1 = Segment(0xe1, Writer().Text("Exif").Zeros(2).Append(ExifBlock(bigEndian, 6)).bytes);
+    Bytes jpeg = jpegStart;
+    jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+    EXPECT_EQ(Facts(jpeg).presentation.orientation, 6) << bigEndian;
+  }
+  EXPECT_EQ(Facts(jpegStart).presentation.orientation, 1);
+  EXPECT_EQ(Facts(Png(Ihdr(4, 4, 8, 2), {Chunk("eXIf", ExifBlock(false, 3))})).presentation.orientation, 3);
+  EXPECT_EQ(Facts(Png(Ihdr(4, 4, 8, 2), {Chunk("eXIf", ExifBlock(false, 9))})).presentation.orientation, 1);
+  std::vector<TiffField> rotated = RgbDirectory(4, 4);
+  rotated.push_back({274, 3, 1, 8});
+  std::sort(rotated.begin(), rotated.end(), [](const TiffField& a, const TiffField& b) { return a.tag < b.tag; });
+  EXPECT_EQ(Facts(Tiff(true, {rotated})).presentation.orientation, 8);
+  const Bytes webp = Riff(Writer().Append(Extended(0x08, 4, 4)).Append(Lossless(4, 4))
+                               .Append(RiffChunk("EXIF", ExifBlock(false, 6))).bytes);
+  EXPECT_EQ(CompareFacts(webp).presentation.orientation, 6);
+}
+
+// Rotations are anticlockwise; EXIF 6 turns clockwise, 8 anticlockwise.
+TEST(HeaderFactsShowing, HeifTransformsComeToExifOrientations) {
+  const auto orientation = [](std::initializer_list<std::pair<char, unsigned>> steps) {
+    HeifTransform transform;
+    for (const auto& [kind, value] : steps) kind == 'r' ? transform.Rotate(value) : transform.Mirror(value);
+    return int{transform.Orientation()};
+  };
+  EXPECT_EQ(orientation({}), 1);
+  EXPECT_EQ(orientation({{'r', 1}}), 8);
+  EXPECT_EQ(orientation({{'r', 2}}), 3);
+  EXPECT_EQ(orientation({{'r', 3}}), 6);
+  EXPECT_EQ(orientation({{'m', 0}}), 2);
+  EXPECT_EQ(orientation({{'m', 1}}), 4);
+  EXPECT_EQ(orientation({{'r', 1}, {'m', 0}}), 7);
+  EXPECT_EQ(orientation({{'r', 3}, {'m', 0}}), 5);
+  EXPECT_EQ(orientation({{'m', 0}, {'m', 0}}), 1);
+}
+
+TEST(HeaderFactsShowing, PngColourChunks) {
+  const auto colour = [](const std::vector<Bytes>& chunks) {
+    return CompareFacts(Png(Ihdr(4, 4, 8, 2), chunks)).presentation.colour;
+  };
+  const Bytes srgbGamma = Chunk("gAMA", Writer().Be32(45455).bytes);
+  const Bytes linear = Chunk("gAMA", Writer().Be32(100000).bytes);
+  Writer srgbPrimaries;
+  for (std::uint32_t value : {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000}) srgbPrimaries.Be32(value);
+  Writer widePrimaries;
+  for (std::uint32_t value : {34570, 35850, 73470, 26530, 15960, 84040, 3660, 100}) widePrimaries.Be32(value);
+  EXPECT_EQ(colour({}), 0u);
+  EXPECT_EQ(colour({Chunk("sRGB", {0})}), 0u);
+  EXPECT_EQ(colour({srgbGamma, Chunk("cHRM", srgbPrimaries.bytes)}), 0u);
+  EXPECT_NE(colour({linear}), 0u);
+  EXPECT_NE(colour({Chunk("cHRM", widePrimaries.bytes)}), 0u);
+  EXPECT_NE(colour({linear}), colour({Chunk("gAMA", Writer().Be32(50000).bytes)}));
+  EXPECT_EQ(colour({Chunk("sRGB", {0}), linear}), 0u);  // the sRGB chunk overrides gAMA
+  const Bytes profile = Chunk("iCCP", Writer().Text("p").Raw({0, 0, 0x78, 0x9c, 1}).bytes);
+  EXPECT_NE(colour({profile}), 0u);
+}
+
+TEST(HeaderFactsShowing, IccProfilesOfSrgbAreOneDescription) {
+  const auto jpegColour = [](const Bytes& profile) {
+    const Bytes app2 = Segment(0xe2, Writer().Text("ICC_PROFILE").Raw({0, 1, 1}).Append(profile).bytes);
+    return CompareFacts(Jpeg({app2, QuantTable, Frame(0xc0, 8, 8, 8, 1), Scan(1)})).presentation.colour;
+  };
+  EXPECT_EQ(jpegColour(IccProfile(0.4361)), 0u);
+  EXPECT_NE(jpegColour(IccProfile(0.7977)), 0u);  // ProPhoto's red
+  EXPECT_NE(jpegColour(IccProfile(0.4361, false)), 0u);  // sRGB's colorants, gamma 1.8
+  EXPECT_NE(jpegColour(IccProfile(0.7977)), jpegColour(IccProfile(0.6097)));
+}
+
+TEST(HeaderFactsShowing, AnimationTimingOfGifs) {
+  const auto frame = [](int delay) {
+    return Writer().Raw({'!', 0xf9, 4, 0, delay, 0, 0, 0}).Raw({','}).Append(Descriptor(0, 0, 4, 4, false))
+        .Raw({2, 2, 0x4c, 0x01, 0}).bytes;
+  };
+  const auto gif = [](const std::vector<Bytes>& frames, int loops) {
+    Writer file;
+    file.Text("GIF89a").Le16(4).Le16(4).Raw({0x80, 0, 0}).Zeros(6);
+    if (loops >= 0) file.Raw({'!', 0xff, 11}).Text("NETSCAPE2.0").Raw({3, 1}).Le16(static_cast<std::uint32_t>(loops)).Raw({0});
+    for (const Bytes& one : frames) file.Append(one);
+    return CompareFacts(file.Raw({';'}).bytes);
+  };
+  const HeaderFacts still = gif({frame(10)}, -1);
+  EXPECT_EQ(still.presentation.timing, 0u);
+  EXPECT_FALSE(still.bytesDecide);
+  const std::uint64_t base = gif({frame(10), frame(10)}, 0).presentation.timing;
+  EXPECT_NE(base, 0u);
+  EXPECT_EQ(gif({frame(10), frame(10)}, 0).presentation.timing, base);
+  EXPECT_NE(gif({frame(10), frame(20)}, 0).presentation.timing, base);
+  EXPECT_NE(gif({frame(10), frame(10)}, 1).presentation.timing, base);
+  EXPECT_NE(gif({frame(10), frame(10)}, -1).presentation.timing, base);
+}
+
+// A baseline JPEG, one 8 x 8 block a component, whose DC and AC tables
+// each hold one code of length 1, for category 0 and end of block: each
+// block is two 0 bits.
+TEST(HeaderFactsShowing, JpegScanDataThatEndsBeforeTheLastBlock) {
+  const auto scanned = [](std::uint32_t width, const Bytes& data, const Bytes& restarts = {}) {
+    Bytes jpeg = Writer().Raw({0xff, 0xd8}).Append(QuantTable).Append(HuffmanTable(0x00)).Append(HuffmanTable(0x10))
+                     .Append(restarts).Append(Frame(0xc0, 8, width, 8, 1)).Append(Scan(1)).Append(data)
+                     .Raw({0xff, 0xd9}).bytes;
+    return CompareFacts(jpeg).bytesDecide;
+  };
+  EXPECT_FALSE(scanned(16, {0x0f}));  // two blocks, padded with 1 bits
+  EXPECT_FALSE(scanned(32, {0x00}));  // four
+  EXPECT_TRUE(scanned(40, {0x00}));   // five blocks, four coded
+  EXPECT_TRUE(scanned(16, {}));
+  EXPECT_FALSE(scanned(1024, Bytes(32, 0x00)));  // 128 blocks, past the look-ahead of any buffer
+  EXPECT_TRUE(scanned(1032, Bytes(32, 0x00)));
+  // Restart intervals of three blocks: each interval's bits padded with 1 bits before its marker.
+  const Bytes everyThree = Segment(0xdd, {0, 3});
+  EXPECT_FALSE(scanned(64, {0x03, 0xff, 0xd0, 0x03, 0xff, 0xd1, 0x0f}, everyThree));
+  EXPECT_TRUE(scanned(64, {0x03, 0xff, 0xd0, 0x03}, everyThree));
+  EXPECT_TRUE(scanned(64, {0x03, 0xff, 0xd0, 0x03, 0xff, 0xd1, 0x0f}));  // markers the frame did not announce
+}
+
+TEST(HeaderFactsShowing, FilesWhosePixelsDoNotStandForThem) {
+  EXPECT_TRUE(Facts(Jpeg({QuantTable, Frame(0xc0, 8, 8, 8, 4), Scan(4)})).bytesDecide);  // CMYK
+  EXPECT_FALSE(Facts(Jpeg({QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).bytesDecide);
+  const auto tiffWith = [](std::vector<TiffField> extra) {
+    std::vector<TiffField> fields = RgbDirectory(4, 4);
+    for (TiffField& field : fields) {
+      for (const TiffField& replacement : extra) {
+        if (field.tag == replacement.tag) field = replacement;
+      }
+    }
+    for (const TiffField& added : extra) {
+      if (std::none_of(fields.begin(), fields.end(), [&](const TiffField& f) { return f.tag == added.tag; })) {
+        fields.push_back(added);
+      }
+    }
+    std::sort(fields.begin(), fields.end(), [](const TiffField& a, const TiffField& b) { return a.tag < b.tag; });
+    return Facts(Tiff(false, {fields})).bytesDecide;
+  };
+  EXPECT_FALSE(tiffWith({}));
+  EXPECT_TRUE(tiffWith({{262, 3, 1, 5}, {277, 3, 1, 4}}));  // separated inks
+  EXPECT_TRUE(tiffWith({{262, 3, 1, 2}, {277, 3, 1, 4}, {338, 3, 1, 2}}));  // unassociated alpha
+  EXPECT_FALSE(tiffWith({{262, 3, 1, 2}, {277, 3, 1, 4}, {338, 3, 1, 1}}));  // associated alpha
+  EXPECT_TRUE(Facts(Bmp(124, 4, 4, 32, 3, 0, Masks(0xff0000, 0xff00, 0xff, 0xff000000))).bytesDecide);
+  EXPECT_FALSE(Facts(Bmp(40, 4, 4, 24, 0)).bytesDecide);
+  const auto text = [](const std::string& content) { return Facts(Writer().Text(content).bytes).bytesDecide; };
+  EXPECT_TRUE(text("\n  <svg width=\"4\" height=\"4\"/>"));
+  EXPECT_TRUE(text("<?xml version=\"1.0\"?><svg/>"));
+  EXPECT_FALSE(text("plain notes"));
+  Bytes emf = Writer().Le32(1).Le32(108).Zeros(32).Text(" EMF").Zeros(64).bytes;
+  EXPECT_TRUE(Facts(emf).bytesDecide);
+  EXPECT_TRUE(Facts(Writer().Raw({0xd7, 0xcd, 0xc6, 0x9a}).Zeros(40).bytes).bytesDecide);  // placeable WMF
+}
+
+// The same directory as a BigTIFF: 8-byte counts and offsets, 20-byte
+// entries.
+TEST(HeaderFactsShowing, BigTiffDirectoriesAreRead) {
+  Writer big;
+  big.Text("II").Le16(43).Le16(8).Le16(0).Le32(16).Le32(0);
+  const std::vector<TiffField> fields = RgbDirectory(4, 4);
+  big.Le32(static_cast<std::uint32_t>(fields.size())).Le32(0);
+  const std::uint32_t dataAt = 16 + 8 + 20 * static_cast<std::uint32_t>(fields.size()) + 8;
+  for (const TiffField& field : fields) {
+    big.Le16(field.tag).Le16(field.type).Le32(field.count).Le32(0).Le32(field.tag == 273 ? dataAt : field.value).Le32(0);
+  }
+  big.Le32(0).Le32(0).Zeros(64);
+  const HeaderFacts facts = Facts(big.bytes);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::No);
+  EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
+  EXPECT_EQ(facts.largestImagePixels, 16u);
 }
 
 }  // namespace

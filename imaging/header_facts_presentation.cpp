@@ -1,0 +1,207 @@
+#include "imaging/header_facts_presentation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr std::uint64_t FnvPrime = 0x100000001b3u;
+constexpr std::uint16_t OrientationTag = 0x0112;
+constexpr std::uint16_t ShortType = 3;
+constexpr std::uint16_t MaxExifEntries = 512;
+constexpr std::size_t TiffHeaderBytes = 8;
+constexpr std::size_t EntryBytes = 12;
+
+constexpr std::size_t IccHeaderBytes = 128;
+constexpr std::uint32_t MaxIccTags = 100;
+constexpr std::size_t IccTagEntryBytes = 12;
+constexpr std::uint32_t MaxCurveEntries = 4096;
+constexpr std::size_t DigestChunkBytes = 4096;
+
+// sRGB's colorants as ICC profiles give them, adapted to the D50 white.
+struct Xyz {
+  double x, y, z;
+};
+constexpr Xyz SrgbColorants[3] = {{0.4361, 0.2225, 0.0139}, {0.3851, 0.7169, 0.0971}, {0.1431, 0.0606, 0.7141}};
+constexpr double ColorantTolerance = 0.003;
+constexpr double CurveTolerance = 0.005;
+constexpr double CurveProbes[] = {0.02, 0.1, 0.25, 0.5, 0.75, 0.9};
+
+constexpr std::uint32_t Signature(const char (&name)[5]) {
+  return std::uint32_t{static_cast<std::uint8_t>(name[0])} << 24 |
+         std::uint32_t{static_cast<std::uint8_t>(name[1])} << 16 |
+         std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
+}
+
+double Fixed16(const std::uint8_t* p) { return static_cast<std::int32_t>(Be32(p)) / 65536.0; }
+
+double SrgbCurve(double x) { return x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4); }
+
+struct TagEntry {
+  std::uint64_t offset = 0;
+  std::uint32_t size = 0;
+};
+
+class IccProfile {
+ public:
+  IccProfile(HeaderReader& headerReader, std::uint64_t start, std::uint64_t length)
+      : reader(headerReader), offset(start), size(length) {}
+
+  // A display or input profile of RGB in XYZ whose matrix and curves are
+  // sRGB's, and with no lookup tables that a colour system would use first.
+  bool DescribesSrgb() {
+    std::uint8_t header[IccHeaderBytes + 4];
+    if (size < sizeof header || !reader.Read(offset, header, sizeof header)) return false;
+    const std::uint32_t profileClass = Be32(header + 12);
+    if ((profileClass != Signature("mntr") && profileClass != Signature("scnr")) ||
+        Be32(header + 16) != Signature("RGB ") || Be32(header + 20) != Signature("XYZ ")) {
+      return false;
+    }
+    tagCount = Be32(header + IccHeaderBytes);
+    if (tagCount > MaxIccTags || IccHeaderBytes + 4 + std::uint64_t{tagCount} * IccTagEntryBytes > size) return false;
+    if (Find(Signature("A2B0")).size != 0 || Find(Signature("A2B1")).size != 0) return false;
+    constexpr std::uint32_t Colorants[3] = {Signature("rXYZ"), Signature("gXYZ"), Signature("bXYZ")};
+    constexpr std::uint32_t Curves[3] = {Signature("rTRC"), Signature("gTRC"), Signature("bTRC")};
+    for (int i = 0; i < 3; ++i) {
+      if (!ColorantIs(Find(Colorants[i]), SrgbColorants[i]) || !CurveIsSrgb(Find(Curves[i]))) return false;
+    }
+    return true;
+  }
+
+ private:
+  TagEntry Find(std::uint32_t signature) {
+    for (std::uint32_t i = 0; i < tagCount; ++i) {
+      std::uint8_t entry[IccTagEntryBytes];
+      if (!reader.Read(offset + IccHeaderBytes + 4 + i * IccTagEntryBytes, entry, sizeof entry)) return {};
+      const std::uint32_t tagOffset = Be32(entry + 4);
+      const std::uint32_t tagSize = Be32(entry + 8);
+      if (Be32(entry) != signature) continue;
+      if (tagOffset > size || tagSize > size - tagOffset) return {};
+      return {offset + tagOffset, tagSize};
+    }
+    return {};
+  }
+
+  bool ColorantIs(const TagEntry& tag, const Xyz& expected) {
+    std::uint8_t bytes[20];
+    if (tag.size < sizeof bytes || !reader.Read(tag.offset, bytes, sizeof bytes) || Be32(bytes) != Signature("XYZ ")) {
+      return false;
+    }
+    return std::fabs(Fixed16(bytes + 8) - expected.x) <= ColorantTolerance &&
+           std::fabs(Fixed16(bytes + 12) - expected.y) <= ColorantTolerance &&
+           std::fabs(Fixed16(bytes + 16) - expected.z) <= ColorantTolerance;
+  }
+
+  // A sampled curve, or a parametric one of the forms with sRGB's linear
+  // toe, that follows sRGB's at every probe.
+  bool CurveIsSrgb(const TagEntry& tag) {
+    std::uint8_t head[12];
+    if (tag.size < sizeof head || !reader.Read(tag.offset, head, sizeof head)) return false;
+    if (Be32(head) == Signature("curv")) {
+      const std::uint32_t entries = Be32(head + 8);
+      if (entries < 2 || entries > MaxCurveEntries || 12 + std::uint64_t{entries} * 2 > tag.size) return false;
+      for (double x : CurveProbes) {
+        std::uint8_t value[2];
+        const auto index = static_cast<std::uint32_t>(std::lround(x * (entries - 1)));
+        if (!reader.Read(tag.offset + 12 + 2 * std::uint64_t{index}, value, 2)) return false;
+        const double at = static_cast<double>(index) / (entries - 1);
+        if (std::fabs(Be16(value) / 65535.0 - SrgbCurve(at)) > CurveTolerance) return false;
+      }
+      return true;
+    }
+    if (Be32(head) != Signature("para")) return false;
+    const std::uint16_t function = Be16(head + 8);
+    std::uint8_t parameters[28];
+    if (function != 3 && function != 4) return false;
+    const std::size_t count = function == 3 ? 5 : 7;
+    if (tag.size < 12 + 4 * count || !reader.Read(tag.offset + 12, parameters, 4 * count)) return false;
+    double p[7] = {};
+    for (std::size_t i = 0; i < count; ++i) p[i] = Fixed16(parameters + 4 * i);
+    for (double x : CurveProbes) {
+      const double y = x >= p[4] ? std::pow(std::max(0.0, p[1] * x + p[2]), p[0]) + p[5] : p[3] * x + p[6];
+      if (std::fabs(y - SrgbCurve(x)) > CurveTolerance) return false;
+    }
+    return true;
+  }
+
+  HeaderReader& reader;
+  std::uint64_t offset;
+  std::uint64_t size;
+  std::uint32_t tagCount = 0;
+};
+
+}  // namespace
+
+Digest& Digest::Bytes(const std::uint8_t* bytes, std::size_t size) {
+  for (std::size_t i = 0; i < size; ++i) hash = (hash ^ bytes[i]) * FnvPrime;
+  return *this;
+}
+
+Digest& Digest::Value(std::uint64_t value) {
+  std::uint8_t bytes[8];
+  for (int i = 0; i < 8; ++i) bytes[i] = static_cast<std::uint8_t>(value >> (8 * i));
+  return Bytes(bytes, sizeof bytes);
+}
+
+bool DigestBytes(HeaderReader& reader, std::uint64_t offset, std::uint64_t size, Digest& digest) {
+  std::uint8_t chunk[DigestChunkBytes];
+  for (std::uint64_t done = 0; done < size;) {
+    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof chunk, size - done));
+    if (!reader.Read(offset + done, chunk, part)) return false;
+    digest.Bytes(chunk, part);
+    done += part;
+  }
+  return true;
+}
+
+std::uint8_t ExifOrientation(HeaderReader& reader, std::uint64_t offset, std::uint64_t size) {
+  std::uint8_t head[TiffHeaderBytes];
+  if (size < sizeof head || !reader.Read(offset, head, sizeof head)) return 1;
+  const bool bigEndian = std::memcmp(head, "MM\0*", 4) == 0;
+  if (!bigEndian && std::memcmp(head, "II*\0", 4) != 0) return 1;
+  const auto u16 = [bigEndian](const std::uint8_t* p) { return bigEndian ? Be16(p) : Le16(p); };
+  const std::uint64_t directory = bigEndian ? Be32(head + 4) : Le32(head + 4);
+  std::uint8_t countBytes[2];
+  if (directory > size - 2 || !reader.Read(offset + directory, countBytes, 2)) return 1;
+  const std::uint16_t count = std::min(u16(countBytes), MaxExifEntries);
+  for (std::uint16_t i = 0; i < count; ++i) {
+    const std::uint64_t at = directory + 2 + std::uint64_t{EntryBytes} * i;
+    std::uint8_t entry[EntryBytes];
+    if (at + EntryBytes > size || !reader.Read(offset + at, entry, sizeof entry)) return 1;
+    if (u16(entry) != OrientationTag) continue;
+    const std::uint16_t value = u16(entry + 8);
+    const bool oneShort = u16(entry + 2) == ShortType && (bigEndian ? Be32(entry + 4) : Le32(entry + 4)) == 1;
+    return oneShort && value >= 1 && value <= 8 ? static_cast<std::uint8_t>(value) : 1;
+  }
+  return 1;
+}
+
+bool IccProfileColour(HeaderReader& reader, std::uint64_t offset, std::uint64_t size, std::uint64_t& colour) {
+  if (IccProfile(reader, offset, size).DescribesSrgb()) {
+    colour = 0;
+    return true;
+  }
+  Digest digest;
+  digest.Value(Signature("ICC "));
+  if (!DigestBytes(reader, offset, size, digest)) return false;
+  colour = digest.Get();
+  return true;
+}
+
+void HeifTransform::Rotate(unsigned quarterTurnsAnticlockwise) {
+  quarterTurns = (quarterTurns + 4 - quarterTurnsAnticlockwise % 4) % 4;
+}
+
+// Mirroring left to right after a clockwise turn equals turning the other
+// way after it; a top-to-bottom mirror is that and a half turn.
+void HeifTransform::Mirror(unsigned axis) {
+  mirrored = !mirrored;
+  quarterTurns = ((axis == 0 ? 4 : 6) - quarterTurns) % 4;
+}
+
+std::uint8_t HeifTransform::Orientation() const {
+  static constexpr std::uint8_t Plain[4] = {1, 6, 3, 8};
+  static constexpr std::uint8_t Mirrored[4] = {2, 7, 4, 5};
+  return (mirrored ? Mirrored : Plain)[quarterTurns];
+}

@@ -1,0 +1,49 @@
+#pragma once
+// What several formats store alike about how their pixels are to be shown:
+// an EXIF block's orientation and an ICC profile's colour description, and
+// the digest that stands for a description or an animation's timing.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "imaging/header_reader.h"
+
+// FNV-1a over the bytes and values fed to it.
+class Digest {
+ public:
+  Digest& Bytes(const std::uint8_t* bytes, std::size_t size);
+  Digest& Value(std::uint64_t value);
+  // Never 0, which stands for sRGB and for a still image.
+  std::uint64_t Get() const { return hash == 0 ? 1 : hash; }
+
+ private:
+  std::uint64_t hash = 0xcbf29ce484222325u;
+};
+
+// The orientation in the EXIF block (a TIFF header and its first
+// directory) of size bytes at offset; 1 where it names none of 1 to 8.
+std::uint8_t ExifOrientation(HeaderReader& reader, std::uint64_t offset, std::uint64_t size);
+
+// The colour description of the ICC profile of size bytes at offset: 0
+// when its colorants and tone curves are sRGB's, else a digest of its
+// bytes. False when the profile cannot be read.
+bool IccProfileColour(HeaderReader& reader, std::uint64_t offset, std::uint64_t size, std::uint64_t& colour);
+
+// Adds size bytes at offset to digest; false when they cannot be read.
+bool DigestBytes(HeaderReader& reader, std::uint64_t offset, std::uint64_t size, Digest& digest);
+
+// The EXIF orientation (1 to 8) that the HEIF transforms come to: a
+// rotation anticlockwise by quarter turns, then a mirror about the
+// vertical (axis 0) or horizontal (axis 1) axis, as often as they come.
+class HeifTransform {
+ public:
+  void Rotate(unsigned quarterTurnsAnticlockwise);
+  void Mirror(unsigned axis);
+  std::uint8_t Orientation() const;
+
+ private:
+  // Stored as: mirror left to right first when mirrored, then turn
+  // clockwise by quarterTurns.
+  bool mirrored = false;
+  unsigned quarterTurns = 0;
+};
