@@ -3,8 +3,11 @@
 // "MPF" segment announces further pictures (camera MPO files, gain maps).
 // The small table segments are read for the ids they define, and the
 // first scan header must name the frame's components and defined tables.
+// The scan data is then followed to the first EOI: the file holds one image
+// only when that marker ends it.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "imaging/header_facts_formats.h"
 #include "imaging/header_facts_jpeg_scan.h"
@@ -13,13 +16,17 @@
 namespace {
 
 constexpr int MaxMarkers = 1024;
-constexpr int MaxFillBytes = 64;
+// The scan data is read in pieces this large; the reader's byte budget
+// bounds how much of it is followed.
+constexpr std::size_t ScanPieceBytes = std::size_t{512} << 10;
 constexpr int MaxComponents = 10;  // libjpeg's limit
 constexpr std::uint32_t MaxSide = 65500;
 constexpr int MaxBlocksPerMcu = 10;
 
 constexpr std::uint8_t StartOfScan = 0xda;
 constexpr std::uint8_t App1 = 0xe1;
+constexpr std::uint8_t EndOfImage = 0xd9;
+constexpr std::uint8_t StuffedZero = 0x00;
 constexpr std::uint8_t App2 = 0xe2;
 constexpr char ExifName[6] = {'E', 'x', 'i', 'f', 0, 0};
 constexpr char IccName[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
@@ -42,7 +49,8 @@ bool IsSkippedSegment(std::uint8_t marker) {
   return marker == 0xc4 || marker == 0xcc || marker == 0xdb || marker == 0xdc || marker == 0xdd ||
          (marker >= 0xe0 && marker <= 0xef) || marker == 0xfe;
 }
-bool IsParameterless(std::uint8_t marker) { return marker == 0x01 || (marker >= 0xd0 && marker <= 0xd7); }
+bool IsRestart(std::uint8_t marker) { return marker >= 0xd0 && marker <= 0xd7; }
+bool IsParameterless(std::uint8_t marker) { return marker == 0x01 || IsRestart(marker); }
 
 struct Component {
   std::uint8_t id = 0;
@@ -165,8 +173,12 @@ bool ScanValid(HeaderReader& reader, std::uint64_t offset, const Frame& frame, c
   if (!reader.Read(offset, bytes, 3)) return false;
   const int count = bytes[2];
   if (count < 1 || count > 4 || Be16(bytes) != 6 + 2 * count) return false;
-  if (!reader.Read(offset + 3, bytes + 3, static_cast<std::size_t>(2 * count + 3))) return false;
-  const std::uint8_t* band = bytes + 3 + 2 * count;
+  if (!reader.Read(offset + 3, bytes + 3, static_cast<std::size_t>(2 * count))) return false;
+  // Sequential decoding ignores the spectral band, and the decoder reads a
+  // file cut off inside it as if it went on: only progressive frames need it.
+  std::uint8_t* band = bytes + 3 + 2 * count;
+  const bool bandRead = reader.Read(offset + 3 + 2 * count, band, 3);
+  if (!bandRead) std::fill(band, band + 3, 0);
   const int start = band[0];
   const int high = band[2] >> 4;
   // The decoder matches a scan's components as libjpeg does: slot by slot,
@@ -190,6 +202,7 @@ bool ScanValid(HeaderReader& reader, std::uint64_t offset, const Frame& frame, c
     if (table > 3 || (tables.quant & (1u << table)) == 0) return false;
   }
   if (!IsProgressive(frame.marker)) return true;
+  if (!bandRead) return false;
   const int end = band[1];
   const int low = band[2] & 15;
   const bool bandValid = start == 0 ? end == 0 : end >= start && end <= 63 && count == 1;
@@ -215,6 +228,7 @@ struct MarkerWalk {
   bool exifSeen = false;
   std::uint8_t orientation = 1;
   ProfilePieces profile;
+  std::uint64_t scanDataStart = 0;  // after the first scan header
 };
 
 // Notes the EXIF orientation of the first EXIF segment, and the pieces of
@@ -251,19 +265,17 @@ bool ProfileColour(HeaderReader& reader, const ProfilePieces& profile, std::uint
   return true;
 }
 
-// Reads the marker at offset, past any fill bytes; 0 when there is none.
+// Reads the marker at offset, past any number of fill bytes, as the
+// decoder does; 0 when there is none. The reader's budget bounds the fill.
 std::uint8_t NextMarker(HeaderReader& reader, std::uint64_t& offset) {
   std::uint8_t byte = 0;
   if (!reader.Read(offset, &byte, 1) || byte != 0xff) return 0;
-  for (int fill = 0; fill < MaxFillBytes; ++fill) {
+  while (byte == 0xff) {
     ++offset;
     if (!reader.Read(offset, &byte, 1)) return 0;
-    if (byte != 0xff) {
-      ++offset;
-      return byte;
-    }
   }
-  return 0;
+  ++offset;
+  return byte;
 }
 
 MarkerWalk WalkToScan(HeaderReader& reader) {
@@ -274,8 +286,10 @@ MarkerWalk WalkToScan(HeaderReader& reader) {
     if (IsParameterless(marker)) continue;
     if (marker == StartOfScan) {
       walk.scanStart = offset;
-      walk.reachedScan = walk.frame.found;
+      std::uint8_t lengthBytes[2];
+      walk.reachedScan = walk.frame.found && reader.Read(offset, lengthBytes, 2) && Be16(lengthBytes) >= 2;
       walk.scanValid = walk.reachedScan && ScanValid(reader, offset, walk.frame, walk.tables);
+      if (walk.reachedScan) walk.scanDataStart = offset + Be16(lengthBytes);
       return walk;
     }
     const bool segment = IsFrameMarker(marker) || IsSkippedSegment(marker);
@@ -345,13 +359,85 @@ bool ScanEndsEarly(HeaderReader& reader, const MarkerWalk& walk) {
              jpeg::ScanEnd::Early;
 }
 
-// Whatever follows the end-of-image marker is no part of the image the
-// decoder shows: phones append the video of a motion photo there, and
-// their own trailers.
-bool EndsAtEndOfImage(HeaderReader& reader) {
-  const std::uint64_t size = reader.FileSize();
-  std::uint8_t end[2] = {};
-  return size >= 2 && reader.Read(size - 2, end, sizeof end) && end[0] == 0xff && end[1] == 0xd9;
+// The scan data, read a large piece at a time.
+class ScanData {
+ public:
+  explicit ScanData(HeaderReader& headerReader) : reader(headerReader) {}
+
+  bool Byte(std::uint64_t offset, std::uint8_t& byte) {
+    if (!Holds(offset) && !Load(offset)) return false;
+    byte = piece[static_cast<std::size_t>(offset - pieceStart)];
+    return true;
+  }
+
+  // Moves offset to the next 0xFF byte; false when none is read.
+  bool FindMarkerPrefix(std::uint64_t& offset) {
+    for (;;) {
+      if (!Holds(offset) && !Load(offset)) return false;
+      const auto skip = static_cast<std::size_t>(offset - pieceStart);
+      const std::uint8_t* from = piece.data() + skip;
+      const auto* found = static_cast<const std::uint8_t*>(std::memchr(from, 0xff, pieceSize - skip));
+      if (found != nullptr) {
+        offset += static_cast<std::uint64_t>(found - from);
+        return true;
+      }
+      offset = pieceStart + pieceSize;
+    }
+  }
+
+ private:
+  bool Holds(std::uint64_t offset) const { return offset >= pieceStart && offset - pieceStart < pieceSize; }
+
+  bool Load(std::uint64_t offset) {
+    const std::uint64_t size = reader.FileSize();
+    if (offset >= size) return false;
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(ScanPieceBytes, size - offset));
+    pieceStart = offset;
+    pieceSize = reader.ReadUpTo(offset, piece.data(), wanted);
+    return pieceSize != 0;
+  }
+
+  HeaderReader& reader;
+  std::vector<std::uint8_t> piece = std::vector<std::uint8_t>(ScanPieceBytes);  // on the heap: a host's thread
+  std::uint64_t pieceStart = 0;
+  std::size_t pieceSize = 0;
+};
+
+// Follows the scans from the first scan's data to the first EOI and returns
+// the offset just past it, 0 when it is not reached. Inside scan data 0xFF
+// comes only before a stuffed zero or a restart marker; the table and scan
+// segments between the scans of a progressive image are skipped by their
+// length. Any other marker (a second SOI, a frame) ends the search.
+std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset) {
+  ScanData data(reader);
+  for (int segments = 0; segments < MaxMarkers;) {
+    std::uint8_t marker = 0xff;
+    if (!data.FindMarkerPrefix(offset)) return 0;
+    while (marker == 0xff) {
+      if (!data.Byte(++offset, marker)) return 0;
+    }
+    ++offset;
+    if (marker == StuffedZero || IsRestart(marker)) continue;
+    if (marker == EndOfImage) return offset;
+    std::uint8_t high = 0;
+    std::uint8_t low = 0;
+    if ((marker != StartOfScan && !IsSkippedSegment(marker)) || !data.Byte(offset, high) ||
+        !data.Byte(offset + 1, low)) {
+      return 0;
+    }
+    const std::uint16_t length = static_cast<std::uint16_t>(high << 8 | low);
+    if (length < 2) return 0;
+    offset += length;
+    ++segments;
+  }
+  return 0;
+}
+
+// Whatever follows the first end-of-image marker is no part of the image
+// the decoder shows: a second JPEG joined on, the video of a motion photo,
+// a phone's trailer.
+bool EndsAtFirstEndOfImage(HeaderReader& reader, const MarkerWalk& walk) {
+  return walk.reachedScan && EndOfFirstImage(reader, walk.scanDataStart) == reader.FileSize();
 }
 
 }  // namespace
@@ -364,8 +450,9 @@ HeaderFacts ReadJpegFacts(HeaderReader& reader) {
   facts.format = ImageFormat::Jpeg;
   facts.largestImagePixels = std::uint64_t{frame.width} * frame.height;
   facts.deeperThan8Bits = frame.precision == 8 ? Answer::No : Answer::Yes;
-  facts.moreThanOneImage =
-      walk.multiPicture || !walk.reachedScan || !EndsAtEndOfImage(reader) ? Answer::Yes : Answer::No;
+  // Only a comparison reads the scan data; for sizes alone nothing is proven.
+  const bool oneImage = !walk.multiPicture && reader.ForComparison() && EndsAtFirstEndOfImage(reader, walk);
+  facts.moreThanOneImage = oneImage ? Answer::No : Answer::Yes;
   facts.rowsInOrder = frame.marker == 0xc0 || frame.marker == 0xc1;
   const bool decodable = walk.scanValid && DecoderTakesFrame(frame.marker) && frame.precision == 8 &&
                          frame.componentsValid && frame.width >= 1 && frame.width <= MaxSide &&

@@ -1,7 +1,9 @@
 #pragma once
 // Reads of a file's header bytes for the header readers: a window of the
 // last bytes fetched answers the many small reads a header walk makes, and
-// a budget caps what one file can cost, whatever its fields claim.
+// a budget caps what one file can cost, whatever its fields claim: a number
+// of fetches for header walks, and a number of bytes that binds the long
+// reads of a comparison through a JPEG's scan data.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +29,8 @@ class HeaderReader {
   HeaderReader& operator=(const HeaderReader&) = delete;
 
   // Copies up to size bytes from offset and returns how many it copied:
-  // fewer when the file ends first or the budget is spent.
+  // fewer when the file ends first or the budget is spent. A read larger
+  // than the window is fetched on its own.
   std::size_t ReadUpTo(std::uint64_t offset, std::uint8_t* out, std::size_t size);
   bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
     return ReadUpTo(offset, out, size) == size;

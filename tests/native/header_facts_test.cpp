@@ -2,6 +2,7 @@
 // variations the decoder treats differently, and the reading bounds.
 #include "imaging/header_facts.h"
 #include "imaging/header_facts_presentation.h"
+#include "imaging/header_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,12 @@ class MemoryFile : public ByteSource {
 HeaderFacts Facts(const Bytes& bytes) {
   MemoryFile file(bytes);
   return ReadHeaderFacts(file);
+}
+
+// Facts as a comparison asks for them: image data is read too.
+HeaderFacts CompareFacts(const Bytes& bytes) {
+  MemoryFile file(bytes);
+  return ReadHeaderFacts(file, Reach::Comparison);
 }
 
 int ReadsFor(const Bytes& bytes) {
@@ -196,7 +203,8 @@ TEST(HeaderFactsJpeg, BaselineAfterALargeExifSegment) {
   EXPECT_EQ(facts.format, ImageFormat::Jpeg);
   Expect(facts, 1920, 1080);
   EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
-  EXPECT_EQ(facts.moreThanOneImage, Answer::No);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);  // not proven without the scan data
+  EXPECT_EQ(CompareFacts(jpeg).moreThanOneImage, Answer::No);
   EXPECT_TRUE(facts.rowsInOrder);
   EXPECT_LE(ReadsFor(jpeg), 2);  // the segment is skipped, not read
 }
@@ -210,12 +218,12 @@ TEST(HeaderFactsJpeg, ProgressivePrecisionAndPictureSets) {
   EXPECT_EQ(twelveBit.deeperThan8Bits, Answer::Yes);
   Expect(twelveBit, 0, 0);  // the decoder reads 8-bit samples only
   const Bytes pictureSet = Segment(0xe2, Writer().Text("MPF").Raw({0}).Zeros(8).bytes);
-  EXPECT_EQ(Facts(Jpeg({pictureSet, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(CompareFacts(Jpeg({pictureSet, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::Yes);
   Bytes motionPhoto = Jpeg({QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)});
   motionPhoto.insert(motionPhoto.end(), {0, 0, 0, 0x18, 'f', 't', 'y', 'p'});  // a video after the image
-  EXPECT_EQ(Facts(motionPhoto).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(CompareFacts(motionPhoto).moreThanOneImage, Answer::Yes);
   const Bytes profile = Segment(0xe2, Writer().Text("ICC_PROFILE").Raw({0}).bytes);
-  EXPECT_EQ(Facts(Jpeg({profile, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::No);
+  EXPECT_EQ(CompareFacts(Jpeg({profile, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::No);
 }
 
 TEST(HeaderFactsJpeg, FramesAndScansTheDecoderRejects) {
@@ -237,6 +245,124 @@ TEST(HeaderFactsJpeg, FramesAndScansTheDecoderRejects) {
   EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 3)}), "0x0");  // no scan before the end
   EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 3), Frame(0xc0, 8, 8, 8, 3), Scan(3)}), "0x0");
   EXPECT_EQ(size({QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)}), "8x8");  // sequential: standard tables
+}
+
+// Scan data of the given length: coded bytes, each 0xFF followed by a
+// stuffed zero, a restart marker every 4096 bytes.
+Bytes CodedData(std::size_t length) {
+  Bytes data;
+  data.reserve(length + length / 128);
+  std::uint32_t state = 12345;
+  while (data.size() < length) {
+    state = state * 1103515245u + 12345u;
+    data.push_back(static_cast<std::uint8_t>(state >> 16));
+    if (data.back() == 0xff) data.push_back(0x00);
+    if (data.size() % 4096 == 0) data.insert(data.end(), {0xff, 0xd0});
+  }
+  return data;
+}
+
+Bytes JpegWithData(const std::vector<Bytes>& segments, const Bytes& data) {
+  Writer jpeg;
+  jpeg.Raw({0xff, 0xd8});
+  for (const Bytes& segment : segments) jpeg.Append(segment);
+  return jpeg.Append(data).Raw({0xff, 0xd9}).bytes;
+}
+
+TEST(HeaderFactsJpeg, OneImageEndsAtTheFirstEndOfImage) {
+  const std::vector<Bytes> baseline = {QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)};
+  const Bytes red = JpegWithData(baseline, CodedData(600));
+  EXPECT_EQ(CompareFacts(red).moreThanOneImage, Answer::No);
+  Bytes joined = red;
+  joined.insert(joined.end(), red.begin(), red.end());  // cat red.jpg red.jpg
+  const HeaderFacts two = CompareFacts(joined);
+  EXPECT_EQ(two.moreThanOneImage, Answer::Yes);
+  Expect(two, 8, 8);  // the decoder shows the first
+  Bytes trailer = red;
+  trailer.push_back(0);  // even one byte after the image
+  EXPECT_EQ(CompareFacts(trailer).moreThanOneImage, Answer::Yes);
+  Bytes unended = red;
+  unended.resize(unended.size() - 2);
+  EXPECT_EQ(CompareFacts(unended).moreThanOneImage, Answer::Yes);
+  // Fill bytes before the end-of-image marker, and a progressive image
+  // whose later scans follow table segments.
+  Bytes filled = JpegWithData(baseline, Writer().Append(CodedData(100)).Raw({0xff, 0xff, 0xff}).bytes);
+  EXPECT_EQ(CompareFacts(filled).moreThanOneImage, Answer::No);
+  const Bytes laterScans = Writer().Append(CodedData(300)).Append(HuffmanTable(0x10)).Append(Scan(1, 1, 63))
+                               .Append(CodedData(300)).bytes;
+  const std::vector<Bytes> progressive = {QuantTable, HuffmanTable(0x00), Frame(0xc2, 8, 8, 8, 3), Scan(3, 0, 0)};
+  EXPECT_EQ(CompareFacts(JpegWithData(progressive, laterScans)).moreThanOneImage, Answer::No);
+  // A frame or a start of image inside the data is another image.
+  const Bytes frameInside = Writer().Append(CodedData(300)).Append(Frame(0xc0, 8, 8, 8, 3)).bytes;
+  EXPECT_EQ(CompareFacts(JpegWithData(baseline, frameInside)).moreThanOneImage, Answer::Yes);
+  const Bytes startInside = Writer().Append(CodedData(300)).Raw({0xff, 0xd8}).Append(CodedData(300)).bytes;
+  EXPECT_EQ(CompareFacts(JpegWithData(baseline, startInside)).moreThanOneImage, Answer::Yes);
+}
+
+// A JPEG of any length: its header, zeros as scan data, its end-of-image
+// marker; made as it is read.
+class LongJpeg : public ByteSource {
+ public:
+  LongJpeg(Bytes start, std::uint64_t length) : head(std::move(start)), size(length) {}
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t count) override {
+    bytesRead += count;
+    if (offset >= size) return 0;
+    const auto copied = static_cast<std::size_t>(std::min<std::uint64_t>(count, size - offset));
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::memset(out, 0, copied);
+    for (std::uint64_t at = offset; at < head.size() && at < offset + copied; ++at) {
+      out[at - offset] = head[static_cast<std::size_t>(at)];
+    }
+    for (std::uint64_t at = std::max(offset, size - 2); at < offset + copied; ++at) {
+      out[at - offset] = at == size - 2 ? 0xff : 0xd9;
+    }
+    return copied;
+  }
+  std::uint64_t Size() const override { return size; }
+  std::size_t bytesRead = 0;
+
+ private:
+  Bytes head;
+  std::uint64_t size;
+};
+
+TEST(HeaderFactsJpeg, ScanDataIsFollowedWithinTheReadersBudget) {
+  Writer header;
+  header.Raw({0xff, 0xd8}).Append(QuantTable).Append(Frame(0xc0, 8, 8, 8, 3)).Append(Scan(3));
+  const std::uint64_t budget = HeaderReader::MaxFetchedBytes + HeaderReader::MaxImageDataBytes;
+  LongJpeg large(header.bytes, std::uint64_t{5} << 20);
+  EXPECT_EQ(ReadHeaderFacts(large, Reach::Comparison).moreThanOneImage, Answer::No);
+  // Past the budget nothing is proven: the bytes decide.
+  LongJpeg huge(header.bytes, budget + 1024);
+  const HeaderFacts facts = ReadHeaderFacts(huge, Reach::Comparison);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  Expect(facts, 8, 8);
+  EXPECT_LE(huge.bytesRead, budget);
+  // Asked for sizes only, the reader leaves the scan data unread.
+  LongJpeg sizes(header.bytes, std::uint64_t{5} << 20);
+  const HeaderFacts sizeFacts = ReadHeaderFacts(sizes);
+  Expect(sizeFacts, 8, 8);
+  EXPECT_EQ(sizeFacts.moreThanOneImage, Answer::Yes);
+  EXPECT_LE(sizes.bytesRead, HeaderReader::MaxFetchedBytes);
+}
+
+TEST(HeaderFactsJpeg, FillBytesAndAScanHeaderCutInItsBand) {
+  // The decoder skips any number of fill bytes before a marker.
+  const Bytes fill(100000, 0xff);
+  const Bytes padded = Writer().Append(QuantTable).Append(fill).Append(Frame(0xc0, 8, 64, 48, 3)).bytes;
+  Expect(Facts(Jpeg({padded, Scan(3)})), 64, 48);
+  // Cut inside the scan header's spectral band: sequential decoding reads
+  // on as if the file went on, progressive decoding needs the band.
+  for (std::size_t missing : {1u, 2u, 3u}) {
+    Bytes cut = Jpeg({QuantTable, Frame(0xc0, 8, 64, 48, 3), Scan(3)});
+    cut.resize(cut.size() - 4 - missing);
+    const HeaderFacts facts = Facts(cut);
+    Expect(facts, 64, 48);
+    EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+    Bytes progressive = Jpeg({QuantTable, HuffmanTable(0x00), Frame(0xc2, 8, 64, 48, 3), Scan(3, 0, 0)});
+    progressive.resize(progressive.size() - 4 - missing);
+    Expect(Facts(progressive), 0, 0);
+  }
 }
 
 // ---- GIF
@@ -752,17 +878,12 @@ TEST(HeaderFactsBounds, EndlessStructuresCostABoundedRead) {
     EndlessFile file(start, pattern);
     const HeaderFacts facts = ReadHeaderFacts(file);
     EXPECT_EQ(facts.width, 0u);
-    EXPECT_LE(file.reads, 64);
-    EXPECT_LE(file.bytesRead, std::size_t{1} << 20);
+    EXPECT_LE(file.reads, HeaderReader::MaxFetches);
+    EXPECT_LE(file.bytesRead, HeaderReader::MaxFetchedBytes);
   }
 }
 
 // ---- How the pixels are to be shown
-
-HeaderFacts CompareFacts(const Bytes& bytes) {
-  MemoryFile file(bytes);
-  return ReadHeaderFacts(file, Reach::Comparison);
-}
 
 // A TIFF header and one directory holding only an orientation.
 Bytes ExifBlock(bool bigEndian, int orientation) {
