@@ -7,11 +7,12 @@
 #include <cstring>
 
 #include "imaging/header_facts.h"
+#include "imaging/header_reader.h"
 
 namespace {
 
-constexpr int MaxReads = 64;
-constexpr std::size_t MaxBytesRead = std::size_t{1} << 20;
+constexpr int MaxReads = HeaderReader::MaxFetches;
+constexpr std::size_t MaxBytesRead = HeaderReader::MaxFetchedBytes;
 
 class FuzzedFile : public ByteSource {
  public:

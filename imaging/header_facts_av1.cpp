@@ -94,6 +94,7 @@ Av1SequenceHeader ParseSequenceHeader(const std::uint8_t* payload, std::size_t s
   const int widthBits = static_cast<int>(bits.Bits(4)) + 1;
   const int heightBits = static_cast<int>(bits.Bits(4)) + 1;
   Av1SequenceHeader sequence;
+  sequence.reduced = reduced;
   sequence.width = bits.Bits(widthBits) + 1;
   sequence.height = bits.Bits(heightBits) + 1;
   SkipCodingTools(bits, reduced);

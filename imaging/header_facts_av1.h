@@ -25,6 +25,9 @@ struct Av1SequenceHeader {
   bool known = false;
   std::uint32_t width = 0;  // the maximum frame size
   std::uint32_t height = 0;
+  // A reduced still picture header: its frame cannot override the size, so
+  // the maximum is the size decoded.
+  bool reduced = false;
   Av1Format format;
 };
 

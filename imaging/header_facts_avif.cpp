@@ -42,11 +42,23 @@ bool IsImageItem(const Item& item) {
   return item.type != Type("Exif") && item.type != Type("mime") && item.type != Type("uri ");
 }
 
-// A tile of a grid, an alpha or depth plane, or a thumbnail.
+const Item* FindItem(const Meta& meta, std::uint32_t id) {
+  for (int i = 0; i < meta.itemCount; ++i) {
+    if (meta.items[i].id == id) return &meta.items[i];
+  }
+  return nullptr;
+}
+
+// A tile of a grid, an alpha or depth plane, or a thumbnail. An image
+// derived by any other item ('dimg' from an overlay, say) is still an
+// image of its own: the decoder shows only the primary item.
 bool IsPartOfAnotherImage(const Meta& meta, std::uint32_t id) {
   for (int i = 0; i < meta.referenceCount; ++i) {
     const avif::Reference& reference = meta.references[i];
-    if ((reference.type == Type("dimg") && reference.to == id) ||
+    const Item* from = FindItem(meta, reference.from);
+    const bool tileOfGrid = reference.type == Type("dimg") && reference.to == id && from != nullptr &&
+                            from->type == Type("grid");
+    if (tileOfGrid ||
         ((reference.type == Type("auxl") || reference.type == Type("thmb")) && reference.from == id)) {
       return true;
     }
@@ -120,10 +132,7 @@ PrimarySize SizeOfPrimary(const Meta& meta) {
   const bool structureComplete = meta.pictureHandler && meta.hasPrimary && meta.hasLocations &&
                                  meta.hasItemInfo && meta.hasProperties && meta.hasAssociations &&
                                  meta.complete && ImagePropertiesValid(meta);
-  const Item* primary = nullptr;
-  for (int i = 0; i < meta.itemCount && primary == nullptr; ++i) {
-    if (meta.items[i].id == meta.primary) primary = &meta.items[i];
-  }
+  const Item* primary = FindItem(meta, meta.primary);
   if (!structureComplete || primary == nullptr || primary->hidden || primary->type != Type("av01")) return size;
   bool coded = false;
   bool transformed = false;
@@ -259,7 +268,7 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
   if (!data.located || !reader.HasByteAt(data.end - 1)) return facts;
   // The decoder sets up its image by the 'av1C' property.
   const Av1SequenceHeader sequence = ReadAv1SequenceHeader(reader, data.primaryStart, data.primaryFirstLength);
-  if (sequence.known && sequence.width == primary.width && sequence.height == primary.height &&
+  if (sequence.known && sequence.reduced && sequence.width == primary.width && sequence.height == primary.height &&
       sequence.format == primary.format) {
     facts.width = primary.width;
     facts.height = primary.height;

@@ -77,18 +77,25 @@ class MetaParser {
     return true;
   }
 
-  // The decoder reads as many entries as the box counts.
+  // The decoder reads as many entries as the box counts; entries beyond
+  // the count, or a count beyond the entries, leave items unaccounted for.
   bool ItemInfo(const Box& box) {
     const bool wideCount = Version(box) != 0;
     std::uint8_t countBytes[4];
     if (!reader.Read(box.start + 4, countBytes, wideCount ? 4 : 2)) return false;
     std::uint32_t entries = wideCount ? Be32(countBytes) : Be16(countBytes);
     const std::uint64_t first = box.start + 4 + (wideCount ? 4 : 2);
-    return ForEachChild(reader, first, box.end, [&](const Box& child) {
-      if (entries == 0) return true;
+    bool uncounted = false;
+    const bool read = ForEachChild(reader, first, box.end, [&](const Box& child) {
+      if (entries == 0) {
+        uncounted = true;
+        return true;
+      }
       --entries;
       return ItemEntry(child);
     });
+    if (uncounted || entries != 0) meta.complete = false;
+    return read;
   }
 
   // The strings after the item type must all end inside the entry: the
@@ -132,6 +139,8 @@ class MetaParser {
       std::uint8_t countBytes[2];
       if (!Id(child.start, version, from) || !reader.Read(child.start + idBytes, countBytes, 2)) return false;
       const std::uint16_t count = Be16(countBytes);
+      // Every id inside the reference's own box.
+      if (child.start + idBytes + 2 + std::uint64_t{idBytes} * count > child.end) return false;
       for (std::uint16_t i = 0; i < count; ++i) {
         std::uint32_t to = 0;
         if (meta.referenceCount == MaxReferences) {
@@ -281,7 +290,8 @@ ItemData LocateItems(HeaderReader& reader, const Box& box, std::uint32_t primary
   const auto offsetSize = static_cast<unsigned>(sizes >> 12 & 15);
   const auto lengthSize = static_cast<unsigned>(sizes >> 8 & 15);
   const auto baseSize = static_cast<unsigned>(sizes >> 4 & 15);
-  const unsigned indexSize = version > 1 ? static_cast<unsigned>(sizes & 15) : 0;
+  // Versions 1 and 2 give an extent index size; version 0 reserves the bits.
+  const unsigned indexSize = version >= 1 ? static_cast<unsigned>(sizes & 15) : 0;
   const unsigned idSize = version < 2 ? 2 : 4;
   std::uint64_t count = 0;
   if (version > 2 || !in.Field(idSize, count) || count > MaxItems) return data;

@@ -13,6 +13,7 @@ namespace {
 constexpr std::size_t FileHeaderBytes = 14;
 constexpr std::size_t MaxInfoHeaderBytes = 124;
 constexpr std::size_t MaskBytes = 12;
+constexpr std::size_t MaskOffset = 40;  // in the info header
 constexpr std::uint32_t Rgb = 0;
 constexpr std::uint32_t Rle8 = 1;
 constexpr std::uint32_t Rle4 = 2;
@@ -97,11 +98,14 @@ int SetBits(std::uint32_t mask) {
   return bits;
 }
 
-// Bit-field masks sit in the larger info headers, or right after the
-// 40- and 64-byte ones.
+// Bit-field masks sit at offset 40 of the info headers that define them
+// (52, 56, 108 and 124 bytes), and right after the others: the OS/2
+// 64-byte header has other fields there.
+bool MasksInInfoHeader(std::uint32_t size) { return size == 52 || size == 56 || size == 108 || size == 124; }
+
 Answer MasksWiderThan8Bits(const std::uint8_t* bytes, std::size_t size, const InfoHeader& header) {
   if (header.compression != BitFields) return Answer::No;
-  const std::size_t at = FileHeaderBytes + (header.size >= 52 ? 40 : header.size);
+  const std::size_t at = FileHeaderBytes + (MasksInInfoHeader(header.size) ? MaskOffset : header.size);
   if (size < at + MaskBytes + 4) return Answer::Yes;
   const int red = SetBits(Le32(bytes + at));
   const int green = SetBits(Le32(bytes + at + 4));

@@ -177,7 +177,7 @@ bool ScanValid(HeaderReader& reader, std::uint64_t offset, const Frame& frame, c
   // Sequential decoding ignores the spectral band, and the decoder reads a
   // file cut off inside it as if it went on: only progressive frames need it.
   std::uint8_t* band = bytes + 3 + 2 * count;
-  const bool bandRead = reader.Read(offset + 3 + 2 * count, band, 3);
+  const bool bandRead = reader.Read(offset + 3 + static_cast<std::uint64_t>(2 * count), band, 3);
   if (!bandRead) std::fill(band, band + 3, 0);
   const int start = band[0];
   const int high = band[2] >> 4;

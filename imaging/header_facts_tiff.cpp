@@ -67,6 +67,13 @@ enum Photometric : std::uint32_t {
   YCbCr = 6,
 };
 
+// Field types.
+constexpr std::uint16_t Short = 3;
+constexpr std::uint16_t Long = 4;
+constexpr std::uint16_t Ifd = 13;
+constexpr std::uint16_t Long8 = 16;
+constexpr std::uint16_t Ifd8 = 18;
+
 constexpr std::uint32_t NoCompression = 1;
 constexpr std::uint32_t JpegCompression = 7;
 constexpr std::uint32_t FloatSamples = 3;
@@ -154,12 +161,27 @@ class TiffFile {
     return directory;
   }
 
-  // The index-th value of a SHORT, LONG, IFD, LONG8 or IFD8 entry.
+  // The index-th value of a SHORT, LONG or LONG8 entry: libtiff refuses
+  // the directory types (IFD, IFD8) for the fields read here.
   bool Value(const Entry& entry, std::uint32_t index, std::uint64_t& value) {
-    const std::uint32_t size = entry.type == 3                       ? 2
-                               : entry.type == 4 || entry.type == 13 ? 4
-                               : entry.type == 16 || entry.type == 18 ? 8
-                                                                      : 0;
+    const std::uint32_t size = entry.type == Short ? 2 : entry.type == Long ? 4 : entry.type == Long8 ? 8 : 0;
+    return ValueOfSize(entry, index, size, value);
+  }
+  // The index-th directory offset of a SubIFDs entry: LONG, IFD, LONG8 or IFD8.
+  bool DirectoryOffset(const Entry& entry, std::uint32_t index, std::uint64_t& value) {
+    const bool four = entry.type == Long || entry.type == Ifd;
+    const bool eight = entry.type == Long8 || entry.type == Ifd8;
+    return ValueOfSize(entry, index, four ? 4 : eight ? 8 : 0, value);
+  }
+  // Whether all of an entry's values lie in the file, as libtiff reads
+  // every value of a per-sample field.
+  bool AllValuesInFile(const Entry& entry) {
+    const std::uint64_t bytes = std::uint64_t{entry.count} * (entry.type == Short ? 2 : entry.type == Long8 ? 8 : 4);
+    return bytes <= WideBytes() || reader.HasByteAt(Wide(entry.field) + bytes - 1);
+  }
+
+ private:
+  bool ValueOfSize(const Entry& entry, std::uint32_t index, std::uint32_t size, std::uint64_t& value) {
     if (!entry.present || size == 0 || index >= entry.count) return false;
     std::uint8_t bytes[8];
     if (std::uint64_t{entry.count} * size <= WideBytes()) {
@@ -170,6 +192,8 @@ class TiffFile {
     value = size == 2 ? U16(bytes) : size == 4 ? U32(bytes) : U64(bytes);
     return true;
   }
+
+ public:
   bool Value(const Entry& entry, std::uint32_t index, std::uint32_t& value) {
     std::uint64_t wide = 0;
     if (!Value(entry, index, wide) || wide > UINT32_MAX) return false;
@@ -207,7 +231,7 @@ class TiffFile {
   // A per-sample field libtiff takes only when every sample has the same value.
   bool Uniform(const Entry& entry, std::uint32_t samples, std::uint32_t fallback, std::uint32_t& value) {
     if (!entry.present || entry.count == 1) return Single(entry, fallback, value);
-    if (entry.count < samples || !Value(entry, 0, value)) return false;
+    if (entry.count < samples || !AllValuesInFile(entry) || !Value(entry, 0, value)) return false;
     for (std::uint32_t i = 1; i < samples; ++i) {
       std::uint32_t other = 0;
       if (!Value(entry, i, other) || other != value) return false;
@@ -291,7 +315,7 @@ bool PhotometricTaken(TiffFile& tiff, const Directory& directory, const Layout& 
       // Three SHORT tables of 1 << bits entries, inside the file.
       const Entry& map = directory.colorMap;
       std::uint32_t first = 0;
-      return layout.samples == 1 && layout.bits <= 8 && map.present && map.type == 3 &&
+      return layout.samples == 1 && layout.bits <= 8 && map.present && map.type == Short &&
              map.count == 3u << layout.bits && tiff.Value(map, 0, first) && tiff.Value(map, map.count - 1, first);
     }
     case Separated: {
@@ -421,7 +445,7 @@ void WalkSubDirectories(TiffFile& tiff, const Entry& subIfds, ChainWalk& walk) {
   const std::uint32_t count = std::min(subIfds.count, MaxSubDirectories);
   for (std::uint32_t i = 0; i < count; ++i) {
     std::uint64_t offset = 0;
-    const Directory sub = tiff.Value(subIfds, i, offset) ? tiff.ReadDirectory(offset) : Directory{};
+    const Directory sub = tiff.DirectoryOffset(subIfds, i, offset) ? tiff.ReadDirectory(offset) : Directory{};
     if (!sub.readable) {
       walk.largestKnown = false;
       walk.deep = true;

@@ -409,7 +409,10 @@ TEST(HeaderFactsGif, AFirstFrameWithoutColoursIsNotSettled) {
 
 Bytes Bmp(std::uint32_t infoSize, std::int32_t width, std::int32_t height, int depth, std::uint32_t compression,
           std::uint32_t colorsUsed = 0, const Bytes& masks = {}) {
-  const std::uint32_t dataOffset = 14 + infoSize + static_cast<std::uint32_t>(masks.size());
+  // Masks at offset 40 of the headers that define them, else after the
+  // header (the OS/2 64-byte header has other fields there).
+  const bool masksInHeader = infoSize == 52 || infoSize == 56 || infoSize == 108 || infoSize == 124;
+  const std::uint32_t dataOffset = 14 + infoSize + static_cast<std::uint32_t>(masksInHeader ? 0 : masks.size());
   Writer bmp;
   bmp.Text("BM").Le32(dataOffset + 16).Le32(0).Le32(dataOffset).Le32(infoSize);
   if (infoSize == 12) {
@@ -419,9 +422,9 @@ Bytes Bmp(std::uint32_t infoSize, std::int32_t width, std::int32_t height, int d
     bmp.Le32(static_cast<std::uint32_t>(width)).Le32(static_cast<std::uint32_t>(height)).Le16(1);
     bmp.Le16(static_cast<std::uint32_t>(depth)).Le32(compression).Zeros(12).Le32(colorsUsed).Le32(0);
     Bytes rest(infoSize - 40, 0);
-    std::copy_n(masks.begin(), std::min(masks.size(), rest.size()), rest.begin());
+    if (masksInHeader) std::copy_n(masks.begin(), std::min(masks.size(), rest.size()), rest.begin());
     bmp.Append(rest);
-    if (infoSize == 40) bmp.Append(masks);
+    if (!masksInHeader) bmp.Append(masks);
   }
   return bmp.Zeros(16).bytes;
 }
@@ -460,6 +463,13 @@ TEST(HeaderFactsBmp, BitFieldsWiderThan8BitsAreDeep) {
   EXPECT_EQ(Facts(Bmp(52, 4, 4, 32, 3, 0, Masks(0xff0000, 0xff00, 0xff, 0xffff0000u))).deeperThan8Bits,
             Answer::No);  // 52-byte headers carry no alpha mask
   EXPECT_EQ(Facts(Bmp(40, 4, 4, 24, 0)).deeperThan8Bits, Answer::No);
+  // The OS/2 64-byte header: masks after it, not at offset 40 inside it.
+  EXPECT_EQ(Facts(Bmp(64, 4, 4, 32, 3, 0, Masks(0x3ff00000, 0x000ffc00, 0x000003ff))).deeperThan8Bits,
+            Answer::Yes);
+  Bytes insideOs2 = Bmp(64, 4, 4, 32, 3);
+  const Bytes wide = Masks(0x3ff00000, 0x000ffc00, 0x000003ff);
+  std::copy(wide.begin(), wide.begin() + 12, insideOs2.begin() + 14 + 40);
+  EXPECT_EQ(Facts(insideOs2).deeperThan8Bits, Answer::No);  // other fields there; the defaults apply
 }
 
 TEST(HeaderFactsBmp, FilesSniffedAsAnotherTypeOrCutShortAreNotSettled) {
@@ -578,6 +588,24 @@ TEST(HeaderFactsTiff, OddFilesEndInTime) {
   Bytes kodak = Tiff(false, {RgbDirectory(4, 4)}, 300);
   std::memcpy(kodak.data() + 242, "EASTMAN KODAK COMPANY", 21);
   Expect(Facts(kodak), 0, 0);  // sniffed as a Kodak raw file
+}
+
+TEST(HeaderFactsTiff, FieldsLibtiffRefusesAreNotSettled) {
+  std::vector<TiffField> directoryType = RgbDirectory(4, 4);
+  directoryType[0].type = 13;  // IFD: not a type libtiff takes for the width
+  Expect(Facts(Tiff(false, {directoryType})), 0, 0);
+  // A per-sample field is read whole: its values must all lie in the file.
+  std::vector<TiffField> perSample = RgbDirectory(4, 4);
+  perSample[2] = {258, 3, 3, 16};
+  Bytes inFile = Tiff(false, {perSample});
+  for (std::size_t i = 0; i < 3; ++i) inFile[16 + 2 * i] = 8;
+  Expect(Facts(inFile), 4, 4);
+  Bytes pastEnd = inFile;
+  const auto arrayAt = static_cast<std::uint32_t>(pastEnd.size());
+  pastEnd.insert(pastEnd.end(), {8, 0, 8, 0});  // 4 of the 6 bytes
+  const std::size_t field = 8 + 64 + 2 + 12 * 2 + 8;  // the third entry's value field
+  for (std::size_t i = 0; i < 4; ++i) pastEnd[field + i] = static_cast<std::uint8_t>(arrayAt >> (8 * i));
+  Expect(Facts(pastEnd), 0, 0);
 }
 
 // ---- ICO and CUR
@@ -708,21 +736,23 @@ TEST(HeaderFactsWebP, AnimationsAndMismatchedCanvasesAreNotSettled) {
 
 // ---- AVIF
 
-// An AV1 sequence header OBU with a reduced still picture header.
-Bytes SequenceHeader(std::uint32_t width, std::uint32_t height, bool highBitDepth) {
+// An AV1 sequence header OBU of a still picture, with the reduced header
+// or the full one (no timing, one operating point, no optional tools).
+Bytes SequenceHeader(std::uint32_t width, std::uint32_t height, bool highBitDepth, bool reduced = true) {
   std::vector<bool> bits;
   const auto put = [&bits](std::uint32_t value, int count) {
     for (int i = count - 1; i >= 0; --i) bits.push_back(((value >> i) & 1) != 0);
   };
   put(0, 3);  // profile
   put(1, 1);  // still picture
-  put(1, 1);  // reduced still picture header
+  put(reduced ? 1 : 0, 1);
+  if (!reduced) put(0, 1 + 1 + 5 + 12);  // timing, display delay, operating points and their idc
   put(0, 5);  // level
   put(15, 4);
   put(15, 4);
   put(width - 1, 16);
   put(height - 1, 16);
-  put(0, 6);  // coding tools
+  put(0, reduced ? 6 : 14);  // coding tools
   put(highBitDepth ? 1 : 0, 1);
   put(0, 1);  // not monochrome
   put(0, 8);  // the rest of the colour configuration
@@ -750,14 +780,23 @@ struct AvifOptions {
   bool highBitDepth = false;
   bool rotated = false;
   bool secondImage = false;
+  std::string secondType = "av01";
+  std::uint32_t countedItems = 0;  // in 'iinf'; 0: all it holds
+  Bytes references;                 // the 'iref' boxes, if any
+  int locationVersion = 0;
+  bool extentIndex = false;  // 4-byte extent indexes in 'iloc'
+  bool reducedHeader = true;
   bool cutShort = false;
 };
 
 Bytes Avif(const AvifOptions& options) {
-  const Bytes av1 = SequenceHeader(options.codedWidth, options.codedHeight, options.highBitDepth);
+  const Bytes av1 =
+      SequenceHeader(options.codedWidth, options.codedHeight, options.highBitDepth, options.reducedHeader);
   Writer infos;
   infos.Append(FullBox("infe", 2, Writer().Be16(1).Be16(0).Text("av01").Raw({0}).bytes));
-  if (options.secondImage) infos.Append(FullBox("infe", 2, Writer().Be16(2).Be16(0).Text("av01").Raw({0}).bytes));
+  if (options.secondImage) {
+    infos.Append(FullBox("infe", 2, Writer().Be16(2).Be16(0).Text(options.secondType).Raw({0}).bytes));
+  }
   const std::uint32_t items = options.secondImage ? 2 : 1;
   Writer properties;
   properties.Append(FullBox("ispe", 0, Writer().Be32(options.ispeWidth).Be32(options.ispeHeight).bytes));
@@ -771,16 +810,23 @@ Bytes Avif(const AvifOptions& options) {
     if (options.rotated) associations.Raw({0x84});
   }
   const auto meta = [&](std::uint32_t dataOffset) {
+    // Offset and length sizes 4, no base offset, the index size.
     Writer locations;
-    locations.Raw({0x44, 0x00}).Be16(items);
+    locations.Raw({0x44, options.extentIndex ? 0x04 : 0x00}).Be16(items);
     for (std::uint32_t item = 1; item <= items; ++item) {
-      locations.Be16(item).Be16(0).Be16(1).Be32(dataOffset).Be32(static_cast<std::uint32_t>(av1.size()));
+      locations.Be16(item);
+      if (options.locationVersion >= 1) locations.Be16(0);  // construction method: file offset
+      locations.Be16(0).Be16(1);                            // data reference, one extent
+      if (options.extentIndex) locations.Be32(0);
+      locations.Be32(dataOffset).Be32(static_cast<std::uint32_t>(av1.size()));
     }
     Writer children;
     children.Append(FullBox("hdlr", 0, Writer().Be32(0).Text("pict").Zeros(12).Raw({0}).bytes));
     children.Append(FullBox("pitm", 0, Writer().Be16(1).bytes));
-    children.Append(FullBox("iloc", 0, locations.bytes));
-    children.Append(FullBox("iinf", 0, Writer().Be16(items).Append(infos.bytes).bytes));
+    children.Append(FullBox("iloc", options.locationVersion, locations.bytes));
+    const std::uint32_t counted = options.countedItems != 0 ? options.countedItems : items;
+    children.Append(FullBox("iinf", 0, Writer().Be16(counted).Append(infos.bytes).bytes));
+    if (!options.references.empty()) children.Append(FullBox("iref", 0, options.references));
     const Bytes propertyBoxes = Writer().Append(Box("ipco", properties.bytes)).bytes;
     children.Append(Box("iprp", Writer().Append(propertyBoxes).Append(FullBox("ipma", 0, associations.bytes)).bytes));
     return FullBox("meta", 0, children.bytes);
@@ -826,6 +872,59 @@ TEST(HeaderFactsAvif, SequencesAndSecondImagesAreMore) {
   AvifOptions two;
   two.secondImage = true;
   EXPECT_EQ(Facts(Avif(two)).moreThanOneImage, Answer::Yes);
+}
+
+// An 'iref' child box: a reference type, the item it is from, the count of
+// ids it names, and those ids.
+Bytes Reference(const std::string& type, std::uint32_t from, std::uint32_t count, const std::vector<int>& to) {
+  Writer payload;
+  payload.Be16(from).Be16(count);
+  for (int id : to) payload.Be16(static_cast<std::uint32_t>(id));
+  return Box(type, payload.bytes);
+}
+
+TEST(HeaderFactsAvif, EveryItemAndReferenceIsAccountedFor) {
+  // A second image derived from a plain image is still an image of its own.
+  AvifOptions derived;
+  derived.secondImage = true;
+  derived.references = Reference("dimg", 1, 1, {2});
+  EXPECT_EQ(Facts(Avif(derived)).moreThanOneImage, Answer::Yes);
+  // The tiles of a grid are part of it.
+  AvifOptions grid = derived;
+  grid.secondType = "grid";
+  grid.references = Reference("dimg", 2, 1, {1});
+  EXPECT_EQ(Facts(Avif(grid)).moreThanOneImage, Answer::No);
+  // An item-info box that counts fewer entries than it holds.
+  AvifOptions undercounted;
+  undercounted.secondImage = true;
+  undercounted.countedItems = 1;
+  const HeaderFacts facts = Facts(Avif(undercounted));
+  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  Expect(facts, 0, 0);
+  // A reference naming more ids than its box holds.
+  AvifOptions described;
+  described.references = Reference("cdsc", 1, 1, {1});
+  Expect(Facts(Avif(described)), 64, 48);
+  AvifOptions overlong = described;
+  overlong.references = Reference("cdsc", 1, 20, {1});
+  const HeaderFacts overlongFacts = Facts(Avif(overlong));
+  Expect(overlongFacts, 0, 0);
+  EXPECT_EQ(overlongFacts.moreThanOneImage, Answer::Yes);
+}
+
+TEST(HeaderFactsAvif, LocationsAndSequenceHeaderVersions) {
+  // 'iloc' versions 1 and 2 give each extent an index of index_size bytes.
+  for (int version : {0, 1}) {
+    AvifOptions indexed;
+    indexed.locationVersion = version;
+    indexed.extentIndex = version == 1;
+    Expect(Facts(Avif(indexed)), 64, 48);
+  }
+  // A full sequence header lets the frame header code a smaller frame
+  // than the maximum it gives.
+  AvifOptions full;
+  full.reducedHeader = false;
+  Expect(Facts(Avif(full)), 0, 0);
 }
 
 // ---- Everything else, and the bounds
