@@ -33,11 +33,14 @@ bool HasContentType(GdkPixbufFormat* format, const char* contentType) {
   return found;
 }
 
-// The first enabled module for the type, in gdk-pixbuf's own order.
+// The enabled module gdk-pixbuf itself picks for the type, as its own
+// loading of files does: it tries modules in the reverse of the order
+// gdk_pixbuf_get_formats lists them, so the last one listed wins (with both
+// AVIF modules installed, the HEIF one).
 GdkPixbufFormat* FormatForContentType(const char* contentType) {
   GSList* formats = gdk_pixbuf_get_formats();
   GdkPixbufFormat* found = nullptr;
-  for (GSList* item = formats; found == nullptr && item != nullptr; item = item->next) {
+  for (GSList* item = formats; item != nullptr; item = item->next) {
     auto* format = static_cast<GdkPixbufFormat*>(item->data);
     if (!gdk_pixbuf_format_is_disabled(format) && HasContentType(format, contentType)) found = format;
   }
@@ -46,7 +49,7 @@ GdkPixbufFormat* FormatForContentType(const char* contentType) {
 }
 
 // The content type each format's signature shows, by which gdk-pixbuf
-// picks the module (AVIF goes to the HEIF loader, not libavif's).
+// picks the module.
 struct HeaderModule {
   ImageFormat format;
   const char* contentType;

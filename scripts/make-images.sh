@@ -123,11 +123,13 @@ make_hidden_difference_pairs() {
   picture 16 16 -flip -quality 90 "$scratch/second-b.jpg"
   crafted mpf "$d/mpf-a.jpg" "$scratch/primary.jpg" "$scratch/second-a.jpg"
   crafted mpf "$d/mpf-b.jpg" "$scratch/primary.jpg" "$scratch/second-b.jpg"
+  cat "$scratch/primary.jpg" "$scratch/second-a.jpg" > "$d/joined-a.jpg"  # two JPEGs in one file
+  cat "$scratch/primary.jpg" "$scratch/second-b.jpg" > "$d/joined-b.jpg"
   crafted late-difference "$d/prefix-a.bin" "$d/prefix-b.bin"
   printf 'Two text files that differ only in length:\nthe other one ends with one more byte.\n' > "$d/length-a.txt"
   with_trailing_byte "$d/length-a.txt" "$d/length-b.txt"
   local name
-  for name in frames-a.gif pages-a.tif entries-a.ico apng-a.png deep-a.png deep-a.tif mpf-a.jpg prefix-a.bin length-a.txt; do
+  for name in frames-a.gif pages-a.tif entries-a.ico apng-a.png deep-a.png deep-a.tif mpf-a.jpg joined-a.jpg prefix-a.bin length-a.txt; do
     copy_of "$d/$name"
   done
 }

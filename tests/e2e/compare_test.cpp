@@ -72,10 +72,11 @@ TEST_F(ContentCompare, ShapeMatters) {
 
 // Pairs that differ only where a decoder does not look: a later frame,
 // page or icon entry, an APNG frame, a multi-picture JPEG's second image,
-// the low byte of 16-bit samples. Their byte-identical copies are equal.
+// a second JPEG joined on after the first, the low byte of 16-bit samples.
+// Their byte-identical copies are equal.
 TEST_F(ContentCompare, HiddenImagesAndDeepSamplesDecide) {
   for (const char* pair : {"frames-%.gif", "pages-%.tif", "entries-%.ico", "apng-%.png", "mpf-%.jpg",
-                                 "deep-%.png", "deep-%.tif"}) {
+                           "joined-%.jpg", "deep-%.png", "deep-%.tif"}) {
     EXPECT_EQ(Compare(Member(pair, "a"), Member(pair, "b")), Different) << pair;
     EXPECT_EQ(Compare(Member(pair, "a"), Member(pair, "a-copy")), Equal) << pair;
   }
