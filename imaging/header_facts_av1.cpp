@@ -7,6 +7,8 @@ namespace {
 constexpr std::size_t MaxSequenceHeaderBytes = 512;
 constexpr int MaxObusBeforeSequenceHeader = 4;
 constexpr unsigned SequenceHeaderObu = 1;
+constexpr int MaxObus = 64;
+constexpr int MaxSizeFieldBytes = 8;
 
 // Reads the bits of an AV1 sequence header, most significant first.
 class BitReader {
@@ -106,6 +108,26 @@ Av1SequenceHeader ParseSequenceHeader(const std::uint8_t* payload, std::size_t s
 }
 
 }  // namespace
+
+bool Av1ObusFit(HeaderReader& reader, std::uint64_t offset, std::uint64_t length) {
+  std::uint64_t at = 0;
+  for (int obu = 0; obu < MaxObus && at < length; ++obu) {
+    std::uint8_t head[2 + MaxSizeFieldBytes];
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof head, length - at));
+    const std::size_t got = reader.ReadUpTo(offset + at, head, wanted);
+    if (got != wanted || (head[0] & 0x80) != 0 || (head[0] & 0x02) == 0) return false;
+    std::size_t field = (head[0] & 0x04) != 0 ? 2 : 1;
+    std::uint64_t payload = 0;
+    bool ended = false;
+    for (int i = 0; i < MaxSizeFieldBytes && field < got && !ended; ++i, ++field) {
+      payload |= std::uint64_t{head[field] & 0x7fu} << (7 * i);
+      ended = (head[field] & 0x80) == 0;
+    }
+    if (!ended || payload > length - at - field) return false;
+    at += field + payload;
+  }
+  return at == length;
+}
 
 Av1SequenceHeader ReadAv1SequenceHeader(HeaderReader& reader, std::uint64_t offset, std::uint64_t length) {
   std::uint8_t bytes[MaxSequenceHeaderBytes];

@@ -33,3 +33,7 @@ struct Av1SequenceHeader {
 
 // The sequence header among the first OBUs of the length bytes at offset.
 Av1SequenceHeader ReadAv1SequenceHeader(HeaderReader& reader, std::uint64_t offset, std::uint64_t length);
+
+// Whether the length bytes at offset are whole OBUs, each with its size
+// field, as the HEIF decoder requires of an item's data before decoding it.
+bool Av1ObusFit(HeaderReader& reader, std::uint64_t offset, std::uint64_t length);

@@ -266,6 +266,9 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
   // any item's data is cut off.
   const avif::ItemData data = avif::LocateItems(reader, meta.locations, meta.primary);
   if (!data.located || !reader.HasByteAt(data.end - 1)) return facts;
+  if (data.primaryExtents != 1 || !Av1ObusFit(reader, data.primaryStart, data.primaryFirstLength)) {
+    return facts;
+  }
   // The decoder sets up its image by the 'av1C' property.
   const Av1SequenceHeader sequence = ReadAv1SequenceHeader(reader, data.primaryStart, data.primaryFirstLength);
   if (sequence.known && sequence.reduced && sequence.width == primary.width && sequence.height == primary.height &&

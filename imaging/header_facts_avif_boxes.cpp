@@ -304,6 +304,7 @@ ItemData LocateItems(HeaderReader& reader, const Box& box, std::uint32_t primary
     }
     const bool inFile = (method & 15) == 0;
     const bool isPrimary = id == primary;
+    if (isPrimary) data.primaryExtents = extents;
     if (isPrimary && (!inFile || reference != 0 || extents == 0)) return data;
     for (std::uint64_t extent = 0; extent < extents; ++extent) {
       std::uint64_t index = 0, offset = 0, length = 0;

@@ -98,6 +98,7 @@ struct ItemData {
   bool located = false;  // the primary item's data lies in the file, by file offset
   std::uint64_t primaryStart = 0;
   std::uint64_t primaryFirstLength = 0;  // of its first extent
+  std::uint64_t primaryExtents = 0;
   std::uint64_t end = 0;  // one past the farthest byte of any item's data
 };
 

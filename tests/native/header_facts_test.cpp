@@ -786,12 +786,16 @@ struct AvifOptions {
   int locationVersion = 0;
   bool extentIndex = false;  // 4-byte extent indexes in 'iloc'
   bool reducedHeader = true;
+  Bytes moreObus;  // after the sequence header
   bool cutShort = false;
 };
 
 Bytes Avif(const AvifOptions& options) {
-  const Bytes av1 =
-      SequenceHeader(options.codedWidth, options.codedHeight, options.highBitDepth, options.reducedHeader);
+  const Bytes av1 = Writer()
+                        .Append(SequenceHeader(options.codedWidth, options.codedHeight, options.highBitDepth,
+                                               options.reducedHeader))
+                        .Append(options.moreObus)
+                        .bytes;
   Writer infos;
   infos.Append(FullBox("infe", 2, Writer().Be16(1).Be16(0).Text("av01").Raw({0}).bytes));
   if (options.secondImage) {
@@ -925,6 +929,13 @@ TEST(HeaderFactsAvif, LocationsAndSequenceHeaderVersions) {
   AvifOptions full;
   full.reducedHeader = false;
   Expect(Facts(Avif(full)), 0, 0);
+  // The decoder rejects item data whose OBUs do not fit it.
+  AvifOptions frame;
+  frame.moreObus = {0x32, 0x02, 0x00, 0x00};  // a frame OBU of 2 bytes
+  Expect(Facts(Avif(frame)), 64, 48);
+  AvifOptions overrun;
+  overrun.moreObus = {0x32, 0x10, 0x00, 0x00};  // claims 16 bytes, 2 remain
+  Expect(Facts(Avif(overrun)), 0, 0);
 }
 
 // ---- Everything else, and the bounds
