@@ -19,6 +19,9 @@ constexpr std::uint8_t GraphicControl = 0xf9;
 constexpr std::uint8_t Application = 0xff;
 constexpr char LoopApplication[11] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
 constexpr int MaxTimingSteps = 1 << 22;  // sub-blocks and blocks of a whole animation
+// More frames than an animation is made with: a decoder would take
+// seconds to list them, so the bytes decide.
+constexpr int MaxFrames = 4096;
 constexpr std::uint8_t ColorTableFlag = 0x80;
 constexpr std::uint8_t MaxLzwCodeSize = 11;
 constexpr std::uint64_t MaxIntBytes = 0x7fffffff;
@@ -132,10 +135,11 @@ bool ReadTiming(HeaderReader& reader, std::uint64_t offset, Timing& timing) {
   return false;
 }
 
-// The timing of an animation; 0 for a still image.
+// The timing of an animation; 0 for a still image. False when the walk
+// cannot read it, or finds more frames than are worth decoding.
 bool TimingOf(HeaderReader& reader, std::uint64_t firstBlock, std::uint64_t& timing) {
   Timing walk;
-  if (!ReadTiming(reader, firstBlock, walk)) return false;
+  if (!ReadTiming(reader, firstBlock, walk) || walk.frames > MaxFrames) return false;
   timing = walk.frames > 1 ? walk.delays.Value(walk.looped).Value(walk.loops).Get() : 0;
   return true;
 }

@@ -16,6 +16,11 @@
 namespace {
 
 constexpr int MaxMarkers = 1024;
+// A decoder that shows a progressive image as it arrives passes over the
+// whole image once a scan: more scans of more pixels than this (far more
+// than any encoder writes: its ten scans of a 100 Mpx photo) would take it
+// many seconds, so the bytes decide.
+constexpr std::uint64_t MaxScanPixels = std::uint64_t{1} << 30;
 // The scan data is read in pieces this large; the reader's byte budget
 // bounds how much of it is followed.
 constexpr std::size_t ScanPieceBytes = std::size_t{512} << 10;
@@ -408,8 +413,9 @@ class ScanData {
 // comes only before a stuffed zero or a restart marker; the table and scan
 // segments between the scans of a progressive image are skipped by their
 // length. Any other marker (a second SOI, a frame) ends the search.
-std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset) {
+std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset, int& scans) {
   ScanData data(reader);
+  scans = 1;
   for (int segments = 0; segments < MaxMarkers;) {
     std::uint8_t marker = 0xff;
     if (!data.FindMarkerPrefix(offset)) return 0;
@@ -429,6 +435,7 @@ std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset) {
     if (length < 2) return 0;
     offset += length;
     ++segments;
+    if (marker == StartOfScan) ++scans;
   }
   return 0;
 }
@@ -436,8 +443,8 @@ std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset) {
 // Whatever follows the first end-of-image marker is no part of the image
 // the decoder shows: a second JPEG joined on, the video of a motion photo,
 // a phone's trailer.
-bool EndsAtFirstEndOfImage(HeaderReader& reader, const MarkerWalk& walk) {
-  return walk.reachedScan && EndOfFirstImage(reader, walk.scanDataStart) == reader.FileSize();
+bool EndsAtFirstEndOfImage(HeaderReader& reader, const MarkerWalk& walk, int& scans) {
+  return walk.reachedScan && EndOfFirstImage(reader, walk.scanDataStart, scans) == reader.FileSize();
 }
 
 }  // namespace
@@ -451,7 +458,8 @@ HeaderFacts ReadJpegFacts(HeaderReader& reader) {
   facts.largestImagePixels = std::uint64_t{frame.width} * frame.height;
   facts.deeperThan8Bits = frame.precision == 8 ? Answer::No : Answer::Yes;
   // Only a comparison reads the scan data; for sizes alone nothing is proven.
-  const bool oneImage = !walk.multiPicture && reader.ForComparison() && EndsAtFirstEndOfImage(reader, walk);
+  int scans = 0;
+  const bool oneImage = !walk.multiPicture && reader.ForComparison() && EndsAtFirstEndOfImage(reader, walk, scans);
   facts.moreThanOneImage = oneImage ? Answer::No : Answer::Yes;
   facts.rowsInOrder = frame.marker == 0xc0 || frame.marker == 0xc1;
   const bool decodable = walk.scanValid && DecoderTakesFrame(frame.marker) && frame.precision == 8 &&
@@ -463,7 +471,7 @@ HeaderFacts ReadJpegFacts(HeaderReader& reader) {
   }
   facts.presentation.orientation = walk.orientation;
   const bool cmyk = frame.componentCount == 4;
-  facts.bytesDecide =
-      cmyk || !ProfileColour(reader, walk.profile, facts.presentation.colour) || ScanEndsEarly(reader, walk);
+  facts.bytesDecide = cmyk || std::uint64_t(scans) * facts.largestImagePixels > MaxScanPixels ||
+                      !ProfileColour(reader, walk.profile, facts.presentation.colour) || ScanEndsEarly(reader, walk);
   return facts;
 }

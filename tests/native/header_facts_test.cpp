@@ -292,6 +292,17 @@ TEST(HeaderFactsJpeg, OneImageEndsAtTheFirstEndOfImage) {
                                .Append(CodedData(300)).bytes;
   const std::vector<Bytes> progressive = {QuantTable, HuffmanTable(0x00), Frame(0xc2, 8, 8, 8, 3), Scan(3, 0, 0)};
   EXPECT_EQ(CompareFacts(JpegWithData(progressive, laterScans)).moreThanOneImage, Answer::No);
+  // Each scan passes over the whole image: 16 scans of 64 Mpx are what a
+  // decoder takes on, a 17th leaves the image to the bytes.
+  const auto scanned = [](int scans) {
+    Writer later;
+    for (int scan = 1; scan < scans; ++scan) later.Append(CodedData(30)).Append(Scan(1, 1, 63));
+    const std::vector<Bytes> large = {QuantTable, HuffmanTable(0x00), Frame(0xc2, 8, 8192, 8192, 1), Scan(1, 0, 0)};
+    return CompareFacts(JpegWithData(large, later.Append(CodedData(30)).bytes));
+  };
+  EXPECT_EQ(scanned(16).moreThanOneImage, Answer::No);
+  EXPECT_FALSE(scanned(16).bytesDecide);
+  EXPECT_TRUE(scanned(17).bytesDecide);
   // A frame or a start of image inside the data is another image.
   const Bytes frameInside = Writer().Append(CodedData(300)).Append(Frame(0xc0, 8, 8, 8, 3)).bytes;
   EXPECT_EQ(CompareFacts(JpegWithData(baseline, frameInside)).moreThanOneImage, Answer::Yes);
@@ -1131,6 +1142,9 @@ TEST(HeaderFactsShowing, AnimationTimingOfGifs) {
   EXPECT_NE(gif({frame(10), frame(20)}, 0).presentation.timing, base);
   EXPECT_NE(gif({frame(10), frame(10)}, 1).presentation.timing, base);
   EXPECT_NE(gif({frame(10), frame(10)}, -1).presentation.timing, base);
+  // Beyond 4096 frames no decoder is asked to list them.
+  EXPECT_FALSE(gif(std::vector<Bytes>(4096, frame(10)), 0).bytesDecide);
+  EXPECT_TRUE(gif(std::vector<Bytes>(4097, frame(10)), 0).bytesDecide);
 }
 
 // A baseline JPEG, one 8 x 8 block a component, whose DC and AC tables
