@@ -6,7 +6,8 @@ enable_language(RC)
 # test programs need no DLL beyond the system's own.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-add_library(pixdim_core OBJECT ${pixdim_core_sources} windows/ansi_code_page.cpp windows/value_delay.cpp)
+add_library(pixdim_core OBJECT ${pixdim_core_sources} windows/ansi_code_page.cpp windows/value_delay.cpp
+  windows/header_sizes.cpp)
 target_include_directories(pixdim_core PUBLIC ${CMAKE_SOURCE_DIR})
 
 # How the plugin reaches files: checked, opened and streamed to the imaging
@@ -43,6 +44,7 @@ set(tested_imaging pixdim_core windows_files gdiplus)
 set(tested_plugin pixdim)
 set(test_path_prefix "Z:")
 add_subdirectory(tests/e2e)
+add_subdirectory(tests/crosscheck)
 add_subdirectory(bench)
 
 # The install package: the 32-bit build writes what it holds besides the two

@@ -124,6 +124,8 @@ HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
   const std::size_t size = reader.ReadUpTo(0, start, sizeof start);
   const ImageFormat format = FormatBySignature(start, size);
   HeaderFacts facts = ReadFormat(reader, format);
+  // The AVIF reader settles AV1 images only.
+  if (IsHeic(start, size)) SettleHeicSize(reader, facts);
   if (format == ImageFormat::Unknown) facts.bytesDecide = IsVectorDrawing(start, size);
   // A file the sniffing does not give this format's decoder is decoded by
   // whatever its name or other signature selects: its size stays open.

@@ -3,7 +3,8 @@
 // with a few small reads and without decoding a pixel. The imaging library
 // cannot always tell this without decoding the whole file (or at all): it
 // serves the sizes of the columns on Linux, the memory check before a
-// comparison decodes anything, and the images a decoder would not show
+// comparison decodes anything, the sizes of formats the imaging library
+// does not read (on Windows), and the images a decoder would not show
 // (animation frames, icon entries, pages) or samples it narrows to 8 bits.
 
 #include <cstddef>

@@ -17,6 +17,9 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format);
 HeaderFacts ReadPnmFacts(HeaderReader& reader);
 HeaderFacts ReadWebPFacts(HeaderReader& reader);
 HeaderFacts ReadAvifFacts(HeaderReader& reader);
+// HEIC files are read by the AVIF reader, which settles AV1 images only:
+// this settles the size of their HEVC primary image.
+void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts);
 
 // Facts of a file of a known format whose header the reader cannot vouch
 // for: nothing is ruled out.

@@ -1,7 +1,8 @@
 #pragma once
 // What the imaging library reads a host file through on Linux: the open
-// regular file, and the name the host gave it, whose extension helps to
-// tell formats apart that have no signature of their own. The plugin keeps
+// regular file, the name the host gave it, whose extension helps to tell
+// formats apart that have no signature of their own, and what the plugin
+// read of its header, so the header is read once. The plugin keeps
 // the file open for as long as any image reads from it.
 
 #include <cstddef>
@@ -14,6 +15,7 @@ struct IStream {
   int fd = -1;
   std::uint64_t size = 0;
   std::string name;
+  const HeaderFacts* facts = nullptr;  // the header as the plugin read it
 };
 
 // Reads up to size bytes at offset, carrying on after short reads and

@@ -94,8 +94,12 @@ Status Open(IStream* stream, Gdiplus::GpImage** handle) {
   if (stream == nullptr || handle == nullptr) return InvalidParameter;
   std::unique_ptr<PixbufImage> image(new (std::nothrow) PixbufImage{stream, {}, nullptr, 0, 0, nullptr, {}});
   if (!image) return OutOfMemory;
-  StreamBytes bytes(*stream);
-  image->facts = ReadHeaderFacts(bytes);
+  if (stream->facts != nullptr) {
+    image->facts = *stream->facts;
+  } else {
+    StreamBytes bytes(*stream);
+    image->facts = ReadHeaderFacts(bytes);
+  }
   image->format = FormatForHeader(image->facts.format, *stream);
   if (image->format != nullptr && image->facts.width != 0 && image->facts.height != 0) {
     image->width = image->facts.width;

@@ -68,7 +68,13 @@ class LinuxHostFile final : public HostFile {
            stamp.identity == same->stamp.identity;
   }
 
-  IStream* ImagingStream() override { return &stream; }
+  IStream* ImagingStream() override {
+    if (file) stream.facts = &Facts();
+    return &stream;
+  }
+
+  // The host waits for values only on Windows.
+  bool OnLocalFixedDisk() const override { return true; }
 
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
     return file ? ReadFileAt(file.Get(), offset, buffer, size) : 0;

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "plugin/header_sizes.h"
 #include "plugin/unique_handle.h"
 
 namespace {
@@ -105,6 +106,20 @@ GdkPixbufFormat* FormatForHeader(ImageFormat format, const IStream& stream) {
   }
   return nullptr;
 }
+
+// Formats with a signature of their own, where an installed module reads
+// the very size the header gives. Icons and PNM are left to the imaging
+// layer, which checks that the library would pick the module the header
+// names.
+bool HeaderSettlesSize(ImageFormat format) {
+  for (std::size_t i = 0; i < HeaderModuleCount; ++i) {
+    if (HeaderModules[i].format == format) return HeaderModules[i].hasSignature && InstalledModule(i) != nullptr;
+  }
+  return false;
+}
+
+// gdk-pixbuf's modules read every format the header reader knows.
+const char16_t* HeaderOnlyExtensions() { return u""; }
 
 bool HoldsOneImage(GdkPixbufFormat* format) {
   return Named(format, {"png", "jpeg", "bmp", "tiff", "ico", "pnm", "xpm", "xbm", "tga", "svg"});

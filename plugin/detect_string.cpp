@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "imaging/decoder_list.h"
+#include "plugin/header_sizes.h"
 #include "plugin/imaging_lifecycle.h"
 #include "text/bounded_text.h"
 #include "text/code_pages.h"
@@ -60,6 +61,11 @@ void WriteDetectString(char* detectString, int maxLen) {
       AppendBounded(text, room, ("EXT=\"" + extension + "\"").c_str());
       listed.push_back(extension);
     }
+  }
+  const char16_t* headerOnly = HeaderOnlyExtensions();
+  if (headerOnly[0] != u'\0') {
+    if (decoders.Count() > 0) AppendBounded(text, room, " | ");
+    AppendTerms(text, room, headerOnly);
   }
   CopyBounded(detectString, maxLen, text);
 }

@@ -7,24 +7,24 @@
 #include "plugin/field_table.h"
 #include "plugin/host_file.h"
 
-// Whether a value asked for with the delay flag is left for later: the
-// Windows host asks again in the background, while the Linux sizes come
-// from a header read, cheap enough to answer at once. Each platform sets
-// it.
+// Whether a value asked for with the delay flag may be left for later: the
+// Windows host asks again from a background thread, while one Linux host
+// shows nothing for a delayed answer. Each platform sets it.
 extern const bool DelayedValuesAllowed;
 
 // Writes the value of field fieldIndex of file into fieldValue and returns
-// the field's type.
-int WriteValue(HostFile& file, int fieldIndex, void* fieldValue, int maxLen);
+// the field's type. With mayDelay it returns ValueDelayed instead, leaving
+// fieldValue alone, where the size is neither cached nor settled by the
+// header of a file on a local fixed disk: the imaging library would load
+// the file, or the drive may be slow.
+int WriteValue(HostFile& file, int fieldIndex, void* fieldValue, int maxLen, bool mayDelay);
 
-// Returns ValueDelayed when flags ask to delay, ValueNoSuchField for an
-// index outside the catalogue, else the field's type with the value
-// written. findFile() looks the file up, and is called only when the value
-// is written.
+// Returns ValueNoSuchField for an index outside the catalogue, else what
+// WriteValue returns, delayed only when flags and the platform allow it.
+// findFile() looks the file up.
 template <typename FindFile>
 int GetValue(FindFile findFile, int fieldIndex, void* fieldValue, int maxLen, int flags) {
-  if (DelayedValuesAllowed && (flags & DelayIfSlowFlag) != 0) return ValueDelayed;
   if (fieldIndex < 0 || fieldIndex >= FieldCount) return ValueNoSuchField;
   const std::unique_ptr<HostFile> file = findFile();
-  return WriteValue(*file, fieldIndex, fieldValue, maxLen);
+  return WriteValue(*file, fieldIndex, fieldValue, maxLen, DelayedValuesAllowed && (flags & DelayIfSlowFlag) != 0);
 }

@@ -68,6 +68,28 @@ class HostFile : public ByteSource {
   virtual IStream* ImagingStream() = 0;
 
   std::uint64_t Size() const override { return Stamp().size; }
+
+  // Whether the file lies on a local fixed disk, where a read never waits
+  // on a network or a medium; asked of the name, before the file is opened.
+  virtual bool OnLocalFixedDisk() const = 0;
+
+  // What the open file's header says, as far as reach asks: read on first
+  // use after Open, and kept, so the sizes, the compare and the imaging
+  // library's own opening of the file share one header read. Facts read
+  // for a comparison answer for sizes too.
+  const HeaderFacts& Facts(Reach reach = Reach::Sizes) {
+    if (!factsRead || (reach == Reach::Comparison && factsReach == Reach::Sizes)) {
+      facts = ReadHeaderFacts(*this, reach);
+      factsReach = reach;
+    }
+    factsRead = true;
+    return facts;
+  }
+
+ private:
+  HeaderFacts facts;
+  bool factsRead = false;
+  Reach factsReach = Reach::Sizes;
 };
 
 // Looks up a name as the host passes it to the 8-bit exports: text in the

@@ -39,8 +39,8 @@ bool ReadLargestPixels(HostFile& file, const HeaderFacts& facts, std::uint64_t& 
 // file, other instructions for showing them, sizes beyond the budget or not
 // known at all.
 bool HeadersAllowDecoding(HostFile& first, HostFile& second) {
-  const HeaderFacts facts1 = ReadHeaderFacts(first, Reach::Comparison);
-  const HeaderFacts facts2 = ReadHeaderFacts(second, Reach::Comparison);
+  const HeaderFacts& facts1 = first.Facts(Reach::Comparison);
+  const HeaderFacts& facts2 = second.Facts(Reach::Comparison);
   for (const HeaderFacts* facts : {&facts1, &facts2}) {
     if (facts->moreThanOneImage == Answer::Yes || facts->deeperThan8Bits == Answer::Yes || facts->bytesDecide) {
       return false;

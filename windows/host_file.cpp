@@ -80,6 +80,15 @@ class WindowsHostFile final : public HostFile {
     return stream.Get();
   }
 
+  // Network shares, removable and optical drives can keep a read waiting
+  // for seconds; a RAM disk is as quick as a fixed one.
+  bool OnLocalFixedDisk() const override {
+    std::vector<wchar_t> root(path.size() + 1);
+    if (!GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size()))) return false;
+    const UINT type = QueryDriveType(root.data());
+    return type == DRIVE_FIXED || type == DRIVE_RAMDISK;
+  }
+
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
     return stream ? ReadHandleAt(stream.Get()->File(), offset, buffer, size) : 0;
   }
@@ -100,6 +109,8 @@ class WindowsHostFile final : public HostFile {
 };
 
 }  // namespace
+
+UINT(WINAPI* QueryDriveType)(LPCWSTR volumeRoot) = GetDriveTypeW;
 
 std::unique_ptr<HostFile> FindHostFileW(const wchar_t* name) { return std::make_unique<WindowsHostFile>(name); }
 

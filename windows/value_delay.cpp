@@ -1,5 +1,6 @@
 #include "plugin/field_values.h"
 
-// Reading a size through the imaging library can decode the whole image:
-// the host asks again in the background when a value is delayed.
+// A size the header does not settle needs the imaging library, which may
+// decode the whole image, and a slow drive can hold any read: the host
+// asks again from a background thread when a value is delayed.
 const bool DelayedValuesAllowed = true;

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "plugin/header_sizes.h"
 #include "tests/fake_gdiplus/fake_state.h"
 
 namespace fake {
@@ -127,6 +128,8 @@ void AddImage(const std::string& name, ScriptedImage image) {
 }
 
 void AddDecoder(const std::u16string& filenameExtension) { S().decoders.push_back(filenameExtension); }
+
+void SetHeaderOnlyExtensions(const std::u16string& extensions) { S().headerOnlyExtensions = extensions; }
 
 void FailLoadOf(const std::string& name) {
   S().undecodable.insert(name);
@@ -365,3 +368,7 @@ Status GdipGetImageDecoders(std::uint32_t count, std::uint32_t byteSize, ImageCo
 }
 
 }  // extern "C"
+
+bool HeaderSettlesSize(ImageFormat format) { return format == ImageFormat::Png; }
+
+const char16_t* HeaderOnlyExtensions() { return fake::S().headerOnlyExtensions.c_str(); }

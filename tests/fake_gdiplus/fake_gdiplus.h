@@ -43,6 +43,9 @@ void ForgetCalls();
 void AddFile(const std::string& name, const std::string& bytes);
 void AddImage(const std::string& name, ScriptedImage image);
 void AddDecoder(const std::u16string& filenameExtension);
+// The platform's policy for the plugin: the header settles PNG sizes only,
+// and these extensions are read by the header alone (none by default).
+void SetHeaderOnlyExtensions(const std::u16string& extensions);
 
 // A file whose times are too recent to be settled.
 void MakeRecent(const std::string& name);

@@ -1,0 +1,99 @@
+// HEIC: the box format of AVIF, with HEVC-coded images; the AVIF reader
+// gives every fact but their size. The size is the primary image's 'ispe'
+// property, as stored: it is settled under the rules the AVIF reader
+// applies, for a visible HEVC image ('hvc1' with its 'hvcC') or a grid of
+// them (phones store their photos as grids of tiles) that is neither
+// rotated, mirrored nor cropped ('irot', 'imir', 'clap'), in a 'meta' box
+// read whole, with every item's data inside the file.
+#include <memory>
+
+#include "imaging/header_facts_avif_boxes.h"
+#include "imaging/header_facts_formats.h"
+
+using avif::Item;
+using avif::Meta;
+using avif::Property;
+using avif::Type;
+
+namespace {
+
+constexpr std::uint32_t MaxSide = 32768;  // the HEIF decoder's limit for one image
+
+const Item* FindItem(const Meta& meta, std::uint32_t id) {
+  for (int i = 0; i < meta.itemCount; ++i) {
+    if (meta.items[i].id == id) return &meta.items[i];
+  }
+  return nullptr;
+}
+
+bool IsImageItem(const Item& item) { return item.type == Type("hvc1") || item.type == Type("grid"); }
+
+// The first tile of a grid: the item whose data tells whether the grid's
+// data lies inside the file.
+std::uint32_t FirstTile(const Meta& meta, std::uint32_t grid) {
+  for (int i = 0; i < meta.referenceCount; ++i) {
+    if (meta.references[i].type == Type("dimg") && meta.references[i].from == grid) return meta.references[i].to;
+  }
+  return 0;
+}
+
+struct PrimarySize {
+  bool settled = false;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
+
+PrimarySize SizeOfPrimary(const Meta& meta, const Item& primary) {
+  PrimarySize size;
+  bool coded = primary.type == Type("grid");
+  bool transformed = false;
+  bool sized = false;
+  avif::ForEachProperty(meta, primary.id, [&](const Property& property) {
+    coded = coded || property.type == Type("hvcC");
+    transformed = transformed || property.type == Type("irot") || property.type == Type("imir") ||
+                  property.type == Type("clap");
+    if (property.type == Type("ispe") && !sized) {
+      sized = true;
+      size.width = property.width;
+      size.height = property.height;
+    }
+  });
+  const std::uint32_t maxSide = primary.type == Type("grid") ? UINT32_MAX : MaxSide;
+  size.settled = !primary.hidden && coded && !transformed && sized && size.width >= 1 && size.height >= 1 &&
+                 size.width <= maxSide && size.height <= maxSide;
+  return size;
+}
+
+}  // namespace
+
+void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts) {
+  avif::Box fileType;
+  if (facts.width != 0 || !avif::ReadBox(reader, 0, UINT64_MAX, fileType) || fileType.type != Type("ftyp")) return;
+  // On the heap: the reader runs on a thread of the host.
+  const std::unique_ptr<Meta> parsed = std::make_unique<Meta>();
+  Meta& meta = *parsed;
+  bool metaRead = false;
+  std::uint64_t offset = fileType.end;
+  for (int box = 0; box < avif::MaxChildren && !metaRead; ++box) {
+    avif::Box top;
+    if (!avif::ReadBox(reader, offset, UINT64_MAX, top)) break;
+    if (top.type == Type("meta")) {
+      metaRead = true;
+      meta.complete = reader.HasByteAt(top.end - 1) && avif::ReadMeta(reader, top, meta) && meta.complete;
+    }
+    offset = top.end;
+  }
+  const Item* primary = metaRead && meta.complete && meta.hasPrimary ? FindItem(meta, meta.primary) : nullptr;
+  const bool structureComplete = meta.pictureHandler && meta.hasLocations && meta.hasItemInfo &&
+                                 meta.hasProperties && meta.hasAssociations;
+  if (!structureComplete || primary == nullptr || !IsImageItem(*primary)) return;
+  const std::uint32_t coded = primary->type == Type("grid") ? FirstTile(meta, primary->id) : primary->id;
+  const Item* codedItem = FindItem(meta, coded);
+  if (codedItem == nullptr || codedItem->type != Type("hvc1")) return;
+  const PrimarySize size = SizeOfPrimary(meta, *primary);
+  const avif::ItemData data = avif::LocateItems(reader, meta.locations, coded);
+  if (size.settled && data.located && reader.HasByteAt(data.end - 1)) {
+    facts.width = size.width;
+    facts.height = size.height;
+  }
+}
