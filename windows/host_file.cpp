@@ -43,16 +43,20 @@ class WindowsHostFile final : public HostFile {
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) return false;
     stream.Reset(new HandleStream(opened));
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (GetFileType(opened) != FILE_TYPE_DISK || !GetFileInformationByHandle(opened, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    // Not GetFileInformationByHandle: its volume query costs more than the
+    // rest of a value together; only a compare needs the volume.
+    FILE_BASIC_INFO basic{};
+    FILE_STANDARD_INFO standard{};
+    if (GetFileType(opened) != FILE_TYPE_DISK ||
+        !GetFileInformationByHandleEx(opened, FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(opened, FileStandardInfo, &standard, sizeof standard) ||
+        standard.Directory || (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       stream.Reset();
       return false;
     }
-    Describe(information.nFileSizeHigh, information.nFileSizeLow, information.ftLastWriteTime,
-             information.ftCreationTime);
-    volume = information.dwVolumeSerialNumber;
-    index = Join(information.nFileIndexHigh, information.nFileIndexLow);
+    stamp.size = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+    stamp.modified = basic.LastWriteTime.QuadPart;
+    stamp.changed = basic.CreationTime.QuadPart;
     return true;
   }
 
@@ -72,7 +76,12 @@ class WindowsHostFile final : public HostFile {
 
   bool IsSameFileAs(const HostFile& other) const override {
     const auto* same = dynamic_cast<const WindowsHostFile*>(&other);
-    return same != nullptr && stream && same->stream && volume == same->volume && index == same->index;
+    BY_HANDLE_FILE_INFORMATION mine{};
+    BY_HANDLE_FILE_INFORMATION theirs{};
+    return same != nullptr && stream && same->stream && GetFileInformationByHandle(stream.Get()->File(), &mine) &&
+           GetFileInformationByHandle(same->stream.Get()->File(), &theirs) &&
+           mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber &&
+           mine.nFileIndexHigh == theirs.nFileIndexHigh && mine.nFileIndexLow == theirs.nFileIndexLow;
   }
 
   IStream* ImagingStream() override {
@@ -104,8 +113,6 @@ class WindowsHostFile final : public HostFile {
   bool regular = false;
   FileStamp stamp;
   UniqueHandle<HandleStream*, ReleaseStream> stream;
-  DWORD volume = 0;
-  std::uint64_t index = 0;
 };
 
 }  // namespace

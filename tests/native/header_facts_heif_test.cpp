@@ -1,0 +1,183 @@
+// HEIC/HEIF header facts on files built box by box as the HEIF format lays
+// them out: a plain HEVC image, a grid of tiles as phones write it, and
+// the variations whose size the decoder shows differently.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "imaging/header_facts.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class MemoryFile : public ByteSource {
+ public:
+  explicit MemoryFile(Bytes content) : bytes(std::move(content)) {}
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+    if (offset >= bytes.size()) return 0;
+    const std::size_t copied = std::min<std::size_t>(size, bytes.size() - static_cast<std::size_t>(offset));
+    std::memcpy(buffer, bytes.data() + offset, copied);
+    return copied;
+  }
+  std::uint64_t Size() const override { return bytes.size(); }
+
+ private:
+  Bytes bytes;
+};
+
+HeaderFacts Facts(const Bytes& bytes) {
+  MemoryFile file(bytes);
+  return ReadHeaderFacts(file);
+}
+
+struct Writer {
+  Bytes bytes;
+  Writer& Text(const std::string& text) {
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    return *this;
+  }
+  Writer& Raw(std::initializer_list<int> values) {
+    for (int value : values) bytes.push_back(static_cast<std::uint8_t>(value));
+    return *this;
+  }
+  Writer& Be16(std::uint32_t value) { return Raw({int(value >> 8 & 0xff), int(value & 0xff)}); }
+  Writer& Be32(std::uint32_t value) { return Be16(value >> 16).Be16(value & 0xffff); }
+  Writer& Append(const Bytes& more) {
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return *this;
+  }
+};
+
+Bytes Box(const std::string& type, const Bytes& payload) {
+  return Writer().Be32(static_cast<std::uint32_t>(payload.size() + 8)).Text(type).Append(payload).bytes;
+}
+Bytes FullBox(const std::string& type, const Bytes& payload) {
+  return Box(type, Writer().Raw({0, 0, 0, 0}).Append(payload).bytes);
+}
+Bytes Ispe(std::uint32_t width, std::uint32_t height) { return FullBox("ispe", Writer().Be32(width).Be32(height).bytes); }
+
+struct HeifOptions {
+  std::string brands = std::string("heic\0\0\0\0mif1heic", 16);
+  bool grid = false;          // item 2, the primary, a grid of the one tile, item 1
+  std::string transform;      // "irot", "imir" or "clap" on the primary
+  bool secondImage = false;   // a second top-level image, item 3
+  bool cutShort = false;      // the file ends inside the tile's data
+};
+
+// Item 1 is a 64 x 64 HEVC tile; without a grid it is the primary, shown
+// at 64 x 64; the grid shows 64 x 48 of it.
+Bytes Heif(const HeifOptions& options) {
+  const Bytes tileData(40, 0x5a);
+  Writer infos;
+  const auto info = [&](std::uint32_t id, const char* type) {
+    infos.Append(Box("infe", Writer().Raw({2, 0, 0, 0}).Be16(id).Be16(0).Text(type).Raw({0}).bytes));
+  };
+  info(1, "hvc1");
+  if (options.grid) info(2, "grid");
+  if (options.secondImage) info(3, "hvc1");
+  const std::uint32_t items = 1 + (options.grid ? 1 : 0) + (options.secondImage ? 1 : 0);
+  Writer properties;  // 1 hvcC, 2 ispe 64 x 64, 3 ispe 64 x 48, 4 the transform
+  properties.Append(Box("hvcC", Bytes(23, 0)));
+  properties.Append(Ispe(64, 64));
+  properties.Append(Ispe(64, 48));
+  if (!options.transform.empty()) properties.Append(Box(options.transform, Bytes(options.transform == "clap" ? 32 : 1, 0)));
+  const int transform = options.transform.empty() ? 0 : 0x84;
+  const std::uint32_t primary = options.grid ? 2 : 1;
+  Writer associations;
+  associations.Be32(items);
+  for (std::uint32_t item = 1; item <= 3; ++item) {
+    if (item == 2 && !options.grid) continue;
+    if (item == 3 && !options.secondImage) continue;
+    const bool isGrid = item == 2;
+    std::vector<int> indices = isGrid ? std::vector<int>{0x03} : std::vector<int>{0x81, 0x02};
+    if (item == primary && transform != 0) indices.push_back(transform);
+    associations.Be16(item).Raw({static_cast<int>(indices.size())});
+    for (int index : indices) associations.Raw({index});
+  }
+  const auto meta = [&](std::uint32_t dataOffset) {
+    Writer locations;  // version 0: 4-byte offsets and lengths, no base offset
+    locations.Raw({0x44, 0x00}).Be16(options.secondImage ? 2 : 1);
+    locations.Be16(1).Be16(0).Be16(1).Be32(dataOffset).Be32(static_cast<std::uint32_t>(tileData.size()));
+    if (options.secondImage) locations.Be16(3).Be16(0).Be16(1).Be32(dataOffset).Be32(8);
+    Writer children;
+    children.Append(FullBox("hdlr", Writer().Be32(0).Text("pict").Be32(0).Be32(0).Be32(0).Raw({0}).bytes));
+    children.Append(FullBox("pitm", Writer().Be16(primary).bytes));
+    children.Append(FullBox("iloc", locations.bytes));
+    children.Append(FullBox("iinf", Writer().Be16(items).Append(infos.bytes).bytes));
+    if (options.grid) children.Append(FullBox("iref", Box("dimg", Writer().Be16(2).Be16(1).Be16(1).bytes)));
+    children.Append(Box("iprp", Writer().Append(Box("ipco", properties.bytes))
+                                    .Append(FullBox("ipma", associations.bytes)).bytes));
+    return FullBox("meta", children.bytes);
+  };
+  const Bytes fileType = Box("ftyp", Writer().Text(options.brands).bytes);
+  const std::size_t metaSize = meta(0).size();
+  Bytes file = Writer().Append(fileType).Append(meta(static_cast<std::uint32_t>(fileType.size() + metaSize + 8)))
+                   .Append(Box("mdat", tileData)).bytes;
+  if (options.cutShort) file.resize(file.size() - 2);
+  return file;
+}
+
+void ExpectSize(const HeaderFacts& facts, std::uint32_t width, std::uint32_t height) {
+  EXPECT_EQ(facts.width, width);
+  EXPECT_EQ(facts.height, height);
+}
+
+TEST(HeaderFactsHeif, PlainImageAndGridShowTheirStoredSize) {
+  const HeaderFacts plain = Facts(Heif({}));
+  EXPECT_EQ(plain.format, ImageFormat::Heif);
+  ExpectSize(plain, 64, 64);
+  EXPECT_EQ(plain.moreThanOneImage, Answer::No);
+  HeifOptions grid;
+  grid.grid = true;
+  const HeaderFacts gridFacts = Facts(Heif(grid));
+  ExpectSize(gridFacts, 64, 48);
+  EXPECT_EQ(gridFacts.moreThanOneImage, Answer::No);  // the tile belongs to the grid
+  EXPECT_EQ(gridFacts.largestImagePixels, 64u * 64u);
+}
+
+TEST(HeaderFactsHeif, BrandsNameTheFormat) {
+  HeifOptions mif1;
+  mif1.brands = std::string("mif1\0\0\0\0mif1heic", 16);
+  EXPECT_EQ(Facts(Heif(mif1)).format, ImageFormat::Heif);
+  ExpectSize(Facts(Heif(mif1)), 64, 64);
+  HeifOptions avif;
+  avif.brands = std::string("mif1\0\0\0\0avifmif1", 16);
+  EXPECT_NE(Facts(Heif(avif)).format, ImageFormat::Heif);
+  HeifOptions other;
+  other.brands = std::string("isom\0\0\0\0isommp41", 16);
+  EXPECT_EQ(Facts(Heif(other)).format, ImageFormat::Unknown);
+}
+
+// Rotation, mirroring and cropping change what the decoder shows: the size
+// stays open, as for AVIF.
+TEST(HeaderFactsHeif, TransformsAndCutDataLeaveTheSizeOpen) {
+  for (const char* transform : {"irot", "imir", "clap"}) {
+    for (bool grid : {false, true}) {
+      HeifOptions options;
+      options.transform = transform;
+      options.grid = grid;
+      ExpectSize(Facts(Heif(options)), 0, 0);
+    }
+  }
+  HeifOptions cut;
+  cut.cutShort = true;
+  ExpectSize(Facts(Heif(cut)), 0, 0);
+  Bytes noMeta = Heif({});
+  noMeta.resize(40);
+  ExpectSize(Facts(noMeta), 0, 0);
+}
+
+TEST(HeaderFactsHeif, ASecondTopLevelImageIsMore) {
+  HeifOptions two;
+  two.secondImage = true;
+  const HeaderFacts facts = Facts(Heif(two));
+  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  ExpectSize(facts, 64, 64);  // the decoder shows the primary
+}
+
+}  // namespace
