@@ -63,6 +63,11 @@ bench: package
 	    $(BENCH)/small-1.png $(BENCH)/small-4.png $(BENCH)/large.jpg $(BENCH)/large.bmp && \
 	  timeout 1800 $(WINE_RUN) wine64 bench_compare.exe ../../../dist/pixdim.wdx64 \
 	    $(BENCH)/large.png $(BENCH)/large.bmp $(BENCH)/large.bmp $(BENCH)/large-last-pixel.png
+	@echo && echo "== 64-bit plugin under Wine: a folder of 1000 pictures =="
+	@cd build/windows-x64/bench && \
+	  timeout 1800 $(WINE_RUN) wine64 bench_folder_windows.exe ../../../dist/pixdim.wdx64 Z:$(BENCH)/folder && \
+	  timeout 1800 $(WINE_RUN) wine64 ../tests/crosscheck/size_crosscheck.exe ../../../dist/pixdim.wdx64 \
+	    Z:$(BENCH)/folder | grep -v '^NOTE'
 	@echo && echo "== Linux plugin: a folder of 1000 pictures =="
 	@timeout 600 /usr/bin/python3 bench/pillow_sizes.py $(BENCH)/folder >$(PILLOW_RATES)
 	@timeout 1800 build/native/bench/bench_folder dist/linux/pixdim.wdx $(BENCH)/folder $(PILLOW_RATES)
