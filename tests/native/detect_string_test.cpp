@@ -24,6 +24,14 @@ TEST_F(DetectString, OneTermPerExtensionInTheLibrarysOrder) {
   EXPECT_EQ(Ask(), "EXT=\"BMP\" | EXT=\"DIB\" | EXT=\"PNG\"");
 }
 
+// Formats only the header reader reads come after the library's own.
+TEST_F(DetectString, HeaderOnlyFormatsFollowTheDecoders) {
+  fake::SetHeaderOnlyExtensions(u"*.WEBP;*.HEIC");
+  EXPECT_EQ(Ask(), "EXT=\"WEBP\" | EXT=\"HEIC\"");
+  fake::AddDecoder(u"*.PNG");
+  EXPECT_EQ(Ask(), "EXT=\"PNG\" | EXT=\"WEBP\" | EXT=\"HEIC\"");
+}
+
 TEST_F(DetectString, OddListsFollowTheTermRules) {
   fake::AddDecoder(u"*.png;");
   fake::AddDecoder(u"");

@@ -148,4 +148,56 @@ TEST_F(FieldValues, HugeSizesPrintWithoutMinusSign) {
   EXPECT_EQ(Text(), "4294967295 x 2147483648");
 }
 
+void AppendBe32(std::string& bytes, std::uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>(value >> shift & 0xff);
+}
+
+// A PNG chunk: length, type and data, then the CRC of type and data.
+std::string Chunk(const std::string& typeAndData, bool intactCrc = true) {
+  std::uint32_t crc = 0xffffffffu;
+  for (unsigned char c : typeAndData) {
+    crc ^= c;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1)));
+  }
+  crc = ~crc ^ (intactCrc ? 0u : 1u);
+  std::string chunk;
+  AppendBe32(chunk, static_cast<std::uint32_t>(typeAndData.size() - 4));
+  chunk += typeAndData;
+  AppendBe32(chunk, crc);
+  return chunk;
+}
+
+// A PNG's signature, IHDR chunk (its CRC intact unless told otherwise) and
+// an empty IDAT chunk, as the format lays them out.
+std::string PngHeader(std::uint32_t width, std::uint32_t height, bool intactCrc = true) {
+  std::string ihdr = "IHDR";
+  AppendBe32(ihdr, width);
+  AppendBe32(ihdr, height);
+  ihdr += std::string("\x08\x06\x00\x00\x00", 5);  // 8-bit RGBA, not interlaced
+  return std::string("\x89PNG\r\n\x1a\n", 8) + Chunk(ihdr, intactCrc) + Chunk("IDAT") + Chunk("IEND");
+}
+
+// The platform's policy (here: PNG) lets the header settle the size: the
+// imaging library is never started for it.
+TEST_F(FieldValues, ASizeTheHeaderSettlesNeedsNoImagingLibrary) {
+  fake::AddFile("header.png", PngHeader(300, 200));
+  EXPECT_EQ(Ask("header.png", 0), FieldTypeInt32);
+  EXPECT_EQ(Number(), 300);
+  EXPECT_EQ(Ask("header.png", 2), FieldTypeString);
+  EXPECT_EQ(Text(), "300 x 200");
+  EXPECT_TRUE(fake::CallsNamed("GdipLoadImageFromStream").empty());
+}
+
+// A header the reader cannot vouch for leaves the size to the library.
+TEST_F(FieldValues, AHeaderThatDoesNotSettleGoesToTheImagingLibrary) {
+  fake::ScriptedImage image;
+  image.width = 640;
+  image.height = 480;
+  fake::AddImage("broken.png", image);
+  fake::AddFile("broken.png", PngHeader(300, 200, false));
+  EXPECT_EQ(Ask("broken.png", 2), FieldTypeString);
+  EXPECT_EQ(Text(), "640 x 480");
+  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromStream").size(), 1u);
+}
+
 }  // namespace
