@@ -108,8 +108,10 @@ class WindowsHostFile final : public HostFile {
     if (!stream) return 0;
     if (size > BlockBytes) return ReadHandleAt(stream.Get()->File(), offset, buffer, size);
     if (block.empty() || offset < blockStart || offset - blockStart + size > block.size()) {
-      block.resize(BlockBytes);
-      block.resize(ReadHandleAt(stream.Get()->File(), offset, block.data(), BlockBytes));
+      // No more than the file holds: a read past its end costs a call too.
+      const std::uint64_t left = offset < stamp.size ? stamp.size - offset : 0;
+      block.resize(static_cast<std::size_t>(std::min<std::uint64_t>(BlockBytes, std::max<std::uint64_t>(left, size))));
+      block.resize(ReadHandleAt(stream.Get()->File(), offset, block.data(), block.size()));
       blockStart = offset;
     }
     const std::uint64_t skip = offset - blockStart;
