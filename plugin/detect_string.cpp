@@ -49,10 +49,11 @@ void WriteDetectString(char* detectString, int maxLen) {
   const ImagingInUse imaging;
   const Gdiplus::DecoderList decoders;
   // Two decoders may claim one extension (two loaders for AVIF); an empty
-  // entry ("*.PNG;") names none. Each extension is listed once.
+  // entry ("*.PNG;") names none. Each extension is listed once. The
+  // formats only the header reader reads come after the decoders'.
   std::vector<std::string> listed;
-  for (std::uint32_t i = 0; i < decoders.Count(); ++i) {
-    for (const std::string& extension : Extensions(decoders[i].FilenameExtension)) {
+  const auto list = [&](const char16_t* extensionList) {
+    for (const std::string& extension : Extensions(extensionList)) {
       if (extension.empty()) continue;
       bool repeated = false;
       for (const std::string& earlier : listed) repeated = repeated || SameExtension(earlier, extension);
@@ -61,11 +62,8 @@ void WriteDetectString(char* detectString, int maxLen) {
       AppendBounded(text, room, ("EXT=\"" + extension + "\"").c_str());
       listed.push_back(extension);
     }
-  }
-  const char16_t* headerOnly = HeaderOnlyExtensions();
-  if (headerOnly[0] != u'\0') {
-    if (decoders.Count() > 0) AppendBounded(text, room, " | ");
-    AppendTerms(text, room, headerOnly);
-  }
+  };
+  for (std::uint32_t i = 0; i < decoders.Count(); ++i) list(decoders[i].FilenameExtension);
+  list(HeaderOnlyExtensions());
   CopyBounded(detectString, maxLen, text);
 }
