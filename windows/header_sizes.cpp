@@ -13,8 +13,7 @@ bool HeaderSettlesSize(ImageFormat format) {
     case ImageFormat::Bmp:
     case ImageFormat::Tiff:
     case ImageFormat::WebP:
-    case ImageFormat::Avif:
-    case ImageFormat::Heif: return true;
+    case ImageFormat::Avif: return true;  // HEIC too: the same box format
     default: return false;
   }
 }
