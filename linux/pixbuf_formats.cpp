@@ -54,14 +54,16 @@ GdkPixbufFormat* FormatForContentType(const char* contentType) {
 struct HeaderModule {
   ImageFormat format;
   const char* contentType;
-  bool hasSignature;  // no other type starts with the same bytes
+  // No other type starts with the same bytes. AVIF's box format carries
+  // HEIC too, which the sniffing gives to another module.
+  bool hasSignature;
 };
 
 constexpr HeaderModule HeaderModules[] = {
     {ImageFormat::Png, "image/png", true},   {ImageFormat::Jpeg, "image/jpeg", true},
     {ImageFormat::Gif, "image/gif", true},   {ImageFormat::Bmp, "image/bmp", true},
     {ImageFormat::Tiff, "image/tiff", true}, {ImageFormat::WebP, "image/webp", true},
-    {ImageFormat::Avif, "image/avif", true}, {ImageFormat::Ico, "image/x-icon", false},
+    {ImageFormat::Avif, "image/avif", false}, {ImageFormat::Ico, "image/x-icon", false},
     {ImageFormat::Cur, "image/x-icon", false}, {ImageFormat::Pnm, "image/x-portable-anymap", false},
 };
 constexpr std::size_t HeaderModuleCount = sizeof HeaderModules / sizeof HeaderModules[0];
