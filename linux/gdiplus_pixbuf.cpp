@@ -37,9 +37,12 @@ constexpr Status UnknownImageFormat = 13;
 constexpr std::uint64_t MaxDecodePixels = std::uint64_t{1} << 28;
 
 // A size read that takes more than this much data gives up: the format
-// would have to be read to its end (XPM does that), and a header comes
-// first in every format worth reading.
-constexpr std::uint64_t MaxSizeReadBytes = 64 * 1024 * 1024;
+// would have to be read to its end (XPM and SVG do that, and an SVG's
+// module builds the whole drawing first, at hundreds of bytes a shape),
+// and a header comes first in every format worth reading. Compressed
+// data (SVGZ) may stand for a hundred times its size.
+constexpr std::uint64_t MaxSizeReadBytes = 4 * 1024 * 1024;
+constexpr std::uint64_t MaxCompressedSizeReadBytes = 64 * 1024;
 
 struct PixbufImage {
   const IStream* stream;  // the plugin keeps it open while the image lives
@@ -74,8 +77,10 @@ bool ReadSizeWithLoader(PixbufImage& image) {
   if (announcedSizeHolds) g_signal_connect(loader.Get(), "size-prepared", G_CALLBACK(SizePrepared), &image);
   std::vector<guchar> chunk(4096);
   bool sizeKnown = false;
-  for (std::uint64_t offset = 0; !sizeKnown && offset < MaxSizeReadBytes; offset += chunk.size()) {
+  std::uint64_t limit = MaxSizeReadBytes;
+  for (std::uint64_t offset = 0; !sizeKnown && offset < limit; offset += chunk.size()) {
     const std::size_t read = ReadFileAt(image.stream->fd, offset, chunk.data(), chunk.size());
+    if (offset == 0 && read >= 2 && chunk[0] == 0x1f && chunk[1] == 0x8b) limit = MaxCompressedSizeReadBytes;
     if (read == 0 || !gdk_pixbuf_loader_write(loader.Get(), chunk.data(), read, nullptr)) break;
     sizeKnown = announcedSizeHolds && image.width != 0;
   }

@@ -116,6 +116,20 @@ TEST_F(LinuxFiles, PathsBeyondTheSystemLimitAreUnreadable) {
   EXPECT_EQ(Dimensions(path + "/photo.png"), "0 x 0");
 }
 
+// An SVG's size is known only once its loader has built the whole drawing:
+// a drawing of more than 4 MiB shows none rather than take that memory.
+TEST_F(LinuxFiles, ADrawingTooLargeToBuildHasNoSize) {
+  const auto drawing = [&](const std::string& name, std::size_t shapes) {
+    std::string text = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"30\" height=\"20\">";
+    for (std::size_t i = 0; i < shapes; ++i) text += "<rect x=\"1\" y=\"1\" width=\"1\" height=\"1\"/>";
+    const std::string path = folder + "/" + name;
+    std::ofstream(path, std::ios::binary) << text << "</svg>";
+    return path;
+  };
+  EXPECT_EQ(Dimensions(drawing("small.svg", 1000)), "30 x 20");
+  EXPECT_EQ(Dimensions(drawing("large.svg", 110000)), "0 x 0");  // 4.4 MiB
+}
+
 // Peak resident memory, in MiB, that a child adds to an idle one while it
 // runs the work; the work's answer comes back as the child's exit code.
 template <typename Work>

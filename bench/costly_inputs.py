@@ -1,0 +1,157 @@
+#!/usr/bin/python3
+"""Time and peak memory of one call on inputs crafted to cost a decoder dear.
+
+  costly_inputs.py DIR LINUX_PROBE LINUX_PLUGIN [WINE_RUN WINDOWS_PROBE WINDOWS_PLUGIN]
+
+Makes the inputs in DIR (once), then runs each call in a probe process of
+its own and prints the wall time and the peak resident memory of that
+process: compares of pairs on the Linux plugin, values (all three columns)
+on the Linux and the 64-bit Windows plugin. Every run is bounded by a
+timeout; a run that hits it shows as such.
+"""
+import os
+import struct
+import subprocess
+import sys
+import time
+import zlib
+
+TIMEOUT_SECONDS = 120
+
+
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def flat_png(side):  # one grey, compressed row by row
+    packer = zlib.compressobj(9)
+    row = b"\0" + b"\x80" * (3 * side)
+    data = b"".join(packer.compress(row) for _ in range(side)) + packer.flush()
+    header = struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)
+    return b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + png_chunk(b"IDAT", data) + png_chunk(b"IEND", b"")
+
+
+def segments(jpeg):  # (marker, whole segment including its scan data) from SOI to EOI
+    out, at = [], 2
+    while at < len(jpeg):
+        marker = jpeg[at + 1]
+        if marker == 0xD9:
+            break
+        length = struct.unpack(">H", jpeg[at + 2:at + 4])[0]
+        end = at + 2 + length
+        if marker == 0xDA:  # the scan data runs to the next marker that is not a stuffed zero or restart
+            while not (jpeg[end] == 0xFF and jpeg[end + 1] not in (0x00, *range(0xD0, 0xD8))):
+                end += 1
+        out.append((marker, jpeg[at:end]))
+        at = end
+    return out
+
+
+def scan_bomb(side, grey, scans):
+    """A flat progressive JPEG whose first AC scan is repeated: decoders
+    warn of the repeats and pass over the whole image for each."""
+    made = subprocess.run(["/usr/bin/convert", "-size", f"{side}x{side}", f"xc:rgb({grey},{grey},{grey})",
+                           "-interlace", "JPEG", "-quality", "90", "jpeg:-"], check=True, capture_output=True)
+    parts = segments(made.stdout)
+    scans_at = [i for i, (marker, _) in enumerate(parts) if marker == 0xDA]
+    ac_scan = parts[scans_at[1]][1]
+    body = b"".join(segment for _, segment in parts)
+    return b"\xff\xd8" + body + ac_scan * scans + b"\xff\xd9"
+
+
+def huge_jpeg_header(side):  # a frame of side x side, one component, almost no data
+    def segment(marker, payload):
+        return bytes([0xFF, marker]) + struct.pack(">H", len(payload) + 2) + payload
+    tables = segment(0xDB, b"\0" + b"\1" * 64)
+    huffman = segment(0xC4, b"\x00" + b"\1" + b"\0" * 15 + b"\0") + segment(0xC4, b"\x10" + b"\1" + b"\0" * 15 + b"\0")
+    frame = segment(0xC0, struct.pack(">BHHB", 8, side, side, 1) + b"\1\x11\0")
+    scan = segment(0xDA, b"\1\1\0\0\x3f\0")
+    return b"\xff\xd8" + tables + huffman + frame + scan + b"\0" * 64 + b"\xff\xd9"
+
+
+def gif_frames(frames, colour):  # 1 x 1, each frame its own image
+    screen = b"GIF89a" + struct.pack("<HHBBB", 1, 1, 0x80, 0, 0) + bytes(colour) + b"\0\0\0"
+    frame = b"!\xf9\x04\x00\x01\x00\x00\x00" + b"," + struct.pack("<HHHHB", 0, 0, 1, 1, 0) + b"\x02\x02\x44\x01\x00"
+    return screen + frame * frames + b";"
+
+
+def svg(body, side=11585):
+    return (f'<svg xmlns="http://www.w3.org/2000/svg" width="{side}" height="{side}">{body}</svg>').encode()
+
+
+def rects(count):
+    shapes = "".join(f'<rect x="{i % 1000}" y="{i // 1000 % 1000}" width="1" height="1"/>' for i in range(count))
+    return svg(shapes, 1000)
+
+
+def make_inputs(folder):
+    blur = '<filter id="f"><feGaussianBlur stdDeviation="300"/></filter><rect width="100%" height="100%" fill="{}" filter="url(#f)"/>'
+    noise = '<filter id="f"><feTurbulence baseFrequency="{}" numOctaves="10"/></filter><rect width="100%" height="100%" filter="url(#f)"/>'
+    inputs = {
+        "scans-1000-a.jpg": lambda: scan_bomb(1000, 100, 20000),
+        "scans-1000-b.jpg": lambda: scan_bomb(1000, 160, 20000),
+        "scans-8000-a.jpg": lambda: scan_bomb(8000, 100, 20000),
+        "scans-8000-b.jpg": lambda: scan_bomb(8000, 160, 20000),
+        "blur-a.svg": lambda: svg(blur.format("red")),
+        "blur-b.svg": lambda: svg(blur.format("blue")),
+        "turbulence-a.svg": lambda: svg(noise.format("0.01")),
+        "turbulence-b.svg": lambda: svg(noise.format("0.02")),
+        "frames-a.gif": lambda: gif_frames(100000, (255, 0, 0)),
+        "frames-b.gif": lambda: gif_frames(100000, (0, 0, 255)),
+        "rects.svg": lambda: rects(2000000),
+        "rects.svgz": lambda: zlib.compress(rects(2000000), 9, wbits=31),
+        "huge-30000.png": lambda: flat_png(30000),
+        "huge-65500.jpg": lambda: huge_jpeg_header(65500),
+    }
+    os.makedirs(folder, exist_ok=True)
+    for name, make in inputs.items():
+        path = os.path.join(folder, name)
+        if not os.path.exists(path):
+            with open(path + ".part", "wb") as out:
+                out.write(make())
+            os.rename(path + ".part", path)
+
+
+def measure(command):
+    """Wall seconds and peak resident MiB of one process, or None on a timeout."""
+    start = time.monotonic()
+    child = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = start + TIMEOUT_SECONDS
+    while True:
+        pid, _, usage = os.wait4(child.pid, os.WNOHANG)
+        if pid != 0:
+            return time.monotonic() - start, usage.ru_maxrss / 1024
+        if time.monotonic() > deadline:
+            child.kill()
+            os.wait4(child.pid, 0)
+            return None
+        time.sleep(0.01)
+
+
+def main():
+    if len(sys.argv) not in (4, 7):
+        sys.exit(__doc__)
+    folder, probe, plugin = sys.argv[1:4]
+    make_inputs(folder)
+    runs = []
+    for pair in ["scans-1000", "scans-8000", "blur", "turbulence", "frames"]:
+        first, second = [os.path.join(folder, pair + suffix) for suffix in ("-a", "-b")]
+        extension = {"scans": ".jpg", "frames": ".gif"}.get(pair.split("-")[0], ".svg")
+        runs.append((f"Linux compare, {pair} pair", [probe, plugin, "--compare", first + extension, second + extension]))
+    for name in ["rects.svg", "rects.svgz", "scans-8000-a.jpg", "huge-30000.png", "huge-65500.jpg"]:
+        runs.append((f"Linux values, {name}", [probe, plugin, os.path.join(folder, name)]))
+    if len(sys.argv) == 7:
+        wine_run, windows_probe, windows_plugin = sys.argv[4:7]
+        for name in ["scans-8000-a.jpg", "huge-30000.png", "huge-65500.jpg"]:
+            runs.append((f"wine64 values, {name}",
+                         wine_run.split() + ["wine64", windows_probe, windows_plugin, os.path.join(folder, name)]))
+    print("| call | seconds | peak MiB |\n|---|---:|---:|")
+    for what, command in runs:
+        result = measure(command)
+        if result is None:
+            print(f"| {what} | over {TIMEOUT_SECONDS} | |")
+        else:
+            print(f"| {what} | {result[0]:.2f} | {result[1]:.0f} |")
+
+
+main()
