@@ -41,7 +41,7 @@ constexpr std::uint64_t MaxDecodePixels = std::uint64_t{1} << 28;
 // module builds the whole drawing first, at hundreds of bytes a shape),
 // and a header comes first in every format worth reading. Compressed
 // data (SVGZ) may stand for a hundred times its size.
-constexpr std::uint64_t MaxSizeReadBytes = 4 * 1024 * 1024;
+constexpr std::uint64_t MaxSizeReadBytes = 2 * 1024 * 1024;
 constexpr std::uint64_t MaxCompressedSizeReadBytes = 64 * 1024;
 
 struct PixbufImage {

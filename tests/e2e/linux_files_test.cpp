@@ -117,7 +117,7 @@ TEST_F(LinuxFiles, PathsBeyondTheSystemLimitAreUnreadable) {
 }
 
 // An SVG's size is known only once its loader has built the whole drawing:
-// a drawing of more than 4 MiB shows none rather than take that memory.
+// a drawing of more than 2 MiB shows none rather than take that memory.
 TEST_F(LinuxFiles, ADrawingTooLargeToBuildHasNoSize) {
   const auto drawing = [&](const std::string& name, std::size_t shapes) {
     std::string text = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"30\" height=\"20\">";
@@ -127,7 +127,7 @@ TEST_F(LinuxFiles, ADrawingTooLargeToBuildHasNoSize) {
     return path;
   };
   EXPECT_EQ(Dimensions(drawing("small.svg", 1000)), "30 x 20");
-  EXPECT_EQ(Dimensions(drawing("large.svg", 110000)), "0 x 0");  // 4.4 MiB
+  EXPECT_EQ(Dimensions(drawing("large.svg", 60000)), "0 x 0");  // 2.4 MB
 }
 
 // Peak resident memory, in MiB, that a child adds to an idle one while it
