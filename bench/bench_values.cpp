@@ -3,7 +3,8 @@
 // after the other, as a file manager asks for them, against the Width alone.
 // Every measured call first gives the file a new modification time, so the
 // plugin's size cache sees a changed file and reads it, as for a file it
-// meets for the first time.
+// meets for the first time. The times lie an hour back, as a file's do that
+// was not written in the last seconds: the plugin caches only such sizes.
 //   bench_values PLUGIN IMAGE...
 #include <cstdint>
 #include <cstdio>
@@ -27,7 +28,8 @@ void Touch(const std::u16string& path) {
   ULARGE_INTEGER value{};
   value.LowPart = time.dwLowDateTime;
   value.HighPart = time.dwHighDateTime;
-  value.QuadPart += ++tick;
+  constexpr ULONGLONG HourTicks = 36000000000;  // 100 ns each
+  value.QuadPart = value.QuadPart - HourTicks + ++tick;
   time.dwLowDateTime = value.LowPart;
   time.dwHighDateTime = value.HighPart;
   SetFileTime(file, nullptr, nullptr, &time);

@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/e2e/plugin_fixture.h"
+#include "tests/progress_log.h"
 
 namespace {
 
@@ -159,27 +159,6 @@ std::string ReadAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// What the host's progress callback was told; the test can stop the
-// compare at a given call or do something to a file there.
-struct ProgressLog {
-  std::vector<int> counts;
-  int stopAtCall = 0;  // 0: never stop
-  std::function<void()> duringFirstCall;
-};
-
-ProgressLog* progressLog = nullptr;
-
-int PIXDIM_CALL Progress(int bytes) {
-  progressLog->counts.push_back(bytes);
-  if (progressLog->counts.size() == 1 && progressLog->duringFirstCall) progressLog->duringFirstCall();
-  return static_cast<int>(progressLog->counts.size()) == progressLog->stopAtCall ? 1 : 0;
-}
-
-long long Sum(const std::vector<int>& counts) {
-  long long sum = 0;
-  for (int count : counts) sum += count;
-  return sum;
-}
 
 // Files several read chunks long, made for each test in a folder of its
 // own: large pairs that only the bytes can decide.
@@ -209,10 +188,9 @@ class LargeFiles : public StartedPlugin {
   }
 
   int CompareWithProgress(const std::string& first, const std::string& second, ProgressLog& log) const {
-    progressLog = &log;
-    const int verdict = Exports().CompareFiles(Progress, 10000, first.c_str(), second.c_str(), nullptr);
-    progressLog = nullptr;
-    return verdict;
+    return WithProgressLog(log, [&](ProgressCallback callback) {
+      return Exports().CompareFiles(callback, 10000, first.c_str(), second.c_str(), nullptr);
+    });
   }
 
   fs::path folder;
@@ -232,7 +210,7 @@ TEST_F(LargeFiles, EveryChunkOfTheByteRoadCounts) {
     EXPECT_EQ(CompareWithProgress(a, b, other), Different) << start;
     EXPECT_GE(log.counts.size(), 2u) << start;
     for (int count : log.counts) EXPECT_GE(count, 0) << start;
-    EXPECT_EQ(Sum(log.counts), static_cast<long long>(front.size() + 6)) << start;
+    EXPECT_EQ(log.Sum(), static_cast<long long>(front.size() + 6)) << start;
   }
 }
 
@@ -247,7 +225,7 @@ TEST_F(LargeFiles, CancelStopsEitherRoad) {
 
   ProgressLog pixels;
   EXPECT_EQ(CompareWithProgress(Fixture("photo.png"), Fixture("photo.bmp"), pixels), Equal);
-  EXPECT_EQ(Sum(pixels.counts), 64 * 48 * 4);
+  EXPECT_EQ(pixels.Sum(), 64 * 48 * 4);
   ProgressLog stop;
   stop.stopAtCall = 1;
   EXPECT_EQ(CompareWithProgress(Fixture("photo.png"), Fixture("photo.bmp"), stop), Stopped);

@@ -1,10 +1,10 @@
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "plugin/codes.h"
 #include "plugin/exports.h"
 #include "tests/native/fake_test_support.h"
+#include "tests/progress_log.h"
 
 namespace {
 
@@ -12,34 +12,12 @@ int Compare(const char* first, const char* second, int index = CompareIndexConte
   return ContentCompareFiles(nullptr, index, first, second, nullptr);
 }
 
-// What the host's progress callback was told, and what it answers: the
-// test can stop the compare at a given call, or change a file there.
-struct ProgressLog {
-  std::vector<int> counts;
-  int stopAtCall = 0;  // 0: never stop
-  std::function<void()> duringFirstCall;
-};
-
-ProgressLog* progressLog = nullptr;
-
-int PIXDIM_CALL Progress(int bytes) {
-  progressLog->counts.push_back(bytes);
-  if (progressLog->counts.size() == 1 && progressLog->duringFirstCall) progressLog->duringFirstCall();
-  return static_cast<int>(progressLog->counts.size()) == progressLog->stopAtCall ? 1 : 0;
-}
-
 int CompareWithProgress(const char* first, const char* second, ProgressLog& log) {
-  progressLog = &log;
-  const int verdict = ContentCompareFiles(Progress, CompareIndexContent, first, second, nullptr);
-  progressLog = nullptr;
-  return verdict;
+  return WithProgressLog(log, [&](ProgressCallback callback) {
+    return ContentCompareFiles(callback, CompareIndexContent, first, second, nullptr);
+  });
 }
 
-std::int64_t Sum(const std::vector<int>& counts) {
-  std::int64_t sum = 0;
-  for (int count : counts) sum += count;
-  return sum;
-}
 
 fake::ScriptedImage Frames(std::vector<fake::ScriptedImage> later, const Gdiplus::Guid& dimension) {
   fake::ScriptedImage first = fake::PatternImage(16, 8);
@@ -236,7 +214,7 @@ TEST_F(ByteRoad, EveryChunkCountsAndTheHostIsToldOfEveryByte) {
     EXPECT_GE(count, 0);
     EXPECT_LE(count, 2 * 1024 * 1024);
   }
-  EXPECT_EQ(Sum(log.counts), fileBytes);
+  EXPECT_EQ(log.Sum(), fileBytes);
   EXPECT_EQ(Compare("first.bin", "late.bin"), CompareDifferent);
 }
 
@@ -265,7 +243,7 @@ TEST_F(ByteRoad, AFileThatChangesWhileReadIsNotEqual) {
 TEST_F(ContentCompare, PixelRoadReportsDecodedBytesAndStopsWhenAsked) {
   ProgressLog log;
   EXPECT_EQ(CompareWithProgress("a.png", "same.bmp", log), CompareEqual);
-  EXPECT_EQ(Sum(log.counts), 64 * 48 * 4);
+  EXPECT_EQ(log.Sum(), 64 * 48 * 4);
 
   fake::AddImage("wide.png", fake::PatternImage(1024, 600));
   fake::AddImage("wide-twin.png", fake::PatternImage(1024, 600));

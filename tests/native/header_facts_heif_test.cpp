@@ -11,48 +11,9 @@
 #include <vector>
 
 #include "imaging/header_facts.h"
+#include "tests/native/header_bytes.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-class MemoryFile : public ByteSource {
- public:
-  explicit MemoryFile(Bytes content) : bytes(std::move(content)) {}
-  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
-    if (offset >= bytes.size()) return 0;
-    const std::size_t copied = std::min<std::size_t>(size, bytes.size() - static_cast<std::size_t>(offset));
-    std::memcpy(buffer, bytes.data() + offset, copied);
-    return copied;
-  }
-  std::uint64_t Size() const override { return bytes.size(); }
-
- private:
-  Bytes bytes;
-};
-
-HeaderFacts Facts(const Bytes& bytes) {
-  MemoryFile file(bytes);
-  return ReadHeaderFacts(file);
-}
-
-struct Writer {
-  Bytes bytes;
-  Writer& Text(const std::string& text) {
-    bytes.insert(bytes.end(), text.begin(), text.end());
-    return *this;
-  }
-  Writer& Raw(std::initializer_list<int> values) {
-    for (int value : values) bytes.push_back(static_cast<std::uint8_t>(value));
-    return *this;
-  }
-  Writer& Be16(std::uint32_t value) { return Raw({int(value >> 8 & 0xff), int(value & 0xff)}); }
-  Writer& Be32(std::uint32_t value) { return Be16(value >> 16).Be16(value & 0xffff); }
-  Writer& Append(const Bytes& more) {
-    bytes.insert(bytes.end(), more.begin(), more.end());
-    return *this;
-  }
-};
 
 Bytes Box(const std::string& type, const Bytes& payload) {
   return Writer().Be32(static_cast<std::uint32_t>(payload.size() + 8)).Text(type).Append(payload).bytes;
