@@ -134,22 +134,14 @@ PrimarySize SizeOfPrimary(const Meta& meta) {
                                  meta.complete && ImagePropertiesValid(meta);
   const Item* primary = FindItem(meta, meta.primary);
   if (!structureComplete || primary == nullptr || primary->hidden || primary->type != Type("av01")) return size;
-  bool coded = false;
-  bool transformed = false;
-  bool sized = false;
-  avif::ForEachProperty(meta, primary->id, [&](const Property& property) {
-    if (property.type == Type("av1C") && !coded) size.format = FormatOfConfiguration(property);
-    coded = coded || property.type == Type("av1C");
-    transformed = transformed || property.type == Type("irot") || property.type == Type("imir") ||
-                  property.type == Type("clap");
-    if (property.type == Type("ispe") && !sized) {
-      sized = true;
-      size.width = property.width;
-      size.height = property.height;
-    }
-  });
-  size.settled = coded && !transformed && sized && size.width >= 1 && size.width <= MaxSide &&
-                 size.height >= 1 && size.height <= MaxSide;
+  const avif::ItemShape shape = avif::ReadItemShape(meta, primary->id, Type("av1C"));
+  if (shape.configuration != nullptr) size.format = FormatOfConfiguration(*shape.configuration);
+  if (shape.size != nullptr) {
+    size.width = shape.size->width;
+    size.height = shape.size->height;
+  }
+  size.settled = shape.configuration != nullptr && !shape.transformed && shape.size != nullptr && size.width >= 1 &&
+                 size.width <= MaxSide && size.height >= 1 && size.height <= MaxSide;
   return size;
 }
 

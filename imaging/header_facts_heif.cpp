@@ -12,7 +12,6 @@
 
 using avif::Item;
 using avif::Meta;
-using avif::Property;
 using avif::Type;
 
 namespace {
@@ -45,22 +44,15 @@ struct PrimarySize {
 
 PrimarySize SizeOfPrimary(const Meta& meta, const Item& primary) {
   PrimarySize size;
-  bool coded = primary.type == Type("grid");
-  bool transformed = false;
-  bool sized = false;
-  avif::ForEachProperty(meta, primary.id, [&](const Property& property) {
-    coded = coded || property.type == Type("hvcC");
-    transformed = transformed || property.type == Type("irot") || property.type == Type("imir") ||
-                  property.type == Type("clap");
-    if (property.type == Type("ispe") && !sized) {
-      sized = true;
-      size.width = property.width;
-      size.height = property.height;
-    }
-  });
+  const avif::ItemShape shape = avif::ReadItemShape(meta, primary.id, Type("hvcC"));
+  const bool coded = primary.type == Type("grid") || shape.configuration != nullptr;
+  if (shape.size != nullptr) {
+    size.width = shape.size->width;
+    size.height = shape.size->height;
+  }
   const std::uint32_t maxSide = primary.type == Type("grid") ? UINT32_MAX : MaxSide;
-  size.settled = !primary.hidden && coded && !transformed && sized && size.width >= 1 && size.height >= 1 &&
-                 size.width <= maxSide && size.height <= maxSide;
+  size.settled = !primary.hidden && coded && !shape.transformed && shape.size != nullptr && size.width >= 1 &&
+                 size.height >= 1 && size.width <= maxSide && size.height <= maxSide;
   return size;
 }
 
