@@ -126,7 +126,9 @@ HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
   HeaderFacts facts = ReadFormat(reader, format);
   // The AVIF reader settles AV1 images only.
   if (IsHeic(start, size)) SettleHeicSize(reader, facts);
-  if (format == ImageFormat::Unknown) facts.bytesDecide = IsVectorDrawing(start, size);
+  if (format == ImageFormat::Unknown) {
+    facts.bytesReason = IsVectorDrawing(start, size) ? BytesReason::VectorDrawing : BytesReason::FormatNotChecked;
+  }
   // A file the sniffing does not give this format's decoder is decoded by
   // whatever its name or other signature selects: its size stays open.
   if (!SniffingKnowsFormat(start, size, format) || ClaimedByOtherType(start, size, format)) {
@@ -134,4 +136,11 @@ HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
     facts.height = 0;
   }
   return facts;
+}
+
+BytesReason BytesReasonOf(const HeaderFacts& facts) {
+  if (facts.bytesReason != BytesReason::None) return facts.bytesReason;
+  if (facts.deeperThan8Bits == Answer::Yes) return BytesReason::DeepSamples;
+  if (facts.moreThanOneImage == Answer::Yes) return BytesReason::ImagesNotShown;
+  return BytesReason::None;
 }

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/bytes_reason.h"
+
 // Random access to the bytes of an open file.
 class ByteSource {
  public:
@@ -38,9 +40,13 @@ struct Presentation {
   // A digest of an animation's frame delays and loop count; 0 for a still
   // image.
   std::uint64_t timing = 0;
+  // A digest of the pictures a file carries beside its image (an EXIF
+  // thumbnail, which file managers show in its place); 0 for none.
+  std::uint64_t thumbnail = 0;
 
   bool operator==(const Presentation& other) const {
-    return orientation == other.orientation && colour == other.colour && timing == other.timing;
+    return orientation == other.orientation && colour == other.colour && timing == other.timing &&
+           thumbnail == other.thumbnail;
   }
 };
 
@@ -59,11 +65,16 @@ struct HeaderFacts {
   // How a viewer is told to show the pixels: two files show the same
   // picture only when these agree as well as their pixels.
   Presentation presentation;
-  // The decoded pixels do not stand for what the file holds (CMYK inks,
-  // vector drawings, alpha the imaging library alters, scan data that ends
-  // before the image does): only identical bytes prove such files equal.
-  bool bytesDecide = false;
+  // Why the decoded pixels and the presentation do not account for all
+  // the file holds (CMYK inks, vector drawings, a chunk the reader does not
+  // know, ...): only identical bytes prove such files equal.
+  BytesReason bytesReason = BytesReason::None;
 };
+
+// Why a comparison of the file's pixels proves nothing, with the facts the
+// compare checks first: images the decoder would not show and samples it
+// would narrow. None when its pixels may prove it equal.
+BytesReason BytesReasonOf(const HeaderFacts& facts);
 
 // What the facts are for, which decides how far the reader reads. Sizes
 // need the header only. A comparison also needs the presentation (ICC

@@ -247,7 +247,8 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
   }
   if (!metaRead) return facts;
   const ImageSummary images = SummarizeImages(reader, meta);
-  facts.bytesDecide = !NotePresentation(reader, meta, facts.presentation);
+  facts.bytesReason =
+      NotePresentation(reader, meta, facts.presentation) ? BytesReason::None : BytesReason::ColourUnreadable;
   facts.deeperThan8Bits = images.deep || !meta.complete ? Answer::Yes : Answer::No;
   facts.moreThanOneImage =
       fileType.sequence || images.topLevel > 1 || !meta.complete ? Answer::Yes : Answer::No;

@@ -171,7 +171,11 @@ HeaderFacts ReadBmpFacts(HeaderReader& reader) {
   facts.format = ImageFormat::Bmp;
   facts.moreThanOneImage = Answer::No;
   facts.deeperThan8Bits = MasksWiderThan8Bits(bytes, size, header);
-  facts.bytesDecide = MayCarryAlpha(bytes, size, header) || !ColourOf(reader, bytes, size, header, facts.presentation.colour);
+  if (MayCarryAlpha(bytes, size, header)) {
+    facts.bytesReason = BytesReason::AlphaAltered;
+  } else if (!ColourOf(reader, bytes, size, header, facts.presentation.colour)) {
+    facts.bytesReason = BytesReason::ColourUnreadable;
+  }
   if (!SizeFitsDecoder(header)) return facts;
   // Negative heights mark top-down rows.
   const auto width = static_cast<std::uint32_t>(header.width);

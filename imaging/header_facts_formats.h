@@ -22,10 +22,12 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader);
 void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts);
 
 // Facts of a file of a known format whose header the reader cannot vouch
-// for: nothing is ruled out.
+// for: nothing is ruled out. A reader that goes on to read the header
+// clears the reason.
 inline HeaderFacts Unsettled(ImageFormat format) {
   HeaderFacts facts;
   facts.format = format;
+  facts.bytesReason = BytesReason::HeaderUnreadable;
   facts.moreThanOneImage = Answer::Yes;
   facts.deeperThan8Bits = Answer::Yes;
   return facts;

@@ -161,7 +161,9 @@ HeaderFacts ReadGifFacts(HeaderReader& reader) {
   const bool globalTable = (head[10] & ColorTableFlag) != 0;
   const std::uint64_t firstBlock = ScreenDescriptorEnd + ColorTableBytes(head[10]);
   const FirstFrame frame = FindFirstFrame(reader, firstBlock, globalTable);
-  if (reader.ForComparison()) facts.bytesDecide = !TimingOf(reader, firstBlock, facts.presentation.timing);
+  if (reader.ForComparison() && !TimingOf(reader, firstBlock, facts.presentation.timing)) {
+    facts.bytesReason = BytesReason::TimingUnreadable;
+  }
   facts.largestImagePixels = std::max(std::uint64_t{width} * height, frame.pixels);
   if (frame.usable && width > 0 && height > 0) {
     facts.width = width;

@@ -470,8 +470,14 @@ HeaderFacts ReadJpegFacts(HeaderReader& reader) {
     facts.height = frame.height;
   }
   facts.presentation.orientation = walk.orientation;
-  const bool cmyk = frame.componentCount == 4;
-  facts.bytesDecide = cmyk || std::uint64_t(scans) * facts.largestImagePixels > MaxScanPixels ||
-                      !ProfileColour(reader, walk.profile, facts.presentation.colour) || ScanEndsEarly(reader, walk);
+  if (frame.componentCount == 4) {
+    facts.bytesReason = BytesReason::CmykInks;
+  } else if (std::uint64_t(scans) * facts.largestImagePixels > MaxScanPixels) {
+    facts.bytesReason = BytesReason::ReadBudgetSpent;
+  } else if (!ProfileColour(reader, walk.profile, facts.presentation.colour)) {
+    facts.bytesReason = BytesReason::ColourUnreadable;
+  } else if (ScanEndsEarly(reader, walk)) {
+    facts.bytesReason = BytesReason::ImageDataCutShort;
+  }
   return facts;
 }

@@ -195,7 +195,7 @@ HeaderFacts ReadPngFacts(HeaderReader& reader) {
   facts.moreThanOneImage = walk.animated || !decodable ? Answer::Yes : Answer::No;
   facts.presentation.orientation = walk.orientation;
   facts.presentation.colour = ColourOf(walk);
-  facts.bytesDecide = walk.unreadable;
+  if (walk.unreadable) facts.bytesReason = BytesReason::ColourUnreadable;
   if (decodable && header.width <= MaxSide && header.height <= MaxSide) {
     facts.width = header.width;
     facts.height = header.height;

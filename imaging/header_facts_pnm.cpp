@@ -95,7 +95,9 @@ HeaderFacts ReadPnmFacts(HeaderReader& reader) {
   const std::uint64_t dataEnd = dataStart + height * rowBytes;
   if (!reader.HasByteAt(dataEnd - 1)) return facts;
   // Anything after the samples may be a further image.
-  facts.moreThanOneImage = reader.HasByteAt(dataEnd) ? Answer::Yes : Answer::No;
+  const bool further = reader.HasByteAt(dataEnd);
+  facts.moreThanOneImage = further ? Answer::Yes : Answer::No;
+  facts.bytesReason = further ? BytesReason::TrailingData : BytesReason::None;
   facts.width = static_cast<std::uint32_t>(width);
   facts.height = static_cast<std::uint32_t>(height);
   return facts;

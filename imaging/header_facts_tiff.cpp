@@ -505,18 +505,21 @@ bool ColourOf(TiffFile& tiff, const Directory& directory, std::uint64_t& colour)
 // Separated (CMYK) images show inks the decoder only approximates, and
 // unassociated alpha comes out of the decoder premultiplied, losing the
 // colour of transparent pixels: such files are known by their bytes.
-bool PixelsStandForFile(TiffFile& tiff, const Directory& directory) {
+BytesReason PixelsReason(TiffFile& tiff, const Directory& directory) {
   std::uint32_t photometric = MinIsBlack;
-  if (directory.photometric.present && (!tiff.Single(directory.photometric, 0, photometric) ||
-                                        photometric == Separated)) {
-    return false;
+  if (directory.photometric.present && !tiff.Single(directory.photometric, 0, photometric)) {
+    return BytesReason::HeaderUnreadable;
   }
-  return !tiff.AnyValue(directory.extraSamples, [](std::uint32_t kind) { return kind == UnassociatedAlpha; });
+  if (photometric == Separated) return BytesReason::CmykInks;
+  const bool unassociated =
+      tiff.AnyValue(directory.extraSamples, [](std::uint32_t kind) { return kind == UnassociatedAlpha; });
+  return unassociated ? BytesReason::AlphaAltered : BytesReason::None;
 }
 
 void NotePresentation(TiffFile& tiff, const Directory& directory, HeaderFacts& facts) {
   facts.presentation.orientation = OrientationOf(tiff, directory);
-  facts.bytesDecide = !ColourOf(tiff, directory, facts.presentation.colour) || !PixelsStandForFile(tiff, directory);
+  facts.bytesReason = ColourOf(tiff, directory, facts.presentation.colour) ? PixelsReason(tiff, directory)
+                                                                           : BytesReason::ColourUnreadable;
 }
 
 }  // namespace

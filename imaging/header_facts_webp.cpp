@@ -133,14 +133,16 @@ HeaderFacts ReadWebPFacts(HeaderReader& reader) {
     facts.largestImagePixels = area;
     if ((flags & AnimationFlag) != 0) return facts;
     // The chunks after the bitstream matter to a comparison only.
-    if (reader.ForComparison() && (flags & (ExifFlag | IccFlag)) != 0) {
-      facts.bytesDecide = !NoteShowingChunks(reader, riffSize, flags, facts.presentation);
+    if (reader.ForComparison() && (flags & (ExifFlag | IccFlag)) != 0 &&
+        !NoteShowingChunks(reader, riffSize, flags, facts.presentation)) {
+      facts.bytesReason = BytesReason::ColourUnreadable;
     }
     stream = FindBitstream(reader, riffSize);
     // The decoder rejects a bitstream that does not fill the canvas.
     stream.valid = stream.valid && stream.width == canvasWidth && stream.height == canvasHeight;
   }
   if (!stream.valid) return facts;
+  if (facts.bytesReason == BytesReason::HeaderUnreadable) facts.bytesReason = BytesReason::None;
   facts.moreThanOneImage = Answer::No;
   facts.largestImagePixels = std::uint64_t{stream.width} * stream.height;
   facts.width = stream.width;

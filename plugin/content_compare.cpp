@@ -1,9 +1,11 @@
 #include "plugin/content_compare.h"
 
+#include "imaging/header_facts.h"
 #include "plugin/codes.h"
 #include "plugin/file_bytes.h"
 #include "plugin/imaging_lifecycle.h"
 #include "plugin/pixel_compare.h"
+#include "text/bounded_text.h"
 
 namespace {
 
@@ -24,4 +26,10 @@ int CompareContent(HostFile& first, HostFile& second, CompareProgress& progress)
   const bool same = SameContent(first, second, progress);
   if (progress.Stopped() || !progress.Finish()) return CompareStopped;
   return same ? CompareEqual : CompareDifferent;
+}
+
+int ExplainBytesReason(HostFile& file, char* text, int maxLen) {
+  const BytesReason reason = file.Open() ? BytesReasonOf(file.Facts(Reach::Comparison)) : BytesReason::None;
+  CopyBounded(text, maxLen, BytesReasonText(reason));
+  return static_cast<int>(reason);
 }

@@ -11,3 +11,9 @@
 // cannot be opened as a regular file, CompareStopped when the user stopped
 // the compare; anything else is CompareDifferent.
 int CompareContent(HostFile& first, HostFile& second, CompareProgress& progress);
+
+// Writes (within maxLen bytes) why the file's pixels cannot prove it equal
+// to another file, so that only the same bytes can, as the end of a sentence
+// that starts with its name, and returns the reason's number; 0 and an
+// empty text when its pixels can, or when it cannot be opened.
+int ExplainBytesReason(HostFile& file, char* text, int maxLen);

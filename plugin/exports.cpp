@@ -57,4 +57,8 @@ int PIXDIM_CALL ContentCompareFiles(ProgressCallback progressCallback, int compa
   });
 }
 
+int PIXDIM_CALL PixdimBytesReason(const char* fileName, char* text, int maxLen) {
+  return Guarded(0, [&] { return ExplainBytesReason(*FindHostFile(fileName), text, maxLen); });
+}
+
 }  // extern "C"

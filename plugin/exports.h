@@ -17,5 +17,8 @@ int PIXDIM_CALL ContentGetValue(const char* fileName, int fieldIndex, int unitIn
 int PIXDIM_CALL ContentCompareFiles(ProgressCallback progressCallback, int compareIndex,
                                     const char* fileName1, const char* fileName2,
                                     void* defaultParams);
+// Not the host's: why a "different" came from the bytes, for the probe and
+// for pixdim-compare.
+int PIXDIM_CALL PixdimBytesReason(const char* fileName, char* text, int maxLen);
 
 }  // extern "C"

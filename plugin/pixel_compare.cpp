@@ -41,11 +41,7 @@ bool ReadLargestPixels(HostFile& file, const HeaderFacts& facts, std::uint64_t& 
 bool HeadersAllowDecoding(HostFile& first, HostFile& second) {
   const HeaderFacts& facts1 = first.Facts(Reach::Comparison);
   const HeaderFacts& facts2 = second.Facts(Reach::Comparison);
-  for (const HeaderFacts* facts : {&facts1, &facts2}) {
-    if (facts->moreThanOneImage == Answer::Yes || facts->deeperThan8Bits == Answer::Yes || facts->bytesDecide) {
-      return false;
-    }
-  }
+  if (BytesReasonOf(facts1) != BytesReason::None || BytesReasonOf(facts2) != BytesReason::None) return false;
   if (!(facts1.presentation == facts2.presentation)) return false;
   std::uint64_t pixels1 = 0;
   std::uint64_t pixels2 = 0;

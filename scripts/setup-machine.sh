@@ -20,12 +20,23 @@ packages=(
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
+# A mirror mid-sync can serve an index of the wrong size: apt-get update then
+# fails for that index alone. Say so and go on with the lists apt has. When
+# the amd64 and i386 versions of a library are out of step for that reason, a
+# plain install cannot resolve; the release's own suite (-t bookworm) can.
+# --no-remove: an install must never take away a package the build needs.
 apt_install() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "$@"
+  if ! $sudo apt-get update -qq; then
+    echo "setup: apt-get update failed for some index (above); going on with the lists apt has" >&2
+  fi
+  local install=(env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends --no-remove)
+  if ! $sudo "${install[@]}" "$@"; then
+    echo "setup: a plain install did not resolve; installing from the release's own suite" >&2
+    $sudo "${install[@]}" -t "${PIXDIM_SUITE:-bookworm}" "$@"
+  fi
 }
 
 missing=()

@@ -42,6 +42,19 @@ int Compare(const std::string& first, const std::string& second) {
   return ContentCompareFiles(nullptr, CompareIndexContent, first.c_str(), second.c_str(), nullptr);
 }
 
+// " (a.png has samples deeper than 8 bits, so only the same bytes count)"
+// after a "different" that came from the bytes; empty when the pixels were
+// compared. The first file that gives a reason names it.
+std::string BytesReasonNote(const std::string& first, const std::string& second) {
+  char text[256] = {};
+  for (const std::string* name : {&first, &second}) {
+    if (PixdimBytesReason(name->c_str(), text, sizeof text) != 0) {
+      return " (" + *name + " " + text + ", so only the same bytes count)";
+    }
+  }
+  return "";
+}
+
 // Says on standard error which of the two files could not be opened, and why.
 void ReportUnopened(const std::string& first, const std::string& second) {
   bool told = false;
@@ -61,7 +74,8 @@ int CompareTwoFiles(const std::string& first, const std::string& second) {
     return ExitEqual;
   }
   if (code == CompareDifferent) {
-    std::printf("different: %s and %s\n", first.c_str(), second.c_str());
+    std::printf("different: %s and %s%s\n", first.c_str(), second.c_str(),
+                BytesReasonNote(first, second).c_str());
     return ExitDifferent;
   }
   if (code == CompareFileError) {
@@ -155,16 +169,20 @@ int CompareTwoFolders(const std::string& first, const std::string& second) {
   for (std::size_t n = 0; n < pairs.size(); ++n) {
     const Pairing& pair = pairs[n];
     std::string verdict;
+    std::string note;
     if (!pair.inFirst || !pair.inSecond) {
       verdict = "only in " + (pair.inFirst ? first : second) + ":";
       ++tally.alone;
     } else {
-      const int code = Compare(first + "/" + pair.relative, second + "/" + pair.relative);
+      const std::string firstPath = first + "/" + pair.relative;
+      const std::string secondPath = second + "/" + pair.relative;
+      const int code = Compare(firstPath, secondPath);
       if (code == CompareEqual) {
         verdict = "equal:";
         ++tally.equal;
       } else if (code == CompareDifferent) {
         verdict = "different:";
+        note = BytesReasonNote(firstPath, secondPath);
         ++tally.different;
       } else {
         verdict = "error (could not be opened):";
@@ -172,7 +190,7 @@ int CompareTwoFolders(const std::string& first, const std::string& second) {
       }
     }
     progress.Wipe();
-    std::printf("%s %s\n", verdict.c_str(), pair.relative.c_str());
+    std::printf("%s %s%s\n", verdict.c_str(), pair.relative.c_str(), note.c_str());
     progress.Done(n + 1);
   }
   std::printf("%zu equal, %zu different, %zu in one folder only, %zu errors\n", tally.equal, tally.different,

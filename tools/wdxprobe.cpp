@@ -93,6 +93,21 @@ const char* Verdict(int code) {
   }
 }
 
+// After a "different": why either file could only be proven equal by its
+// bytes, where the plugin tells.
+void PrintBytesReasons(const PluginExports& plugin, const Request& request, const std::string& first,
+                       const std::string& second) {
+  for (const std::string* name : {&first, &second}) {
+    char text[256] = {};
+    const int reason = UsesUnicode(plugin, request) && plugin.BytesReasonW != nullptr
+                           ? plugin.BytesReasonW(Utf8ToUtf16(*name).c_str(), text, sizeof text)
+                       : plugin.BytesReason != nullptr
+                           ? plugin.BytesReason(Utf8ToHostAnsi(*name).c_str(), text, sizeof text)
+                           : 0;
+    if (reason != 0) std::printf("  %s %s, so only the same bytes count (reason %d)\n", name->c_str(), text, reason);
+  }
+}
+
 void Compare(const PluginExports& plugin, const Request& request, const std::string& first,
              const std::string& second) {
   const int code =
@@ -102,6 +117,7 @@ void Compare(const PluginExports& plugin, const Request& request, const std::str
           : plugin.CompareFiles(nullptr, CompareIndex, Utf8ToHostAnsi(first).c_str(),
                                 Utf8ToHostAnsi(second).c_str(), nullptr);
   std::printf("Compare %s with %s: %d %s\n", first.c_str(), second.c_str(), code, Verdict(code));
+  if (code == 0) PrintBytesReasons(plugin, request, first, second);
 }
 
 // Splits the arguments into files and --compare pairs; false when they do

@@ -28,4 +28,8 @@ int PIXDIM_CALL ContentCompareFilesW(ProgressCallback progressCallback, int comp
   });
 }
 
+int PIXDIM_CALL PixdimBytesReasonW(const WCHAR* fileName, char* text, int maxLen) {
+  return Guarded(0, [&] { return ExplainBytesReason(*FindHostFileW(fileName), text, maxLen); });
+}
+
 }  // extern "C"

@@ -122,9 +122,24 @@ void AddFile(const std::string& name, const std::string& bytes) { S().files[name
 
 void MakeRecent(const std::string& name) { S().recentFiles.insert(name); }
 
+// A well-formed GIF of the image's size, its one frame's data a stand-in,
+// with the name in a comment: the header reader accounts for all of it,
+// and no two images' files have the same bytes.
+std::string ImageFileBytes(const std::string& name, const ScriptedImage& image) {
+  const auto le16 = [](std::uint32_t value) {
+    return std::string{static_cast<char>(value & 0xff), static_cast<char>((value >> 8) & 0xff)};
+  };
+  std::string gif = "GIF89a" + le16(image.width) + le16(image.height) + std::string("\x80\0\0", 3);
+  gif += std::string(6, '\0');  // a global table of two black entries
+  gif += std::string("\x21\xfe", 2) + static_cast<char>(name.size()) + name + std::string(1, '\0');
+  gif += "," + le16(0) + le16(0) + le16(image.width) + le16(image.height) + std::string(1, '\0');
+  gif += std::string("\x02\x02\x44\x01\x00", 5);  // LZW: minimum code size, one sub-block, terminator
+  return gif + ";";
+}
+
 void AddImage(const std::string& name, ScriptedImage image) {
+  S().files.emplace(name, ImageFileBytes(name, image));
   S().images[name] = std::move(image);
-  S().files.emplace(name, "image " + name);
 }
 
 void AddDecoder(const std::u16string& filenameExtension) { S().decoders.push_back(filenameExtension); }

@@ -42,6 +42,8 @@ void ForgetCalls();
 // whose bytes name it.
 void AddFile(const std::string& name, const std::string& bytes);
 void AddImage(const std::string& name, ScriptedImage image);
+// The bytes AddImage gives an image's file.
+std::string ImageFileBytes(const std::string& name, const ScriptedImage& image);
 void AddDecoder(const std::u16string& filenameExtension);
 // The platform's policy for the plugin: the header settles PNG sizes only,
 // and these extensions are read by the header alone (none by default).

@@ -59,7 +59,7 @@ TEST_F(ContentCompare, SamePixelsAreEqualAndLockedForReadingAs32BitArgb) {
 }
 
 TEST_F(ContentCompare, OneFileOrSameBytesNeedNoDecoding) {
-  fake::AddFile("copy.png", "image a.png");
+  fake::AddFile("copy.png", fake::ImageFileBytes("a.png", fake::PatternImage(64, 48)));
   EXPECT_EQ(Compare("a.png", "a.png"), CompareEqual);
   EXPECT_EQ(Compare("a.png", "copy.png"), CompareEqual);
   EXPECT_TRUE(fake::CallsNamed("GdipCreateBitmapFromStream").empty());

@@ -250,8 +250,8 @@ TEST(HeaderFactsJpeg, OneImageEndsAtTheFirstEndOfImage) {
     return CompareFacts(JpegWithData(large, later.Append(CodedData(30)).bytes));
   };
   EXPECT_EQ(scanned(16).moreThanOneImage, Answer::No);
-  EXPECT_FALSE(scanned(16).bytesDecide);
-  EXPECT_TRUE(scanned(17).bytesDecide);
+  EXPECT_EQ(scanned(16).bytesReason, BytesReason::None);
+  EXPECT_EQ(scanned(17).bytesReason, BytesReason::ReadBudgetSpent);
   // A frame or a start of image inside the data is another image.
   const Bytes frameInside = Writer().Append(CodedData(300)).Append(Frame(0xc0, 8, 8, 8, 3)).bytes;
   EXPECT_EQ(CompareFacts(JpegWithData(baseline, frameInside)).moreThanOneImage, Answer::Yes);
@@ -1084,7 +1084,7 @@ TEST(HeaderFactsShowing, AnimationTimingOfGifs) {
   };
   const HeaderFacts still = gif({frame(10)}, -1);
   EXPECT_EQ(still.presentation.timing, 0u);
-  EXPECT_FALSE(still.bytesDecide);
+  EXPECT_EQ(still.bytesReason, BytesReason::None);
   const std::uint64_t base = gif({frame(10), frame(10)}, 0).presentation.timing;
   EXPECT_NE(base, 0u);
   EXPECT_EQ(gif({frame(10), frame(10)}, 0).presentation.timing, base);
@@ -1092,8 +1092,8 @@ TEST(HeaderFactsShowing, AnimationTimingOfGifs) {
   EXPECT_NE(gif({frame(10), frame(10)}, 1).presentation.timing, base);
   EXPECT_NE(gif({frame(10), frame(10)}, -1).presentation.timing, base);
   // Beyond 4096 frames no decoder is asked to list them.
-  EXPECT_FALSE(gif(std::vector<Bytes>(4096, frame(10)), 0).bytesDecide);
-  EXPECT_TRUE(gif(std::vector<Bytes>(4097, frame(10)), 0).bytesDecide);
+  EXPECT_EQ(gif(std::vector<Bytes>(4096, frame(10)), 0).bytesReason, BytesReason::None);
+  EXPECT_EQ(gif(std::vector<Bytes>(4097, frame(10)), 0).bytesReason, BytesReason::TimingUnreadable);
 }
 
 // A baseline JPEG, one 8 x 8 block a component, whose DC and AC tables
@@ -1104,7 +1104,7 @@ TEST(HeaderFactsShowing, JpegScanDataThatEndsBeforeTheLastBlock) {
     Bytes jpeg = Writer().Raw({0xff, 0xd8}).Append(QuantTable).Append(HuffmanTable(0x00)).Append(HuffmanTable(0x10))
                      .Append(restarts).Append(Frame(0xc0, 8, width, 8, 1)).Append(Scan(1)).Append(data)
                      .Raw({0xff, 0xd9}).bytes;
-    return CompareFacts(jpeg).bytesDecide;
+    return CompareFacts(jpeg).bytesReason == BytesReason::ImageDataCutShort;
   };
   EXPECT_FALSE(scanned(16, {0x0f}));  // two blocks, padded with 1 bits
   EXPECT_FALSE(scanned(32, {0x00}));  // four
@@ -1120,8 +1120,8 @@ TEST(HeaderFactsShowing, JpegScanDataThatEndsBeforeTheLastBlock) {
 }
 
 TEST(HeaderFactsShowing, FilesWhosePixelsDoNotStandForThem) {
-  EXPECT_TRUE(Facts(Jpeg({QuantTable, Frame(0xc0, 8, 8, 8, 4), Scan(4)})).bytesDecide);  // CMYK
-  EXPECT_FALSE(Facts(Jpeg({QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).bytesDecide);
+  EXPECT_EQ(Facts(Jpeg({QuantTable, Frame(0xc0, 8, 8, 8, 4), Scan(4)})).bytesReason, BytesReason::CmykInks);  // CMYK
+  EXPECT_EQ(Facts(Jpeg({QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).bytesReason, BytesReason::None);
   const auto tiffWith = [](std::vector<TiffField> extra) {
     std::vector<TiffField> fields = RgbDirectory(4, 4);
     for (TiffField& field : fields) {
@@ -1135,21 +1135,21 @@ TEST(HeaderFactsShowing, FilesWhosePixelsDoNotStandForThem) {
       }
     }
     std::sort(fields.begin(), fields.end(), [](const TiffField& a, const TiffField& b) { return a.tag < b.tag; });
-    return Facts(Tiff(false, {fields})).bytesDecide;
+    return Facts(Tiff(false, {fields})).bytesReason;
   };
-  EXPECT_FALSE(tiffWith({}));
-  EXPECT_TRUE(tiffWith({{262, 3, 1, 5}, {277, 3, 1, 4}}));  // separated inks
-  EXPECT_TRUE(tiffWith({{262, 3, 1, 2}, {277, 3, 1, 4}, {338, 3, 1, 2}}));  // unassociated alpha
-  EXPECT_FALSE(tiffWith({{262, 3, 1, 2}, {277, 3, 1, 4}, {338, 3, 1, 1}}));  // associated alpha
-  EXPECT_TRUE(Facts(Bmp(124, 4, 4, 32, 3, 0, Masks(0xff0000, 0xff00, 0xff, 0xff000000))).bytesDecide);
-  EXPECT_FALSE(Facts(Bmp(40, 4, 4, 24, 0)).bytesDecide);
-  const auto text = [](const std::string& content) { return Facts(Writer().Text(content).bytes).bytesDecide; };
-  EXPECT_TRUE(text("\n  <svg width=\"4\" height=\"4\"/>"));
-  EXPECT_TRUE(text("<?xml version=\"1.0\"?><svg/>"));
-  EXPECT_FALSE(text("plain notes"));
+  EXPECT_EQ(tiffWith({}), BytesReason::None);
+  EXPECT_EQ(tiffWith({{262, 3, 1, 5}, {277, 3, 1, 4}}), BytesReason::CmykInks);  // separated inks
+  EXPECT_EQ(tiffWith({{262, 3, 1, 2}, {277, 3, 1, 4}, {338, 3, 1, 2}}), BytesReason::AlphaAltered);  // unassociated alpha
+  EXPECT_EQ(tiffWith({{262, 3, 1, 2}, {277, 3, 1, 4}, {338, 3, 1, 1}}), BytesReason::None);  // associated alpha
+  EXPECT_EQ(Facts(Bmp(124, 4, 4, 32, 3, 0, Masks(0xff0000, 0xff00, 0xff, 0xff000000))).bytesReason, BytesReason::AlphaAltered);
+  EXPECT_EQ(Facts(Bmp(40, 4, 4, 24, 0)).bytesReason, BytesReason::None);
+  const auto text = [](const std::string& content) { return Facts(Writer().Text(content).bytes).bytesReason; };
+  EXPECT_EQ(text("\n  <svg width=\"4\" height=\"4\"/>"), BytesReason::VectorDrawing);
+  EXPECT_EQ(text("<?xml version=\"1.0\"?><svg/>"), BytesReason::VectorDrawing);
+  EXPECT_EQ(text("plain notes"), BytesReason::FormatNotChecked);
   Bytes emf = Writer().Le32(1).Le32(108).Zeros(32).Text(" EMF").Zeros(64).bytes;
-  EXPECT_TRUE(Facts(emf).bytesDecide);
-  EXPECT_TRUE(Facts(Writer().Raw({0xd7, 0xcd, 0xc6, 0x9a}).Zeros(40).bytes).bytesDecide);  // placeable WMF
+  EXPECT_EQ(Facts(emf).bytesReason, BytesReason::VectorDrawing);
+  EXPECT_EQ(Facts(Writer().Raw({0xd7, 0xcd, 0xc6, 0x9a}).Zeros(40).bytes).bytesReason, BytesReason::VectorDrawing);  // placeable WMF
 }
 
 // The same directory as a BigTIFF: 8-byte counts and offsets, 20-byte

@@ -1,0 +1,47 @@
+#pragma once
+// Why only identical bytes can prove a file equal to another. A file's
+// pixels prove it equal only when everything it holds is accounted for:
+// the picture data, every structure that can change what a viewer shows
+// (read completely), and otherwise only structures known to be inert. The
+// first thing a reader finds that it cannot account for names the reason.
+
+#include <cstdint>
+
+enum class BytesReason : std::uint8_t {
+  None,
+  // Whole files.
+  FormatNotChecked,
+  HeaderUnreadable,
+  VectorDrawing,
+  CutShort,
+  TrailingData,
+  ReadBudgetSpent,
+  // Pixels a decode does not carry whole.
+  DeepSamples,
+  ImagesNotShown,
+  CmykInks,
+  AlphaAltered,
+  ImageDataCutShort,
+  ScanLayoutNotFollowed,
+  PaletteAmbiguous,
+  ExtraSamplesAmbiguous,
+  // Structures not accounted for.
+  UnknownChunk,
+  UnknownSegment,
+  UnknownBlock,
+  UnknownTag,
+  UnknownBox,
+  UnknownItemReference,
+  DuplicateStructure,
+  // Instructions for showing the pixels that cannot be read completely.
+  ColourConflict,
+  ColourUnreadable,
+  OrientationUnreadable,
+  TimingUnreadable,
+  ThumbnailUnreadable,
+  FrameBeyondCanvas,
+};
+
+// The reason as the end of a sentence that starts with the file's name:
+// "has samples deeper than 8 bits".
+const char* BytesReasonText(BytesReason reason);
