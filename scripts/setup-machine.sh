@@ -12,7 +12,7 @@ packages=(
   libgdk-pixbuf-2.0-dev
   webp-pixbuf-loader libavif-gdk-pixbuf heif-gdk-pixbuf librsvg2-common
   imagemagick
-  zip unzip dpkg-dev
+  zip unzip dpkg-dev lintian
   doublecmd-gtk xvfb openbox xdotool xclip fonts-wqy-microhei
   python3-pil
 )
