@@ -240,6 +240,20 @@ TEST_F(ByteRoad, AFileThatChangesWhileReadIsNotEqual) {
   EXPECT_EQ(CompareWithProgress("first.bin", "copy.bin", grow), CompareDifferent);
 }
 
+// The pixels were decoded from a file that changed under them: they say
+// nothing of what the file holds now, nor of what it held at the start.
+TEST_F(ContentCompare, AFileRewrittenWhileItsPixelsAreComparedIsNotEqual) {
+  fake::AddImage("wide.png", fake::PatternImage(1024, 600));
+  fake::AddImage("wide-twin.png", fake::PatternImage(1024, 600));
+  ProgressLog rewrite;
+  rewrite.duringFirstCall = [] {
+    fake::AddFile("wide-twin.png", fake::ImageFileBytes("wide-twin, rewritten", fake::PatternImage(1024, 600)));
+  };
+  EXPECT_EQ(CompareWithProgress("wide.png", "wide-twin.png", rewrite), CompareDifferent);
+  EXPECT_GT(rewrite.counts.size(), 1u) << "the rewrite came after the pixels were compared";
+  EXPECT_EQ(CompareWithProgress("wide.png", "wide-twin.png", rewrite), CompareEqual);
+}
+
 TEST_F(ContentCompare, PixelRoadReportsDecodedBytesAndStopsWhenAsked) {
   ProgressLog log;
   EXPECT_EQ(CompareWithProgress("a.png", "same.bmp", log), CompareEqual);
