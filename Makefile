@@ -2,6 +2,8 @@
 # make test   builds, then runs every test through CTest
 # make demo   runs the three plugins in the probe host on the samples
 # make bench  times the plugins against the bare imaging calls
+# make mutants removes each guard of tests/mutants/guards.txt in turn and
+#             names those no test notices (too slow for make test)
 PRESETS := native windows-x86 windows-x64
 WINE_RUN := $(CURDIR)/cmake/wine-run.sh $(CURDIR)/build/wineprefix
 VERSION = $(file <build/windows-x86/package/VERSION)
@@ -10,7 +12,7 @@ LINUX_PACKAGE = dist/pixdim-$(VERSION)-linux-x86_64.tar.gz
 DEB_PACKAGE = dist/pixdim_$(VERSION)_amd64.deb
 DEMO_ARGS := * --compare sunset.bmp sunset.png --compare sunset.png sunset-retouched.png
 
-.PHONY: all setup build package test demo bench clean
+.PHONY: all setup build package test demo bench mutants clean
 all: package
 
 setup:
@@ -77,6 +79,9 @@ bench: package
 	@echo && echo "== Inputs crafted to cost a decoder dear: one call each =="
 	@timeout 1800 /usr/bin/python3 bench/costly_inputs.py build/costly-inputs build/native/wdxprobe \
 	  dist/linux/pixdim.wdx "$(WINE_RUN)" build/windows-x64/wdxprobe.exe dist/pixdim.wdx64
+
+mutants: setup
+	@timeout 7200 /usr/bin/python3 scripts/run-mutants.py
 
 clean:
 	rm -rf build dist
