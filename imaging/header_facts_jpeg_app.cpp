@@ -27,6 +27,7 @@ constexpr char PictureSetName[] = "MPF";
 constexpr char DuckyName[] = "Ducky";          // Photoshop's save-for-web settings
 constexpr char PhotoshopName[] = "Photoshop 3.0";
 constexpr char AdobeName[] = "Adobe";         // no zero byte
+constexpr std::size_t AdobeNameBytes = sizeof AdobeName - 1;
 constexpr std::size_t LongestName = sizeof XmpExtensionName;
 
 // The JFIF header after its name: version, density unit and densities,
@@ -36,7 +37,7 @@ constexpr std::uint64_t ExifHeaderBytes = sizeof ExifName + 1;
 constexpr std::uint64_t IccPieceHeaderBytes = sizeof IccName + 2;  // then the piece's number and the count
 // Adobe's segment: version, two flag words, then the colour transform
 // (0 none, 1 YCbCr, 2 YCCK).
-constexpr std::uint64_t AdobeBytes = sizeof AdobeName - 1 + 7;
+constexpr std::uint64_t AdobeBytes = AdobeNameBytes + 7;
 constexpr std::uint8_t MaxAdobeTransform = 2;
 
 // Photoshop's image resources: "8BIM", an id, a name padded to an even
@@ -92,7 +93,7 @@ void ApplicationSegments::Note(HeaderReader& reader, std::uint8_t marker, std::u
     NoteJfif(reader, payload, size);
   } else if (marker == App0 && Named(name, named, JfxxName)) {
     NotePicture(reader, payload + sizeof JfxxName, size - sizeof JfxxName);
-  } else if (marker == App14 && named >= sizeof AdobeName - 1 && std::memcmp(name, AdobeName, sizeof AdobeName - 1) == 0) {
+  } else if (marker == App14 && named >= AdobeNameBytes && std::memcmp(name, AdobeName, AdobeNameBytes) == 0) {
     NoteAdobe(reader, payload, size);
   } else if (marker == App13 && Named(name, named, PhotoshopName)) {
     NotePhotoshop(reader, payload, size);

@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 
 std::string Segment(int marker, const std::string& payload) {
   const std::size_t length = payload.size() + 2;
-  return std::string{'\xff', static_cast<char>(marker), static_cast<char>(length >> 8), static_cast<char>(length & 255)} +
-         payload;
+  return std::string{'\xff', static_cast<char>(marker), static_cast<char>(length >> 8),
+                     static_cast<char>(length & 255)} + payload;
 }
 
 // An EXIF block holding only an orientation, little-endian.

@@ -79,6 +79,16 @@ Bytes Exif(const Bytes& block) { return Segment(0xe1, Writer().Text("Exif").Zero
 
 const Entry Rotated = {0x112, 6};
 
+// Photoshop's segment with one unnamed resource, its data padded to an
+// even length.
+Bytes Photoshop(int id, const Bytes& data) {
+  Writer resource;
+  resource.Text("8BIM").Be16(static_cast<std::uint32_t>(id)).Raw({0, 0}).Be32(static_cast<std::uint32_t>(data.size()));
+  resource.Append(data);
+  if (data.size() % 2 != 0) resource.Raw({0});
+  return Named(0xed, "Photoshop 3.0", resource.bytes);
+}
+
 TEST(ProofJpeg, InertSegmentsKeepThePixelsProof) {
   const HeaderFacts plain = CompareFacts(Jpeg({}));
   EXPECT_EQ(plain.bytesReason, BytesReason::None);
@@ -86,7 +96,7 @@ TEST(ProofJpeg, InertSegmentsKeepThePixelsProof) {
   const Bytes xmp = Named(0xe1, "http://ns.adobe.com/xap/1.0/", Writer().Text("<x:xmpmeta/>").bytes);
   const Bytes extendedXmp = Named(0xe1, "http://ns.adobe.com/xmp/extension/", Bytes(40, 'x'));
   const Bytes ducky = Segment(0xec, Writer().Text("Ducky").Raw({0, 1, 0, 4, 0, 0, 0, 80, 0, 0}).bytes);
-  const Bytes iptc = Named(0xed, "Photoshop 3.0", Writer().Text("8BIM").Be16(0x0404).Raw({0, 0}).Be32(3).Raw({1, 2, 3, 0}).bytes);
+  const Bytes iptc = Photoshop(0x0404, {1, 2, 3});
   const Bytes adobe = Segment(0xee, Writer().Text("Adobe").Be16(100).Zeros(4).Raw({1}).bytes);
   const Bytes comment = Segment(0xfe, Writer().Text("a comment").bytes);
   const HeaderFacts annotated = CompareFacts(Jpeg({jfif, xmp, extendedXmp, ducky, iptc, adobe, comment}));
@@ -96,10 +106,10 @@ TEST(ProofJpeg, InertSegmentsKeepThePixelsProof) {
 }
 
 TEST(ProofJpeg, SegmentsNotKnownLeaveTheFileToTheBytes) {
-  const Bytes photoshop = Named(0xed, "Photoshop 3.0", Writer().Text("8BIM").Be16(0x03f8).Raw({0, 0}).Be32(2).Raw({1, 2}).bytes);
+  const Bytes transfer = Photoshop(0x03f8, {1, 2});  // transfer functions
   const Bytes overrun = Named(0xed, "Photoshop 3.0", Writer().Text("8BIM").Be16(0x0404).Raw({0, 0}).Be32(99).bytes);
   for (const Bytes& segment : {Segment(0xe3, {1, 2, 3}), Segment(0xef, {}), Named(0xe1, "FLIR"), Named(0xe2, "FPXR"),
-                               Named(0xe0, "AVI1"), Named(0xec, "Other"), photoshop, overrun, Named(0xee, "Other")}) {
+                               Named(0xe0, "AVI1"), Named(0xec, "Other"), transfer, overrun, Named(0xee, "Other")}) {
     EXPECT_EQ(ReasonOf({segment}), BytesReason::UnknownSegment) << int{segment[1]};
   }
   // A marker no decoder knows, after the frame; an application segment
@@ -163,8 +173,7 @@ TEST(ProofJpeg, ThumbnailsAreDigested) {
   EXPECT_NE(shown({jfifThumbnail}).thumbnail, 0u);
   EXPECT_NE(shown({jfifThumbnail}).thumbnail, shown({jfifOther}).thumbnail);
   EXPECT_NE(shown({Named(0xe0, "JFXX", {0x10, 0xff, 0xd8})}).thumbnail, 0u);
-  const Bytes resource = Named(0xed, "Photoshop 3.0", Writer().Text("8BIM").Be16(0x040c).Raw({0, 0}).Be32(3).Raw({1, 2, 3, 0}).bytes);
-  const HeaderFacts photoshop = CompareFacts(Jpeg({resource}));
+  const HeaderFacts photoshop = CompareFacts(Jpeg({Photoshop(0x040c, {1, 2, 3})}));
   EXPECT_EQ(photoshop.bytesReason, BytesReason::None);
   EXPECT_NE(photoshop.presentation.thumbnail, 0u);
 }
@@ -184,7 +193,9 @@ TEST(ProofJpeg, ProfilePiecesInOrderOnce) {
 }
 
 TEST(ProofJpeg, AdobeColourTransform) {
-  const auto adobe = [](int transform) { return Segment(0xee, Writer().Text("Adobe").Be16(100).Zeros(4).Raw({transform}).bytes); };
+  const auto adobe = [](int transform) {
+    return Segment(0xee, Writer().Text("Adobe").Be16(100).Zeros(4).Raw({transform}).bytes);
+  };
   EXPECT_EQ(ReasonOf({adobe(0)}), BytesReason::None);
   EXPECT_EQ(ReasonOf({adobe(3)}), BytesReason::ColourUnreadable);
   EXPECT_EQ(ReasonOf({Segment(0xee, Writer().Text("Adobe").bytes)}), BytesReason::ColourUnreadable);
