@@ -1,17 +1,19 @@
 // JPEG: the markers from SOI to the first SOS, each segment skipped by its
-// length. The frame header gives size, precision and sampling; an APP2
-// "MPF" segment announces further pictures (camera MPO files, gain maps).
+// length. The frame header gives size, precision and sampling; the
+// application and comment segments are accounted for on their own (an APP2
+// "MPF" segment announces further pictures: camera MPO files, gain maps).
 // The small table segments are read for the ids they define, and the
 // first scan header must name the frame's components and defined tables.
 // The scan data is then followed to the first EOI: the file holds one image
-// only when that marker ends it.
+// only when that marker ends it. Any other marker leaves the file to its
+// bytes.
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include "imaging/header_facts_formats.h"
+#include "imaging/header_facts_jpeg_app.h"
 #include "imaging/header_facts_jpeg_scan.h"
-#include "imaging/header_facts_presentation.h"
 
 namespace {
 
@@ -29,13 +31,10 @@ constexpr std::uint32_t MaxSide = 65500;
 constexpr int MaxBlocksPerMcu = 10;
 
 constexpr std::uint8_t StartOfScan = 0xda;
-constexpr std::uint8_t App1 = 0xe1;
+constexpr std::uint8_t StartOfImage = 0xd8;
 constexpr std::uint8_t EndOfImage = 0xd9;
 constexpr std::uint8_t StuffedZero = 0x00;
-constexpr std::uint8_t App2 = 0xe2;
-constexpr char ExifName[6] = {'E', 'x', 'i', 'f', 0, 0};
-constexpr char IccName[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
-constexpr std::uint64_t IccPieceHeaderBytes = sizeof IccName + 2;  // then the piece's number and the count
+constexpr std::uint8_t Comment = 0xfe;
 constexpr std::uint8_t QuantTables = 0xdb;
 constexpr std::uint8_t HuffmanTables = 0xc4;
 constexpr std::uint8_t RestartInterval = 0xdd;
@@ -47,12 +46,10 @@ bool IsFrameMarker(std::uint8_t marker) {
 bool DecoderTakesFrame(std::uint8_t marker) {
   return marker == 0xc0 || marker == 0xc1 || marker == 0xc2 || marker == 0xc9 || marker == 0xca;
 }
-// Segments the walk steps over by their length: tables (after noting their
-// ids), arithmetic conditioning, restart interval, DNL, application data,
-// comments.
-bool IsSkippedSegment(std::uint8_t marker) {
-  return marker == 0xc4 || marker == 0xcc || marker == 0xdb || marker == 0xdc || marker == 0xdd ||
-         (marker >= 0xe0 && marker <= 0xef) || marker == 0xfe;
+// Segments of the decoder's the walk steps over by their length: tables
+// (after noting their ids), arithmetic conditioning, restart interval, DNL.
+bool IsTableSegment(std::uint8_t marker) {
+  return marker == 0xc4 || marker == 0xcc || marker == 0xdb || marker == 0xdc || marker == 0xdd;
 }
 bool IsRestart(std::uint8_t marker) { return marker >= 0xd0 && marker <= 0xd7; }
 bool IsParameterless(std::uint8_t marker) { return marker == 0x01 || IsRestart(marker); }
@@ -214,61 +211,16 @@ bool ScanValid(HeaderReader& reader, std::uint64_t offset, const Frame& frame, c
   return bandValid && (high == 0 || low == high - 1) && low <= 13;
 }
 
-// An ICC profile, which APP2 segments carry in pieces.
-struct ProfilePieces {
-  int count = 0;
-  std::uint64_t firstStart = 0;
-  std::uint64_t firstSize = 0;
-  Digest all;
-  bool unreadable = false;
-};
-
 struct MarkerWalk {
   Frame frame;
   Tables tables;
   std::uint64_t scanStart = 0;  // of the first scan's header
   bool reachedScan = false;
   bool scanValid = false;
-  bool multiPicture = false;
-  bool exifSeen = false;
-  std::uint8_t orientation = 1;
-  ProfilePieces profile;
+  jpeg::ApplicationSegments segments;
+  BytesReason unknownMarker = BytesReason::None;
   std::uint64_t scanDataStart = 0;  // after the first scan header
 };
-
-// Notes the EXIF orientation of the first EXIF segment, and the pieces of
-// an ICC profile, each after the header that names it.
-void NoteApplicationSegment(HeaderReader& reader, std::uint8_t marker, std::uint64_t offset, std::uint16_t length,
-                            MarkerWalk& walk) {
-  std::uint8_t name[sizeof IccName];
-  const std::uint64_t payload = offset + 2;
-  const std::uint64_t size = length - 2u;
-  if (marker == App1 && !walk.exifSeen && size >= sizeof ExifName &&
-      reader.Read(payload, name, sizeof ExifName) && std::memcmp(name, ExifName, sizeof ExifName) == 0) {
-    walk.exifSeen = true;
-    walk.orientation = ExifOrientation(reader, payload + sizeof ExifName, size - sizeof ExifName);
-  }
-  if (marker == App2 && reader.ForComparison() && size >= IccPieceHeaderBytes &&
-      reader.Read(payload, name, sizeof IccName) && std::memcmp(name, IccName, sizeof IccName) == 0) {
-    ProfilePieces& profile = walk.profile;
-    if (profile.count++ == 0) {
-      profile.firstStart = payload + IccPieceHeaderBytes;
-      profile.firstSize = size - IccPieceHeaderBytes;
-    }
-    profile.unreadable = profile.unreadable ||
-                         !DigestBytes(reader, payload + IccPieceHeaderBytes, size - IccPieceHeaderBytes, profile.all);
-  }
-}
-
-// A profile in one piece can be recognised as sRGB; one in several is
-// known by its bytes.
-bool ProfileColour(HeaderReader& reader, const ProfilePieces& profile, std::uint64_t& colour) {
-  if (profile.unreadable) return false;
-  colour = 0;
-  if (profile.count == 1) return IccProfileColour(reader, profile.firstStart, profile.firstSize, colour);
-  if (profile.count > 1) colour = profile.all.Get();
-  return true;
-}
 
 // Reads the marker at offset, past any number of fill bytes, as the
 // decoder does; 0 when there is none. The reader's budget bounds the fill.
@@ -297,7 +249,10 @@ MarkerWalk WalkToScan(HeaderReader& reader) {
       if (walk.reachedScan) walk.scanDataStart = offset + Be16(lengthBytes);
       return walk;
     }
-    const bool segment = IsFrameMarker(marker) || IsSkippedSegment(marker);
+    const bool segment = IsFrameMarker(marker) || IsTableSegment(marker) || jpeg::IsApplicationSegment(marker);
+    if (!segment && marker != 0 && marker != StartOfImage && marker != EndOfImage) {
+      walk.unknownMarker = BytesReason::UnknownSegment;
+    }
     std::uint8_t lengthBytes[2];
     if (!segment || !reader.Read(offset, lengthBytes, 2)) return walk;  // unknown marker, SOI, EOI, end
     const std::uint16_t length = Be16(lengthBytes);
@@ -312,12 +267,9 @@ MarkerWalk WalkToScan(HeaderReader& reader) {
       std::uint8_t interval[2];
       if (length != 4 || !reader.Read(offset + 2, interval, 2)) return walk;
       walk.tables.restartInterval = Be16(interval);
-    } else if (marker == App2 && length >= 6) {
-      std::uint8_t name[4];
-      if (!reader.Read(offset + 2, name, sizeof name)) return walk;
-      walk.multiPicture = walk.multiPicture || std::memcmp(name, "MPF\0", 4) == 0;
+    } else if (jpeg::IsApplicationSegment(marker)) {
+      walk.segments.Note(reader, marker, offset, length);
     }
-    if (marker == App1 || marker == App2) NoteApplicationSegment(reader, marker, offset, length, walk);
     offset += length;
   }
   return walk;
@@ -352,16 +304,30 @@ bool ReadScanLayout(HeaderReader& reader, std::uint64_t offset, const Frame& fra
 }
 
 // A comparison walks a baseline scan's blocks: one that ends before the
-// last block leaves pixels the decoder makes up.
-bool ScanEndsEarly(HeaderReader& reader, const MarkerWalk& walk) {
+// last block leaves pixels the decoder makes up. The walk follows one scan
+// of every component with tables of the file's own; a scan per component,
+// or the standard tables the decoder supplies, leave the file to its bytes.
+BytesReason ScanReason(HeaderReader& reader, const MarkerWalk& walk) {
   const bool sequentialHuffman = walk.frame.marker == 0xc0 || walk.frame.marker == 0xc1;
-  if (!reader.ForComparison() || !walk.scanValid || !walk.frame.componentsValid || !sequentialHuffman) return false;
+  if (!reader.ForComparison() || !walk.scanValid || !walk.frame.componentsValid || !sequentialHuffman) {
+    return BytesReason::None;
+  }
   jpeg::ScanLayout layout;
   std::uint64_t dataStart = 0;
   layout.restartInterval = walk.tables.restartInterval;
-  return ReadScanLayout(reader, walk.scanStart, walk.frame, layout, dataStart) &&
-         jpeg::WalkScanData(reader, dataStart, layout, walk.tables.dcTables, walk.tables.acTables) ==
-             jpeg::ScanEnd::Early;
+  if (!ReadScanLayout(reader, walk.scanStart, walk.frame, layout, dataStart)) return BytesReason::ScanLayoutNotFollowed;
+  for (int i = 0; i < layout.count; ++i) {
+    if (!walk.tables.dcTables[layout.components[i].dcTable].defined ||
+        !walk.tables.acTables[layout.components[i].acTable].defined) {
+      return BytesReason::ScanLayoutNotFollowed;
+    }
+  }
+  switch (jpeg::WalkScanData(reader, dataStart, layout, walk.tables.dcTables, walk.tables.acTables)) {
+    case jpeg::ScanEnd::Complete: return BytesReason::None;
+    case jpeg::ScanEnd::Early: return BytesReason::ImageDataCutShort;
+    case jpeg::ScanEnd::Unknown: return BytesReason::ReadBudgetSpent;
+  }
+  return BytesReason::ReadBudgetSpent;
 }
 
 // The scan data, read a large piece at a time.
@@ -410,10 +376,11 @@ class ScanData {
 
 // Follows the scans from the first scan's data to the first EOI and returns
 // the offset just past it, 0 when it is not reached. Inside scan data 0xFF
-// comes only before a stuffed zero or a restart marker; the table and scan
-// segments between the scans of a progressive image are skipped by their
-// length. Any other marker (a second SOI, a frame) ends the search.
-std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset, int& scans) {
+// comes only before a stuffed zero or a restart marker; the table, scan and
+// comment segments between the scans of a progressive image are skipped by
+// their length, and so are application segments, which are not accounted
+// for there. Any other marker (a second SOI, a frame) ends the search.
+std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset, int& scans, BytesReason& reason) {
   ScanData data(reader);
   scans = 1;
   for (int segments = 0; segments < MaxMarkers;) {
@@ -427,10 +394,12 @@ std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset, int& s
     if (marker == EndOfImage) return offset;
     std::uint8_t high = 0;
     std::uint8_t low = 0;
-    if ((marker != StartOfScan && !IsSkippedSegment(marker)) || !data.Byte(offset, high) ||
-        !data.Byte(offset + 1, low)) {
+    const bool application = marker != Comment && jpeg::IsApplicationSegment(marker);
+    if ((marker != StartOfScan && !IsTableSegment(marker) && marker != Comment && !application) ||
+        !data.Byte(offset, high) || !data.Byte(offset + 1, low)) {
       return 0;
     }
+    if (application) reason = BytesReason::UnknownSegment;
     const std::uint16_t length = static_cast<std::uint16_t>(high << 8 | low);
     if (length < 2) return 0;
     offset += length;
@@ -443,14 +412,14 @@ std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset, int& s
 // Whatever follows the first end-of-image marker is no part of the image
 // the decoder shows: a second JPEG joined on, the video of a motion photo,
 // a phone's trailer.
-bool EndsAtFirstEndOfImage(HeaderReader& reader, const MarkerWalk& walk, int& scans) {
-  return walk.reachedScan && EndOfFirstImage(reader, walk.scanDataStart, scans) == reader.FileSize();
+bool EndsAtFirstEndOfImage(HeaderReader& reader, const MarkerWalk& walk, int& scans, BytesReason& reason) {
+  return walk.reachedScan && EndOfFirstImage(reader, walk.scanDataStart, scans, reason) == reader.FileSize();
 }
 
 }  // namespace
 
 HeaderFacts ReadJpegFacts(HeaderReader& reader) {
-  const MarkerWalk walk = WalkToScan(reader);
+  MarkerWalk walk = WalkToScan(reader);
   const Frame& frame = walk.frame;
   if (!frame.found) return Unsettled(ImageFormat::Jpeg);
   HeaderFacts facts;
@@ -459,7 +428,9 @@ HeaderFacts ReadJpegFacts(HeaderReader& reader) {
   facts.deeperThan8Bits = frame.precision == 8 ? Answer::No : Answer::Yes;
   // Only a comparison reads the scan data; for sizes alone nothing is proven.
   int scans = 0;
-  const bool oneImage = !walk.multiPicture && reader.ForComparison() && EndsAtFirstEndOfImage(reader, walk, scans);
+  BytesReason betweenScans = BytesReason::None;
+  const bool oneImage = !walk.segments.MultiPicture() && reader.ForComparison() &&
+                        EndsAtFirstEndOfImage(reader, walk, scans, betweenScans);
   facts.moreThanOneImage = oneImage ? Answer::No : Answer::Yes;
   facts.rowsInOrder = frame.marker == 0xc0 || frame.marker == 0xc1;
   const bool decodable = walk.scanValid && DecoderTakesFrame(frame.marker) && frame.precision == 8 &&
@@ -469,15 +440,19 @@ HeaderFacts ReadJpegFacts(HeaderReader& reader) {
     facts.width = frame.width;
     facts.height = frame.height;
   }
-  facts.presentation.orientation = walk.orientation;
+  const BytesReason segments = walk.segments.Finish(reader, facts.presentation);
   if (frame.componentCount == 4) {
     facts.bytesReason = BytesReason::CmykInks;
+  } else if (segments != BytesReason::None) {
+    facts.bytesReason = segments;
+  } else if (walk.unknownMarker != BytesReason::None) {
+    facts.bytesReason = walk.unknownMarker;
+  } else if (betweenScans != BytesReason::None) {
+    facts.bytesReason = betweenScans;
   } else if (std::uint64_t(scans) * facts.largestImagePixels > MaxScanPixels) {
     facts.bytesReason = BytesReason::ReadBudgetSpent;
-  } else if (!ProfileColour(reader, walk.profile, facts.presentation.colour)) {
-    facts.bytesReason = BytesReason::ColourUnreadable;
-  } else if (ScanEndsEarly(reader, walk)) {
-    facts.bytesReason = BytesReason::ImageDataCutShort;
+  } else {
+    facts.bytesReason = ScanReason(reader, walk);
   }
   return facts;
 }

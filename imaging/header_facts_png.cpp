@@ -66,7 +66,7 @@ enum class WalkEnd { ImageData, Rejected, NotReached };
 struct ChunkWalk {
   WalkEnd end = WalkEnd::NotReached;
   bool animated = false;
-  std::uint8_t orientation = 1;
+  Exif exif;
   bool srgb = false;  // an sRGB chunk
   bool profile = false;  // an iCCP chunk, whose compressed bytes make the digest
   Digest profileDigest;
@@ -79,7 +79,7 @@ struct ChunkWalk {
 void NoteShowingChunk(HeaderReader& reader, std::uint32_t type, std::uint64_t data, std::uint32_t length,
                       ChunkWalk& walk) {
   if (type == ChunkType("eXIf")) {
-    walk.orientation = ExifOrientation(reader, data, length);
+    walk.exif = ReadExif(reader, data, length);
   } else if (type == ChunkType("sRGB")) {
     walk.srgb = true;
   } else if (type == ChunkType("iCCP")) {
@@ -193,8 +193,10 @@ HeaderFacts ReadPngFacts(HeaderReader& reader) {
   const ChunkWalk walk = WalkToImageData(reader, HeaderBytes, header.colorType);
   const bool decodable = walk.end == WalkEnd::ImageData;
   facts.moreThanOneImage = walk.animated || !decodable ? Answer::Yes : Answer::No;
-  facts.presentation.orientation = walk.orientation;
+  facts.presentation.orientation = walk.exif.orientation;
+  facts.presentation.thumbnail = walk.exif.thumbnail;
   facts.presentation.colour = ColourOf(walk);
+  facts.bytesReason = walk.exif.reason;
   if (walk.unreadable) facts.bytesReason = BytesReason::ColourUnreadable;
   if (decodable && header.width <= MaxSide && header.height <= MaxSide) {
     facts.width = header.width;

@@ -8,10 +8,17 @@ namespace {
 
 constexpr std::uint64_t FnvPrime = 0x100000001b3u;
 constexpr std::uint16_t OrientationTag = 0x0112;
+constexpr std::uint16_t StripOffsetsTag = 0x0111;
+constexpr std::uint16_t ThumbnailStartTag = 0x0201;  // of the thumbnail's JPEG bytes
+constexpr std::uint16_t ThumbnailLengthTag = 0x0202;
 constexpr std::uint16_t ShortType = 3;
+constexpr std::uint16_t LongType = 4;
+// Directories hold a few dozen entries; one with more than this is not
+// read through, so a tag past the cap cannot hide.
 constexpr std::uint16_t MaxExifEntries = 512;
 constexpr std::size_t TiffHeaderBytes = 8;
 constexpr std::size_t EntryBytes = 12;
+constexpr std::size_t NextDirectoryBytes = 4;
 
 constexpr std::size_t IccHeaderBytes = 128;
 constexpr std::uint32_t MaxIccTags = 100;
@@ -131,6 +138,102 @@ class IccProfile {
   std::uint32_t tagCount = 0;
 };
 
+// The TIFF structure of an EXIF block, every read inside the block.
+class ExifBlock {
+ public:
+  ExifBlock(HeaderReader& headerReader, std::uint64_t start, std::uint64_t length)
+      : reader(headerReader), offset(start), size(length) {}
+
+  // The byte order and where the image's directory starts.
+  bool ReadHeader(std::uint64_t& directory) {
+    std::uint8_t head[TiffHeaderBytes];
+    if (size < sizeof head || !reader.Read(offset, head, sizeof head)) return false;
+    bigEndian = std::memcmp(head, "MM\0*", 4) == 0;
+    if (!bigEndian && std::memcmp(head, "II*\0", 4) != 0) return false;
+    directory = U32(head + 4);
+    return true;
+  }
+
+  // Passes each entry of the directory at the given offset to visit, and
+  // gives the offset of the next directory (0 for none). False when the
+  // directory or its link does not lie inside the block, or holds more
+  // entries than the cap.
+  template <typename Visit>
+  bool Walk(std::uint64_t directory, std::uint64_t& next, Visit visit) {
+    std::uint8_t countBytes[2];
+    if (directory > size || size - directory < 2 || !Read(directory, countBytes, 2)) return false;
+    const std::uint16_t count = U16(countBytes);
+    const std::uint64_t link = directory + 2 + std::uint64_t{EntryBytes} * count;
+    if (count > MaxExifEntries || link + NextDirectoryBytes > size) return false;
+    for (std::uint16_t i = 0; i < count; ++i) {
+      std::uint8_t entry[EntryBytes];
+      if (!Read(directory + 2 + std::uint64_t{EntryBytes} * i, entry, sizeof entry)) return false;
+      visit(entry);
+    }
+    std::uint8_t linkBytes[NextDirectoryBytes];
+    if (!Read(link, linkBytes, sizeof linkBytes)) return false;
+    next = U32(linkBytes);
+    return true;
+  }
+
+  // The value of an entry holding one short or one long.
+  bool Single(const std::uint8_t* entry, std::uint32_t& value) const {
+    if (U32(entry + 4) != 1) return false;
+    const std::uint16_t type = U16(entry + 2);
+    if (type != ShortType && type != LongType) return false;
+    value = type == ShortType ? U16(entry + 8) : U32(entry + 8);
+    return true;
+  }
+
+  bool Read(std::uint64_t at, std::uint8_t* out, std::size_t count) { return reader.Read(offset + at, out, count); }
+  std::uint16_t U16(const std::uint8_t* p) const { return bigEndian ? Be16(p) : Le16(p); }
+  std::uint32_t U32(const std::uint8_t* p) const { return bigEndian ? Be32(p) : Le32(p); }
+  HeaderReader& Reader() { return reader; }
+  std::uint64_t Offset() const { return offset; }
+  std::uint64_t Size() const { return size; }
+
+ private:
+  HeaderReader& reader;
+  std::uint64_t offset;
+  std::uint64_t size;
+  bool bigEndian = false;
+};
+
+// The thumbnail a file manager shows for the file: the JPEG bytes the
+// thumbnail's directory points to, as a digest (0 without the directory
+// or without a thumbnail in it). False when the directory or the bytes
+// cannot be read, the directory names them twice or halfway, or it holds
+// a thumbnail in strips, which no digest here stands for.
+bool ReadThumbnail(ExifBlock& block, std::uint64_t directory, std::uint64_t& thumbnail) {
+  thumbnail = 0;
+  if (directory == 0) return true;
+  int starts = 0;
+  int lengths = 0;
+  bool valuesRead = true;
+  bool strips = false;
+  std::uint32_t start = 0;
+  std::uint32_t length = 0;
+  std::uint64_t next = 0;
+  const bool read = block.Walk(directory, next, [&](const std::uint8_t* entry) {
+    const std::uint16_t tag = block.U16(entry);
+    if (tag == ThumbnailStartTag) {
+      ++starts;
+      valuesRead = valuesRead && block.Single(entry, start);
+    } else if (tag == ThumbnailLengthTag) {
+      ++lengths;
+      valuesRead = valuesRead && block.Single(entry, length);
+    }
+    strips = strips || tag == StripOffsetsTag;
+  });
+  if (!read || !valuesRead || strips || starts > 1 || lengths > 1 || starts != lengths) return false;
+  if (starts == 0) return true;
+  if (length == 0 || start > block.Size() || length > block.Size() - start) return false;
+  Digest digest;
+  if (!DigestBytes(block.Reader(), block.Offset() + start, length, digest)) return false;
+  thumbnail = digest.Get();
+  return true;
+}
+
 }  // namespace
 
 Digest& Digest::Bytes(const std::uint8_t* bytes, std::size_t size) {
@@ -155,26 +258,27 @@ bool DigestBytes(HeaderReader& reader, std::uint64_t offset, std::uint64_t size,
   return true;
 }
 
-std::uint8_t ExifOrientation(HeaderReader& reader, std::uint64_t offset, std::uint64_t size) {
-  std::uint8_t head[TiffHeaderBytes];
-  if (size < sizeof head || !reader.Read(offset, head, sizeof head)) return 1;
-  const bool bigEndian = std::memcmp(head, "MM\0*", 4) == 0;
-  if (!bigEndian && std::memcmp(head, "II*\0", 4) != 0) return 1;
-  const auto u16 = [bigEndian](const std::uint8_t* p) { return bigEndian ? Be16(p) : Le16(p); };
-  const std::uint64_t directory = bigEndian ? Be32(head + 4) : Le32(head + 4);
-  std::uint8_t countBytes[2];
-  if (directory > size - 2 || !reader.Read(offset + directory, countBytes, 2)) return 1;
-  const std::uint16_t count = std::min(u16(countBytes), MaxExifEntries);
-  for (std::uint16_t i = 0; i < count; ++i) {
-    const std::uint64_t at = directory + 2 + std::uint64_t{EntryBytes} * i;
-    std::uint8_t entry[EntryBytes];
-    if (at + EntryBytes > size || !reader.Read(offset + at, entry, sizeof entry)) return 1;
-    if (u16(entry) != OrientationTag) continue;
-    const std::uint16_t value = u16(entry + 8);
-    const bool oneShort = u16(entry + 2) == ShortType && (bigEndian ? Be32(entry + 4) : Le32(entry + 4)) == 1;
-    return oneShort && value >= 1 && value <= 8 ? static_cast<std::uint8_t>(value) : 1;
+Exif ReadExif(HeaderReader& reader, std::uint64_t offset, std::uint64_t size) {
+  Exif exif;
+  ExifBlock block(reader, offset, size);
+  std::uint64_t directory = 0;
+  std::uint64_t next = 0;
+  int orientations = 0;
+  std::uint32_t orientation = 0;
+  const bool imageRead = block.ReadHeader(directory) && block.Walk(directory, next, [&](const std::uint8_t* entry) {
+    if (block.U16(entry) != OrientationTag) return;
+    ++orientations;
+    if (block.U16(entry + 2) != ShortType || !block.Single(entry, orientation)) orientation = 0;
+  });
+  if (!imageRead || orientations > 1 || (orientations == 1 && (orientation < 1 || orientation > 8))) {
+    exif.reason = BytesReason::OrientationUnreadable;
+    return exif;
   }
-  return 1;
+  if (orientations == 1) exif.orientation = static_cast<std::uint8_t>(orientation);
+  if (reader.ForComparison() && !ReadThumbnail(block, next, exif.thumbnail)) {
+    exif.reason = BytesReason::ThumbnailUnreadable;
+  }
+  return exif;
 }
 
 bool IccProfileColour(HeaderReader& reader, std::uint64_t offset, std::uint64_t size, std::uint64_t& colour) {

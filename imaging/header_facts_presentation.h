@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "imaging/bytes_reason.h"
 #include "imaging/header_reader.h"
 
 // FNV-1a over the bytes and values fed to it.
@@ -20,9 +21,22 @@ class Digest {
   std::uint64_t hash = 0xcbf29ce484222325u;
 };
 
-// The orientation in the EXIF block (a TIFF header and its first
-// directory) of size bytes at offset; 1 where it names none of 1 to 8.
-std::uint8_t ExifOrientation(HeaderReader& reader, std::uint64_t offset, std::uint64_t size);
+// What an EXIF block says about showing its image.
+struct Exif {
+  std::uint8_t orientation = 1;  // 1 to 8
+  // A digest of the thumbnail's bytes; 0 for none.
+  std::uint64_t thumbnail = 0;
+  // Why the block cannot be read completely: OrientationUnreadable or
+  // ThumbnailUnreadable; None when it can.
+  BytesReason reason = BytesReason::None;
+};
+
+// Reads the EXIF block (a TIFF header, the image's directory and the
+// thumbnail's) of size bytes at offset. The image's directory must lie
+// inside the block, within the entry cap, and name the orientation at most
+// once, as one short of 1 to 8. For a comparison the thumbnail's directory
+// is read too: its JPEG bytes must lie inside the block.
+Exif ReadExif(HeaderReader& reader, std::uint64_t offset, std::uint64_t size);
 
 // The colour description of the ICC profile of size bytes at offset: 0
 // when its colorants and tone curves are sRGB's, else a digest of its

@@ -86,29 +86,33 @@ Bitstream FindBitstream(HeaderReader& reader, std::uint32_t riffSize) {
   return {};
 }
 
-// The ICC profile and EXIF orientation in the chunks of an extended file;
-// false when a chunk its flags announce cannot be read.
-bool NoteShowingChunks(HeaderReader& reader, std::uint32_t riffSize, std::uint32_t flags, Presentation& shown) {
+// The ICC profile and EXIF block in the chunks of an extended file; the
+// reason when a chunk its flags announce cannot be read.
+BytesReason NoteShowingChunks(HeaderReader& reader, std::uint32_t riffSize, std::uint32_t flags,
+                              Presentation& shown) {
   std::uint64_t offset = FirstChunk + ChunkHeaderBytes + ExtendedHeaderBytes;
   const std::uint64_t end = std::uint64_t{riffSize} + 8;
   bool profileFound = (flags & IccFlag) == 0;
   for (int chunk = 0; chunk < MaxChunks && offset + ChunkHeaderBytes <= end; ++chunk) {
     std::uint8_t head[ChunkHeaderBytes + sizeof ExifPrefix];
-    if (!reader.Read(offset, head, ChunkHeaderBytes)) return false;
+    if (!reader.Read(offset, head, ChunkHeaderBytes)) return BytesReason::ColourUnreadable;
     const std::uint32_t size = Le32(head + 4);
     const std::uint64_t data = offset + ChunkHeaderBytes;
     if (std::memcmp(head, "ICCP", 4) == 0 && !profileFound) {
       profileFound = true;
-      if (!IccProfileColour(reader, data, size, shown.colour)) return false;
+      if (!IccProfileColour(reader, data, size, shown.colour)) return BytesReason::ColourUnreadable;
     } else if (std::memcmp(head, "EXIF", 4) == 0 && (flags & ExifFlag) != 0) {
       const bool prefixed = size >= sizeof ExifPrefix && reader.Read(data, head + ChunkHeaderBytes, sizeof ExifPrefix) &&
                             std::memcmp(head + ChunkHeaderBytes, ExifPrefix, sizeof ExifPrefix) == 0;
       const std::uint64_t skip = prefixed ? sizeof ExifPrefix : 0;
-      shown.orientation = ExifOrientation(reader, data + skip, size - skip);
+      const Exif exif = ReadExif(reader, data + skip, size - skip);
+      if (exif.reason != BytesReason::None) return exif.reason;
+      shown.orientation = exif.orientation;
+      shown.thumbnail = exif.thumbnail;
     }
     offset = data + ((std::uint64_t{size} + 1) & ~std::uint64_t{1});
   }
-  return profileFound;
+  return profileFound ? BytesReason::None : BytesReason::ColourUnreadable;
 }
 
 }  // namespace
@@ -133,10 +137,10 @@ HeaderFacts ReadWebPFacts(HeaderReader& reader) {
     facts.largestImagePixels = area;
     if ((flags & AnimationFlag) != 0) return facts;
     // The chunks after the bitstream matter to a comparison only.
-    if (reader.ForComparison() && (flags & (ExifFlag | IccFlag)) != 0 &&
-        !NoteShowingChunks(reader, riffSize, flags, facts.presentation)) {
-      facts.bytesReason = BytesReason::ColourUnreadable;
-    }
+    const BytesReason shown = reader.ForComparison() && (flags & (ExifFlag | IccFlag)) != 0
+                                  ? NoteShowingChunks(reader, riffSize, flags, facts.presentation)
+                                  : BytesReason::None;
+    if (shown != BytesReason::None) facts.bytesReason = shown;
     stream = FindBitstream(reader, riffSize);
     // The decoder rejects a bitstream that does not fill the canvas.
     stream.valid = stream.valid && stream.width == canvasWidth && stream.height == canvasHeight;

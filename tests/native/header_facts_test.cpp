@@ -1018,6 +1018,12 @@ TEST(HeaderFactsShowing, OrientationFromEachFormatsExif) {
   const Bytes webp = Riff(Writer().Append(Extended(0x08, 4, 4)).Append(Lossless(4, 4))
                                .Append(RiffChunk("EXIF", ExifBlock(false, 6))).bytes);
   EXPECT_EQ(CompareFacts(webp).presentation.orientation, 6);
+  // An orientation no reader agrees on leaves each format to its bytes.
+  EXPECT_EQ(CompareFacts(Png(Ihdr(4, 4, 8, 2), {Chunk("eXIf", ExifBlock(false, 9))})).bytesReason,
+            BytesReason::OrientationUnreadable);
+  const Bytes webpUnread = Riff(Writer().Append(Extended(0x08, 4, 4)).Append(Lossless(4, 4))
+                                    .Append(RiffChunk("EXIF", ExifBlock(false, 0))).bytes);
+  EXPECT_EQ(CompareFacts(webpUnread).bytesReason, BytesReason::OrientationUnreadable);
 }
 
 // Rotations are anticlockwise; EXIF 6 turns clockwise, 8 anticlockwise.
