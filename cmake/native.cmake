@@ -51,8 +51,10 @@ target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 # pixdim-compare links the plugin's own objects rather than loading a copy
 # of the plugin: one file that works wherever it is put, whose answers
 # cannot drift from the plugin built beside it.
-add_executable(pixdim_compare tools/pixdim_compare.cpp linux/file_tree.cpp)
+add_executable(pixdim_compare tools/pixdim_compare.cpp tools/shown_name.cpp tools/folder_pairing.cpp
+  linux/file_tree.cpp)
 target_link_libraries(pixdim_compare PRIVATE pixdim_core pixbuf_imaging_core)
+target_compile_definitions(pixdim_compare PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 set_target_properties(pixdim_compare PROPERTIES OUTPUT_NAME pixdim-compare RUNTIME_OUTPUT_DIRECTORY linux)
 
 add_subdirectory(tests/native)
