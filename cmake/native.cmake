@@ -70,8 +70,9 @@ set_tests_properties(e2e_tests_on_product PROPERTIES TIMEOUT 300
   ENVIRONMENT PIXDIM_PLUGIN=$<TARGET_FILE:plugin_core>)
 
 # The Linux packages: the Makefile packs the plugin and pixdim-compare with
-# this readme.
+# this readme and pixdim-compare's manual page.
 configure_file(resources/package-readme-linux.txt.in package/readme.txt @ONLY)
+configure_file(resources/pixdim-compare.1.in package/pixdim-compare.1 @ONLY)
 file(WRITE ${CMAKE_BINARY_DIR}/package/VERSION ${PROJECT_VERSION})
 add_test(NAME linux_package_contents
   COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check-linux-package.sh
