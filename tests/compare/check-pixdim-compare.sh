@@ -139,6 +139,14 @@ run 2 "forge-left/$forged" "missing-$painter"
 has err.txt 'missing-d.png\r\x1b[2Kequal: d.png: No such file or directory'
 ! grep -q $'[\r\e]' err.txt || fail "a carriage return or an escape reached the error output"
 
+# Bytes that only look like UTF-8 (an overlong '/', a surrogate, a sequence
+# cut short by the name's end), a tab and DEL.
+odd=$(printf 'odd-\300\257-\355\240\200-\t\177-\346\227')
+cp sunset.png "$odd"
+run 0 "$odd" sunset.bmp
+[ "$(cat out.txt)" = 'equal: odd-\xc0\xaf-\xed\xa0\x80-\t\x7f-\xe6\x97 and sunset.bmp show the same pixels' ] ||
+  fail "a name of odd bytes: $(cat out.txt)"
+
 # The bytes' reason names the file escaped too.
 cp "$fixtures/deep-a.png" "$forged" && cp "$fixtures/deep-b.png" deep-b.png
 run 1 "$forged" deep-b.png
