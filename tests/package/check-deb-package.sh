@@ -54,8 +54,12 @@ sed '1,/^Copyright/d' "$license" | sed '/./,$!d' | diff -q - "$dir/license.txt" 
   fail "the licence in the copyright file is not LICENSE's: $(cat "$dir/license.txt")"
 
 command -v lintian >/dev/null || fail "lintian is missing (scripts/setup-machine.sh installs it)"
-timeout 300 lintian "$deb" > "$dir/lintian.txt" 2>&1 || true
+# lintian exits non-zero on an error in the package, and when it could not
+# check it at all.
+lintian_status=0
+timeout 300 lintian --fail-on error "$deb" > "$dir/lintian.txt" 2>&1 || lintian_status=$?
 ! grep '^E:' "$dir/lintian.txt" || fail "lintian finds errors in the package"
+[ $lintian_status -eq 0 ] || fail "lintian exited $lintian_status: $(cat "$dir/lintian.txt")"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = pixdim ] || fail "Package is '$(field Package)'"
