@@ -86,7 +86,7 @@ cp sunset.png left/only-left.png
 cp sunset.png right/sub/only-right.png
 run 1 left right
 {
-  echo 'equal: caf\xe9.png'
+  printf '%s\n' 'equal: caf\xe9.png'
   echo 'different: changed.png'
   echo 'only in left: only-left.png'
   echo 'equal: same.png'
@@ -122,14 +122,14 @@ cp sunset.png 'forge-left/back\slash.png' && cp sunset.bmp 'forge-right/back\sla
 cp sunset.png "forge-left/$(printf 'c1-\302\233.png')" && cp sunset.bmp "forge-right/$(printf 'c1-\302\233.png')"
 cp sunset.png 'forge-left/Ünïcödé-日本.png' && cp sunset.bmp 'forge-right/Ünïcödé-日本.png'
 run 1 forge-left forge-right
-{
-  echo 'equal: back\\slash.png'
-  echo 'different: c.png\nequal: b.png'
-  echo 'equal: c1-\xc2\x9b.png'
-  echo 'different: d.png\r\x1b[2Kequal: d.png'
-  echo 'equal: Ünïcödé-日本.png'  # bytewise after ASCII
-  echo '3 equal, 2 different, 0 in one folder only, 0 errors'
-} > want.txt
+# The lines as printed, backslashes and all, in bytewise order.
+printf '%s\n' \
+  'equal: back\\slash.png' \
+  'different: c.png\nequal: b.png' \
+  'equal: c1-\xc2\x9b.png' \
+  'different: d.png\r\x1b[2Kequal: d.png' \
+  'equal: Ünïcödé-日本.png' \
+  '3 equal, 2 different, 0 in one folder only, 0 errors' > want.txt
 diff want.txt out.txt || fail "folders with forging names: other lines than expected"
 ! grep -q $'[\r\e]' out.txt || fail "a carriage return or an escape reached the output"
 run 1 "forge-left/$forged" "forge-right/$painter"
