@@ -25,7 +25,7 @@ build: setup
 
 # dist/: the three plugins, the install package of the two Windows ones
 # with pluginst.inf and a readme, and the Linux plugin with pixdim-compare
-# and a readme, as an archive and as a Debian package.
+# with its manual page and a readme, as an archive and as a Debian package.
 package: build
 	@mkdir -p dist/linux
 	cp build/windows-x86/pixdim.wdx build/windows-x64/pixdim.wdx64 dist/
@@ -35,11 +35,12 @@ package: build
 	  build/windows-x86/package/pluginst.inf build/windows-x86/package/readme.txt
 	@echo "Built $(PACKAGE)"
 	rm -rf build/linux-package && mkdir -p build/linux-package/pixdim
-	cp dist/linux/pixdim.wdx dist/linux/pixdim-compare build/native/package/readme.txt build/linux-package/pixdim/
+	cp dist/linux/pixdim.wdx dist/linux/pixdim-compare build/native/package/readme.txt \
+	  build/native/package/pixdim-compare.1 build/linux-package/pixdim/
 	tar -czf $(LINUX_PACKAGE) -C build/linux-package --owner=0 --group=0 pixdim
 	@echo "Built $(LINUX_PACKAGE)"
 	@scripts/make-deb.sh $(VERSION) dist/linux/pixdim.wdx dist/linux/pixdim-compare \
-	  build/native/package/readme.txt $(DEB_PACKAGE)
+	  build/native/package/readme.txt build/native/package/pixdim-compare.1 $(DEB_PACKAGE)
 
 test: package
 	@status=0; for preset in $(PRESETS); do \

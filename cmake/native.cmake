@@ -51,8 +51,10 @@ target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 # pixdim-compare links the plugin's own objects rather than loading a copy
 # of the plugin: one file that works wherever it is put, whose answers
 # cannot drift from the plugin built beside it.
-add_executable(pixdim_compare tools/pixdim_compare.cpp linux/file_tree.cpp)
+add_executable(pixdim_compare tools/pixdim_compare.cpp tools/shown_name.cpp tools/folder_pairing.cpp
+  linux/file_tree.cpp)
 target_link_libraries(pixdim_compare PRIVATE pixdim_core pixbuf_imaging_core)
+target_compile_definitions(pixdim_compare PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 set_target_properties(pixdim_compare PROPERTIES OUTPUT_NAME pixdim-compare RUNTIME_OUTPUT_DIRECTORY linux)
 
 add_subdirectory(tests/native)
@@ -68,8 +70,9 @@ set_tests_properties(e2e_tests_on_product PROPERTIES TIMEOUT 300
   ENVIRONMENT PIXDIM_PLUGIN=$<TARGET_FILE:plugin_core>)
 
 # The Linux packages: the Makefile packs the plugin and pixdim-compare with
-# this readme.
+# this readme and pixdim-compare's manual page.
 configure_file(resources/package-readme-linux.txt.in package/readme.txt @ONLY)
+configure_file(resources/pixdim-compare.1.in package/pixdim-compare.1 @ONLY)
 file(WRITE ${CMAKE_BINARY_DIR}/package/VERSION ${PROJECT_VERSION})
 add_test(NAME linux_package_contents
   COMMAND ${CMAKE_SOURCE_DIR}/tests/package/check-linux-package.sh

@@ -21,7 +21,7 @@ void Walk(const std::string& root, const std::string& relative, FileTree& tree) 
   const std::string path = relative.empty() ? root : root + "/" + relative;
   const Folder folder(opendir(path.c_str()));
   if (!folder) {
-    tree.unreadable.push_back(relative.empty() ? "." : relative);
+    tree.unreadable.push_back({relative, std::strerror(errno)});
     return;
   }
   while (const dirent* entry = readdir(folder.Get())) {

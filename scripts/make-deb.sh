@@ -1,22 +1,52 @@
 #!/usr/bin/env bash
-# make-deb.sh VERSION PLUGIN COMMAND README DEB: the Debian package of the
-# Linux build. The plugin goes where Double Commander's own packaged plugins
-# live, pixdim-compare onto the PATH, the readme into the package's doc
-# folder. The libraries it depends on, and their least versions, come from
-# the files themselves (dpkg-shlibdeps), as for Debian's own packages.
+# make-deb.sh VERSION PLUGIN COMMAND README MANPAGE DEB: the Debian package
+# of the Linux build. The plugin goes where Double Commander's own packaged
+# plugins live, pixdim-compare onto the PATH with its manual page, the
+# readme, the copyright file (Debian's machine-readable format, with the
+# repository's LICENSE) and the changelog into the package's doc folder.
+# The binaries are stripped as Debian's own are. The libraries it depends
+# on, and their least versions, come from the files themselves
+# (dpkg-shlibdeps), as for Debian's own packages.
 set -euo pipefail
 version=$1
 plugin=$2
 command=$3
 readme=$4
-deb=$5
+manpage=$5
+deb=$6
+license=$(dirname "$(realpath "$0")")/../LICENSE
+maintainer='pixdim developers <pixdim-developers@users.noreply.github.com>'
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 root=$work/pixdim
+doc=$root/usr/share/doc/pixdim
+install -d -m 0755 "$root"
 install -D -m 0644 "$plugin" "$root/usr/lib/doublecmd/plugins/wdx/pixdim/pixdim.wdx"
 install -D -m 0755 "$command" "$root/usr/bin/pixdim-compare"
-install -D -m 0644 "$readme" "$root/usr/share/doc/pixdim/README"
+strip --strip-unneeded --remove-section=.comment --remove-section=.note \
+  "$root/usr/lib/doublecmd/plugins/wdx/pixdim/pixdim.wdx" "$root/usr/bin/pixdim-compare"
+install -D -m 0644 "$readme" "$doc/README"
+install -d -m 0755 "$root/usr/share/man/man1"
+gzip -9n < "$manpage" > "$root/usr/share/man/man1/pixdim-compare.1.gz"
+
+# The copyright file: the licence's text as one paragraph of the format,
+# an empty line written as " .".
+{
+  printf 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n'
+  printf 'Upstream-Name: pixdim\n\n'
+  printf 'Files: *\nCopyright: 2026 pixdim developers\nLicense: MIT\n\n'
+  printf 'License: MIT\n'
+  sed '1,/^Copyright/d' "$license" | sed -e '/./,$!d' | sed -e 's/^$/./' -e 's/^/ /'
+} > "$doc/copyright"
+chmod 0644 "$doc/copyright"
+
+# A native package's changelog: one entry, this version, dated by
+# SOURCE_DATE_EPOCH when set so the same sources give the same package.
+date=$(date -u -R ${SOURCE_DATE_EPOCH:+-d "@$SOURCE_DATE_EPOCH"})
+printf 'pixdim (%s) unstable; urgency=medium\n\n  * Release %s.\n\n -- %s  %s\n' \
+  "$version" "$version" "$maintainer" "$date" | gzip -9n > "$doc/changelog.gz"
+chmod 0644 "$doc/changelog.gz"
 
 # dpkg-shlibdeps reads the package's name from a debian/control file.
 mkdir -p "$work/debian"
@@ -33,7 +63,7 @@ cat > "$root/DEBIAN/control" <<CONTROL
 Package: pixdim
 Version: $version
 Architecture: amd64
-Maintainer: pixdim developers <pixdim@localhost>
+Maintainer: $maintainer
 Installed-Size: $(du -sk "$root/usr" | cut -f1)
 Depends: $depends
 Recommends: webp-pixbuf-loader, libavif-gdk-pixbuf, heif-gdk-pixbuf, librsvg2-common
@@ -50,6 +80,10 @@ Description: image Width, Height and Dimensions columns for Double Commander
  pixdim-compare tells whether two pictures, or the pictures of two folders,
  show the same pixels, whatever their formats.
 CONTROL
+
+# What dpkg --verify checks the installed files against.
+(cd "$root" && find usr -type f | LC_ALL=C sort | xargs md5sum) > "$root/DEBIAN/md5sums"
+chmod 0644 "$root/DEBIAN/md5sums"
 
 mkdir -p "$(dirname "$deb")"
 dpkg-deb --root-owner-group --build "$root" "$deb" >/dev/null

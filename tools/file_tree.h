@@ -9,9 +9,16 @@
 
 bool IsFolder(const std::string& path);
 
+// A folder that could not be listed: its relative path ("" for the root
+// itself) and why.
+struct UnreadableFolder {
+  std::string relative;
+  std::string why;
+};
+
 struct FileTree {
-  std::vector<std::string> files;       // relative paths of everything but folders, sorted bytewise
-  std::vector<std::string> unreadable;  // relative paths of folders that could not be listed
+  std::vector<std::string> files;  // relative paths of everything but folders, sorted bytewise
+  std::vector<UnreadableFolder> unreadable;
 };
 
 // Walks root recursively. Folders reached through a symbolic link are not

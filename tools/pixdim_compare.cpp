@@ -5,9 +5,11 @@
 //
 //   pixdim-compare [--] FILE1 FILE2    exits like cmp: 0 equal, 1 different,
 //                                      2 a file could not be opened
-//   pixdim-compare [--] DIR1 DIR2      pairs the files of both folders by
+//   pixdim-compare [--any-format] [--] DIR1 DIR2
+//                                      pairs the files of both folders by
 //                                      relative path, one line per pair and
 //                                      a summary; 0 only when all are equal
+// Every name it prints is escaped (tools/shown_name.h).
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +20,8 @@
 #include "plugin/codes.h"
 #include "plugin/exports.h"
 #include "tools/file_tree.h"
+#include "tools/folder_pairing.h"
+#include "tools/shown_name.h"
 
 namespace {
 
@@ -27,13 +31,28 @@ constexpr int ExitTrouble = 2;
 
 const char* const Usage =
     "usage: pixdim-compare [--] FILE1 FILE2\n"
-    "       pixdim-compare [--] DIR1 DIR2\n"
+    "       pixdim-compare [--any-format] [--] DIR1 DIR2\n"
+    "       pixdim-compare -h | --help | --version\n"
     "\n"
     "Says whether two pictures show the same pixels, whatever their formats\n"
     "(pixdim's \"Content\" compare): \"equal\" only with proof, the same bytes or\n"
     "the same size, colour and alpha in every pixel of every image they hold.\n"
+    "A \"different\" that only the bytes could settle says why in brackets.\n"
     "For two folders it pairs their files by relative path, recursively, and\n"
-    "prints one line per pair and a summary.\n"
+    "prints one line per pair and a summary. A folder that cannot be read is an\n"
+    "error, and the other folder's files below it are not listed.\n"
+    "\n"
+    "  --any-format  pair files by relative path without the extension, so\n"
+    "                a.png is compared with a.webp; where that path belongs to\n"
+    "                more than one file in a folder (a.png and a.jpg), those\n"
+    "                files are paired by full name, so no guess picks one\n"
+    "  -h, --help    print this text\n"
+    "  --version     print the version\n"
+    "\n"
+    "Names are printed escaped, so no name can forge a line or move the\n"
+    "terminal's cursor: a backslash as \\\\, line feed, carriage return and tab\n"
+    "as \\n, \\r and \\t, and any other control character or byte that is not\n"
+    "part of valid UTF-8 as \\xHH (its value in hex).\n"
     "\n"
     "Exit status: 0 equal (every pair equal), 1 different (some pair different\n"
     "or a file in one folder only), 2 a file or folder could not be read.\n";
@@ -49,7 +68,7 @@ std::string BytesReasonNote(const std::string& first, const std::string& second)
   char text[256] = {};
   for (const std::string* name : {&first, &second}) {
     if (PixdimBytesReason(name->c_str(), text, sizeof text) != 0) {
-      return " (" + *name + " " + text + ", so only the same bytes count)";
+      return " (" + ShownName(*name) + " " + text + ", so only the same bytes count)";
     }
   }
   return "";
@@ -61,20 +80,23 @@ void ReportUnopened(const std::string& first, const std::string& second) {
   for (const std::string* name : {&first, &second}) {
     const std::string why = OpenFailure(*name);
     if (why.empty()) continue;
-    std::fprintf(stderr, "pixdim-compare: %s: %s\n", name->c_str(), why.c_str());
+    std::fprintf(stderr, "pixdim-compare: %s: %s\n", ShownName(*name).c_str(), why.c_str());
     told = true;
   }
-  if (!told) std::fprintf(stderr, "pixdim-compare: %s, %s: could not be read\n", first.c_str(), second.c_str());
+  if (!told) {
+    std::fprintf(stderr, "pixdim-compare: %s, %s: could not be read\n", ShownName(first).c_str(),
+                 ShownName(second).c_str());
+  }
 }
 
 int CompareTwoFiles(const std::string& first, const std::string& second) {
   const int code = Compare(first, second);
   if (code == CompareEqual) {
-    std::printf("equal: %s and %s show the same pixels\n", first.c_str(), second.c_str());
+    std::printf("equal: %s and %s show the same pixels\n", ShownName(first).c_str(), ShownName(second).c_str());
     return ExitEqual;
   }
   if (code == CompareDifferent) {
-    std::printf("different: %s and %s%s\n", first.c_str(), second.c_str(),
+    std::printf("different: %s and %s%s\n", ShownName(first).c_str(), ShownName(second).c_str(),
                 BytesReasonNote(first, second).c_str());
     return ExitDifferent;
   }
@@ -126,56 +148,68 @@ struct Tally {
   std::size_t equal = 0, different = 0, alone = 0, errors = 0;
 };
 
-// One pair of files with the same relative path, or a file on one side only.
-struct Pairing {
-  std::string relative;
-  bool inFirst;
-  bool inSecond;
-};
-
-// Merges the two sorted lists of relative paths.
-std::vector<Pairing> Pair(const std::vector<std::string>& first, const std::vector<std::string>& second) {
-  std::vector<Pairing> pairs;
-  std::size_t i = 0, j = 0;
-  while (i < first.size() || j < second.size()) {
-    if (j == second.size() || (i < first.size() && first[i] < second[j])) {
-      pairs.push_back({first[i++], true, false});
-    } else if (i == first.size() || second[j] < first[i]) {
-      pairs.push_back({second[j++], false, true});
-    } else {
-      pairs.push_back({first[i], true, true});
-      ++i, ++j;
-    }
-  }
-  return pairs;
+std::string Joined(const std::string& root, const std::string& relative) {
+  return relative.empty() ? root : root + "/" + relative;
 }
 
+// Each folder that could not be listed is an error on its side.
 void ReportUnreadable(const std::string& root, const FileTree& tree, Tally& tally) {
-  for (const std::string& folder : tree.unreadable) {
-    std::printf("error (folder could not be read): %s/%s\n", root.c_str(), folder.c_str());
+  for (const UnreadableFolder& folder : tree.unreadable) {
+    std::printf("error (folder could not be read: %s): %s\n", folder.why.c_str(),
+                ShownName(Joined(root, folder.relative)).c_str());
     ++tally.errors;
   }
 }
 
-int CompareTwoFolders(const std::string& first, const std::string& second) {
+// Whether relative lies in a folder that could not be listed on either
+// side: what that side holds there is unknown, so a file of the other side
+// is not "only in" its folder.
+bool BelowUnreadable(const std::string& relative, const FileTree& first, const FileTree& second) {
+  for (const FileTree* tree : {&first, &second}) {
+    for (const UnreadableFolder& folder : tree->unreadable) {
+      if (folder.relative.empty() || relative.compare(0, folder.relative.size() + 1, folder.relative + "/") == 0) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// The relative path of a pair as printed: one path, or both where
+// --any-format paired two names.
+std::string ShownPair(const Pairing& pair) {
+  if (pair.first.empty() || pair.second.empty() || pair.first == pair.second) {
+    return ShownName(pair.first.empty() ? pair.second : pair.first);
+  }
+  return ShownName(pair.first) + " and " + ShownName(pair.second);
+}
+
+int CompareTwoFolders(const std::string& first, const std::string& second, bool anyFormat) {
   const FileTree firstTree = ListFiles(first);
   const FileTree secondTree = ListFiles(second);
   Tally tally;
   ReportUnreadable(first, firstTree, tally);
   ReportUnreadable(second, secondTree, tally);
 
-  const std::vector<Pairing> pairs = Pair(firstTree.files, secondTree.files);
+  std::vector<Pairing> pairs =
+      anyFormat ? PairByStem(firstTree.files, secondTree.files) : PairByName(firstTree.files, secondTree.files);
+  pairs.erase(std::remove_if(pairs.begin(), pairs.end(),
+                             [&](const Pairing& pair) {
+                               return (pair.first.empty() || pair.second.empty()) &&
+                                      BelowUnreadable(pair.first + pair.second, firstTree, secondTree);
+                             }),
+              pairs.end());
   Progress progress(pairs.size());
   for (std::size_t n = 0; n < pairs.size(); ++n) {
     const Pairing& pair = pairs[n];
     std::string verdict;
     std::string note;
-    if (!pair.inFirst || !pair.inSecond) {
-      verdict = "only in " + (pair.inFirst ? first : second) + ":";
+    if (pair.first.empty() || pair.second.empty()) {
+      verdict = "only in " + ShownName(pair.first.empty() ? second : first) + ":";
       ++tally.alone;
     } else {
-      const std::string firstPath = first + "/" + pair.relative;
-      const std::string secondPath = second + "/" + pair.relative;
+      const std::string firstPath = Joined(first, pair.first);
+      const std::string secondPath = Joined(second, pair.second);
       const int code = Compare(firstPath, secondPath);
       if (code == CompareEqual) {
         verdict = "equal:";
@@ -190,7 +224,7 @@ int CompareTwoFolders(const std::string& first, const std::string& second) {
       }
     }
     progress.Wipe();
-    std::printf("%s %s%s\n", verdict.c_str(), pair.relative.c_str(), note.c_str());
+    std::printf("%s %s%s\n", verdict.c_str(), ShownPair(pair).c_str(), note.c_str());
     progress.Done(n + 1);
   }
   std::printf("%zu equal, %zu different, %zu in one folder only, %zu errors\n", tally.equal, tally.different,
@@ -204,17 +238,24 @@ int CompareTwoFolders(const std::string& first, const std::string& second) {
 int main(int argc, char** argv) {
   std::vector<std::string> names;
   bool options = true;
+  bool anyFormat = false;
   for (int i = 1; i < argc; ++i) {
-    if (options && std::strcmp(argv[i], "--") == 0) {
+    const std::string argument = argv[i];
+    if (options && argument == "--") {
       options = false;
-    } else if (options && std::strcmp(argv[i], "--help") == 0) {
+    } else if (options && (argument == "-h" || argument == "--help")) {
       std::fputs(Usage, stdout);
       return ExitEqual;
-    } else if (options && argv[i][0] == '-' && argv[i][1] != '\0') {
-      std::fprintf(stderr, "pixdim-compare: unknown option %s\n%s", argv[i], Usage);
+    } else if (options && argument == "--version") {
+      std::printf("pixdim-compare %s\n", PIXDIM_VERSION);
+      return ExitEqual;
+    } else if (options && argument == "--any-format") {
+      anyFormat = true;
+    } else if (options && argument.size() > 1 && argument[0] == '-') {
+      std::fprintf(stderr, "pixdim-compare: unknown option %s\n%s", ShownName(argument).c_str(), Usage);
       return ExitTrouble;
     } else {
-      names.emplace_back(argv[i]);
+      names.push_back(argument);
     }
   }
   if (names.size() != 2) {
@@ -227,10 +268,12 @@ int main(int argc, char** argv) {
   if (firstIsFolder != IsFolder(names[1])) {
     const std::string& file = firstIsFolder ? names[1] : names[0];
     const std::string why = OpenFailure(file);
-    std::fprintf(stderr, "pixdim-compare: %s: %s\n", file.c_str(),
+    std::fprintf(stderr, "pixdim-compare: %s: %s\n", ShownName(file).c_str(),
                  why.empty() ? "a file, compared with a folder: give two files or two folders" : why.c_str());
+  } else if (!firstIsFolder && anyFormat) {
+    std::fputs("pixdim-compare: --any-format pairs the files of two folders; give two folders\n", stderr);
   } else {
-    status = firstIsFolder ? CompareTwoFolders(names[0], names[1]) : CompareTwoFiles(names[0], names[1]);
+    status = firstIsFolder ? CompareTwoFolders(names[0], names[1], anyFormat) : CompareTwoFiles(names[0], names[1]);
   }
   ContentPluginUnloading();
   return status;
