@@ -77,6 +77,16 @@ TEST_F(PngChunks, TextStaysEqual) {
   EXPECT_EQ(Reason(text), static_cast<int>(BytesReason::None));
 }
 
+// The decoders show the same pixels whatever these chunks say: fewer
+// significant bits, a pixel size, a time stamp, compressed text.
+TEST_F(PngChunks, InertChunksLeaveThePixelsAlone) {
+  const std::string hints =
+      Copy("hints.png", Chunk("sBIT", "\x05\x06\x05") + Chunk("pHYs", std::string("\0\0\x0b\x13\0\0\x0b\x13\x01", 9)) +
+                            Chunk("tIME", std::string("\x07\xea\x0c\x09\x12\0\0", 7)) +
+                            Chunk("zTXt", std::string("k\0\0\x78\x9c\x03\0\0\0\0\x01", 11)));
+  EXPECT_EQ(Compare(hints), Equal);
+}
+
 // cICP names a colour space (HDR among them) that some viewers follow.
 TEST_F(PngChunks, AnUnknownChunkLeavesThePairToTheBytes) {
   const std::string cicp = Copy("cicp.png", Chunk("cICP", std::string("\x09\x10\x00\x01", 4)));

@@ -181,7 +181,9 @@ TEST(ProofPng, TheWalkSeeksOverImageDataWithinTheBudget) {
 Bytes Xyz(double x, double y, double z) {
   Writer xyz;
   xyz.Text("XYZ ").Zeros(4);
-  for (double value : {x, y, z}) xyz.Be32(static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(value * 65536))));
+  for (double value : {x, y, z}) {
+    xyz.Be32(static_cast<std::uint32_t>(static_cast<std::int32_t>(std::lround(value * 65536))));
+  }
   return xyz.bytes;
 }
 
@@ -215,7 +217,8 @@ Bytes Profile(const std::vector<std::pair<std::string, Bytes>>& tags) {
   Writer data;
   const std::uint32_t offset = 128 + 4 + 12 * static_cast<std::uint32_t>(tags.size());
   for (const auto& [name, bytes] : tags) {
-    table.Text(name).Be32(offset + static_cast<std::uint32_t>(data.bytes.size())).Be32(static_cast<std::uint32_t>(bytes.size()));
+    table.Text(name).Be32(offset + static_cast<std::uint32_t>(data.bytes.size()));
+    table.Be32(static_cast<std::uint32_t>(bytes.size()));
     data.Append(bytes);
   }
   Writer header;
