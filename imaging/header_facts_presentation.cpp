@@ -56,6 +56,9 @@ constexpr std::uint32_t Signature(const char (&name)[5]) {
 
 constexpr std::uint32_t ColorantTags[3] = {Signature("rXYZ"), Signature("gXYZ"), Signature("bXYZ")};
 constexpr std::uint32_t CurveTags[3] = {Signature("rTRC"), Signature("gTRC"), Signature("bTRC")};
+// Tables from device colours to the connection space, which a colour
+// system uses before the matrix and curves.
+constexpr std::uint32_t LookupTables[] = {Signature("A2B0"), Signature("A2B1"), Signature("D2B0"), Signature("D2B1")};
 
 double Fixed16(const std::uint8_t* p) { return static_cast<std::int32_t>(Be32(p)) / 65536.0; }
 
@@ -97,7 +100,8 @@ class IccProfile {
   // A display or input profile of RGB in XYZ, with no lookup tables that a
   // colour system would use first, whose matrix and curves are those of a
   // known sRGB profile byte for byte, or else sRGB's within the
-  // tolerances: every colorant and the white, every entry of every curve.
+  // tolerances: every colorant and the white, every entry of every curve
+  // and the lines between them.
   bool DescribesSrgb() {
     std::uint8_t header[IccHeaderBytes + 4];
     if (size < sizeof header || !reader.Read(offset, header, sizeof header)) return false;
@@ -108,7 +112,9 @@ class IccProfile {
     }
     tagCount = Be32(header + IccHeaderBytes);
     if (tagCount > MaxIccTags || IccHeaderBytes + 4 + std::uint64_t{tagCount} * IccTagEntryBytes > size) return false;
-    if (Find(Signature("A2B0")).size != 0 || Find(Signature("A2B1")).size != 0) return false;
+    for (std::uint32_t table : LookupTables) {
+      if (Find(table).size != 0) return false;
+    }
     if (KnownSrgbTagsMatch()) return true;
     Xyz white{};
     if (!ReadXyz(Find(Signature("wtpt")), white) || !(NearXyz(white, D50White) || NearXyz(white, D65White))) {

@@ -266,7 +266,7 @@ TEST(IccSrgb, ParametricCurvesAreCheckedAcrossTheirRange) {
   EXPECT_NE(Colour(Profile(SrgbTags(ParametricCurve(1, {2.4, 0, -1})))), 0u);
 }
 
-TEST(IccSrgb, TheWhiteAndAllThreeCurvesMustBeThere) {
+TEST(IccSrgb, TheWhiteAndAllThreeCurvesMustBeThereWithoutTables) {
   EXPECT_EQ(Colour(Profile(SrgbTags(SrgbParametric, Xyz(0.9505, 1.0, 1.0891)))), 0u);  // D65, as v2 gave it
   EXPECT_NE(Colour(Profile(SrgbTags(SrgbParametric, Xyz(0.9505, 1.0, 0.8249)))), 0u);
   std::vector<std::pair<std::string, Bytes>> noWhite = SrgbTags(SrgbParametric);
@@ -275,6 +275,9 @@ TEST(IccSrgb, TheWhiteAndAllThreeCurvesMustBeThere) {
   std::vector<std::pair<std::string, Bytes>> noBlueCurve = SrgbTags(SrgbParametric);
   noBlueCurve.pop_back();
   EXPECT_NE(Colour(Profile(noBlueCurve)), 0u);
+  std::vector<std::pair<std::string, Bytes>> withTable = SrgbTags(SrgbParametric);
+  withTable.push_back({"D2B0", Bytes(32, 0)});  // used before the matrix and curves
+  EXPECT_NE(Colour(Profile(withTable)), 0u);
   std::vector<std::pair<std::string, Bytes>> wideRed = SrgbTags(SrgbParametric);
   wideRed[1].second = Xyz(0.6097, 0.3111, 0.0195);  // Adobe RGB's red
   EXPECT_NE(Colour(Profile(wideRed)), 0u);
