@@ -10,7 +10,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
