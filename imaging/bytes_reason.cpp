@@ -30,6 +30,8 @@ const char* BytesReasonText(BytesReason reason) {
     case BytesReason::TimingUnreadable: return "has animation timing pixdim cannot read in full";
     case BytesReason::ThumbnailUnreadable: return "has a thumbnail pixdim cannot read in full";
     case BytesReason::FrameBeyondCanvas: return "has a frame that reaches beyond its canvas";
+    case BytesReason::ChunkOutOfPlace: return "holds a chunk where some decoders skip it and others read it";
+    case BytesReason::ChunkChecksumWrong: return "holds a chunk whose checksum does not match";
   }
   return "";
 }

@@ -40,6 +40,9 @@ enum class BytesReason : std::uint8_t {
   TimingUnreadable,
   ThumbnailUnreadable,
   FrameBeyondCanvas,
+  // PNG.
+  ChunkOutOfPlace,
+  ChunkChecksumWrong,
 };
 
 // The reason as the end of a sentence that starts with the file's name:

@@ -1,6 +1,8 @@
 // PNG: the IHDR chunk, and the chunks before the first IDAT, where an
 // animation announces itself and where the decoder rejects a file before
-// it decodes a row.
+// it decodes a row. A comparison walks on to IEND: every chunk must be
+// one the decode or the presentation accounts for, or one that is inert.
+#include <algorithm>
 #include <cstring>
 
 #include "imaging/header_facts_formats.h"
@@ -10,11 +12,15 @@ namespace {
 
 constexpr std::uint8_t Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 constexpr std::size_t HeaderBytes = 33;  // signature, IHDR length, type, 13 bytes, CRC
+constexpr std::uint64_t ChunkHeadBytes = 8;  // length and type
+constexpr std::uint64_t ChunkCrcBytes = 4;
+constexpr std::size_t CrcPieceBytes = 4096;
 // libpng refuses wider or taller images unless told otherwise.
 constexpr std::uint32_t MaxSide = 1000000;
 constexpr std::uint32_t Max31Bits = 0x7fffffff;  // the largest length, width or height
 constexpr int MaxChunksBeforeImageData = 1024;
 constexpr std::uint8_t PaletteColor = 3;
+constexpr std::uint8_t AlphaFlag = 4;  // colour types 4 and 6 carry alpha
 // sRGB's gamma (1 / 2.2 times 100000) and its white point and primaries
 // (x, y times 100000), as the gAMA and cHRM chunks give them, with a
 // rounding's margin.
@@ -28,14 +34,39 @@ constexpr std::uint32_t ChunkType(const char (&name)[5]) {
          std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
 }
 
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-  std::uint32_t crc = 0xffffffffu;
+// Chunks that change how the pixels are shown: read, and compared.
+constexpr std::uint32_t ShowingChunks[] = {ChunkType("sRGB"), ChunkType("iCCP"), ChunkType("gAMA"),
+                                           ChunkType("cHRM"), ChunkType("eXIf")};
+// Of those, the ones decoders take only before PLTE and IDAT.
+constexpr std::uint32_t ColourChunks[] = {ChunkType("sRGB"), ChunkType("iCCP"), ChunkType("gAMA"),
+                                          ChunkType("cHRM")};
+// Chunks of an animation: frames the decoder does not show.
+constexpr std::uint32_t AnimationChunks[] = {ChunkType("acTL"), ChunkType("fcTL"), ChunkType("fdAT")};
+// Chunks that change no pixel in libpng, gdk-pixbuf or GDI+: text, a time
+// stamp, the pixel size, and hints (background, histogram, suggested
+// palette, significant bits) that a decoder applies only when asked to.
+constexpr std::uint32_t InertChunks[] = {ChunkType("tEXt"), ChunkType("zTXt"), ChunkType("iTXt"),
+                                         ChunkType("tIME"), ChunkType("pHYs"), ChunkType("bKGD"),
+                                         ChunkType("hIST"), ChunkType("sPLT"), ChunkType("sBIT")};
+// Chunks a file may hold once; decoders differ on which of two they keep.
+constexpr std::uint32_t OnceOnlyChunks[] = {ChunkType("sRGB"), ChunkType("iCCP"), ChunkType("gAMA"),
+                                            ChunkType("cHRM"), ChunkType("eXIf"), ChunkType("tRNS")};
+
+template <std::size_t N>
+bool Listed(const std::uint32_t (&list)[N], std::uint32_t type) {
+  return std::find(list, list + N, type) != list + N;
+}
+
+std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
+  crc = ~crc;
   for (std::size_t i = 0; i < size; ++i) {
     crc ^= data[i];
     for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
   }
   return ~crc;
 }
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) { return Crc32(0, data, size); }
 
 bool ValidDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
   switch (colorType) {
@@ -58,6 +89,30 @@ bool PaletteIntact(HeaderReader& reader, std::uint64_t chunkOffset, std::uint32_
   return Crc32(bytes, 4 + length) == Be32(bytes + 4 + length);
 }
 
+// Why a read of the bytes up to end failed: the file ends first, or the
+// reader's budget is spent.
+BytesReason ReadFailure(const HeaderReader& reader, std::uint64_t end) {
+  return end > reader.FileSize() ? BytesReason::CutShort : BytesReason::ReadBudgetSpent;
+}
+
+// Whether the chunk at offset, which the file holds whole, has the CRC of
+// its type and data. libpng skips an ancillary chunk whose CRC is wrong,
+// where other decoders read it or reject the file.
+BytesReason ChecksumReason(HeaderReader& reader, std::uint64_t offset, std::uint32_t length) {
+  std::uint8_t piece[CrcPieceBytes];
+  std::uint32_t crc = 0;
+  const std::uint64_t end = offset + ChunkHeadBytes + length;
+  for (std::uint64_t at = offset + 4; at < end;) {
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof piece, end - at));
+    if (!reader.Read(at, piece, size)) return ReadFailure(reader, at + size);
+    crc = Crc32(crc, piece, size);
+    at += size;
+  }
+  std::uint8_t stored[ChunkCrcBytes];
+  if (!reader.Read(end, stored, sizeof stored)) return ReadFailure(reader, end + sizeof stored);
+  return crc == Be32(stored) ? BytesReason::None : BytesReason::ChunkChecksumWrong;
+}
+
 bool Near(std::uint32_t value, std::uint32_t target) {
   return value + ColourMargin >= target && value <= target + ColourMargin;
 }
@@ -73,6 +128,21 @@ struct ChunkWalk {
   Digest otherColour;  // gAMA and cHRM values that are not sRGB's
   bool otherColourSeen = false;
   bool unreadable = false;  // a colour chunk the reader could not read
+  // The first chunk that the decode and the presentation do not account
+  // for (a comparison's walk only).
+  BytesReason reason = BytesReason::None;
+
+  void Note(BytesReason found) {
+    if (reason == BytesReason::None) reason = found;
+  }
+};
+
+// What came before a chunk, for the rules of their order.
+struct ChunkOrder {
+  bool palette = false;
+  bool imageData = false;
+  bool imageDataEnded = false;  // a chunk other than IDAT came after IDAT
+  std::uint32_t seenOnce = 0;  // a bit for each of OnceOnlyChunks seen
 };
 
 // Notes what an ancillary chunk says about showing the pixels.
@@ -117,42 +187,119 @@ std::uint64_t ColourOf(const ChunkWalk& walk) {
   return walk.otherColourSeen ? walk.otherColour.Get() : 0;
 }
 
-// Follows the chunks from the one after IHDR to the first IDAT.
-ChunkWalk WalkToImageData(HeaderReader& reader, std::uint64_t offset, std::uint8_t colorType) {
+// Takes in a chunk other than IDAT and the last IEND: notes what it says about
+// showing the pixels and whether its kind and place are accounted for.
+// False when the decoder rejects the file.
+bool TakeChunk(HeaderReader& reader, std::uint32_t type, std::uint64_t offset, std::uint32_t length,
+               std::uint8_t colorType, ChunkOrder& order, ChunkWalk& walk) {
+  const bool critical = (type & 0x20000000u) == 0;
+  if (type == ChunkType("PLTE")) {
+    if (order.imageData) {
+      walk.Note(BytesReason::ChunkOutOfPlace);
+      return true;
+    }
+    if (order.palette || !PaletteIntact(reader, offset, length)) {
+      if (order.palette) walk.Note(BytesReason::DuplicateStructure);
+      walk.end = WalkEnd::Rejected;
+      return false;
+    }
+    order.palette = true;
+    return true;
+  }
+  if (Listed(AnimationChunks, type)) {
+    if (type == ChunkType("acTL") && !order.imageData) walk.animated = true;
+    walk.Note(BytesReason::ImagesNotShown);
+    return true;
+  }
+  if (critical) {  // a second IHDR, an early IEND, or one the decoder does not know
+    walk.Note(type == ChunkType("IHDR")   ? BytesReason::DuplicateStructure
+              : type == ChunkType("IEND") ? BytesReason::CutShort
+                                          : BytesReason::UnknownChunk);
+    if (order.imageData) return true;
+    walk.end = WalkEnd::Rejected;
+    return false;
+  }
+  const auto once = std::find(OnceOnlyChunks, std::end(OnceOnlyChunks), type) - OnceOnlyChunks;
+  if (once < std::end(OnceOnlyChunks) - OnceOnlyChunks) {
+    if ((order.seenOnce >> once & 1u) != 0) walk.Note(BytesReason::DuplicateStructure);
+    order.seenOnce |= 1u << once;
+  }
+  if (type == ChunkType("tRNS")) {
+    // libpng skips it after IDAT, before a palette, or beside alpha.
+    if (order.imageData || (colorType & AlphaFlag) != 0 || (colorType == PaletteColor && !order.palette)) {
+      walk.Note(BytesReason::ChunkOutOfPlace);
+    }
+    return true;
+  }
+  if (Listed(ShowingChunks, type)) {
+    // libpng skips these after IDAT, and the colour chunks after PLTE,
+    // where other decoders may read them.
+    if (order.imageData) {
+      walk.Note(BytesReason::ChunkOutOfPlace);
+      return true;
+    }
+    if (order.palette && Listed(ColourChunks, type)) walk.Note(BytesReason::ChunkOutOfPlace);
+    NoteShowingChunk(reader, type, offset + ChunkHeadBytes, length, walk);
+    // Decoders keep the first or the last of two descriptions.
+    if ((walk.srgb && walk.profile) || ((walk.srgb || walk.profile) && walk.otherColourSeen)) {
+      walk.Note(BytesReason::ColourConflict);
+    }
+    return true;
+  }
+  if (!Listed(InertChunks, type)) walk.Note(BytesReason::UnknownChunk);
+  return true;
+}
+
+// Follows the chunks after IHDR: to the first IDAT for sizes, and on to
+// IEND for a comparison, which seeks over the image data and checks the
+// CRC of every other chunk.
+ChunkWalk WalkChunks(HeaderReader& reader, std::uint64_t offset, std::uint8_t colorType) {
   ChunkWalk walk;
-  bool havePalette = false;
-  for (int chunk = 0; chunk < MaxChunksBeforeImageData; ++chunk) {
-    std::uint8_t head[8];
-    if (!reader.Read(offset, head, sizeof head)) return walk;
+  ChunkOrder order;
+  const bool wholeFile = reader.ForComparison();
+  for (int chunk = 0;; ++chunk) {
+    if (!order.imageData && chunk == MaxChunksBeforeImageData) {
+      walk.Note(BytesReason::ReadBudgetSpent);
+      return walk;
+    }
+    // Past the image data only a comparison reads on, to the first reason.
+    if (order.imageData && (!wholeFile || walk.reason != BytesReason::None)) return walk;
+    std::uint8_t head[ChunkHeadBytes];
+    if (!reader.Read(offset, head, sizeof head)) {
+      walk.Note(ReadFailure(reader, offset + sizeof head));
+      return walk;
+    }
     const std::uint32_t length = Be32(head);
     if (length > Max31Bits || !IsChunkLetter(head[4]) || !IsChunkLetter(head[5]) ||
         !IsChunkLetter(head[6]) || !IsChunkLetter(head[7])) {
-      walk.end = WalkEnd::Rejected;
+      if (!order.imageData) walk.end = WalkEnd::Rejected;
+      walk.Note(BytesReason::UnknownChunk);
       return walk;
     }
     const std::uint32_t type = Be32(head + 4);
+    const std::uint64_t next = offset + ChunkHeadBytes + length + ChunkCrcBytes;
+    if (wholeFile && next > reader.FileSize()) {
+      walk.Note(BytesReason::CutShort);
+    } else if (wholeFile && type != ChunkType("IDAT") && type != ChunkType("fdAT")) {
+      walk.Note(ChecksumReason(reader, offset, length));
+    }
     if (type == ChunkType("IDAT")) {
-      walk.end = colorType != PaletteColor || havePalette ? WalkEnd::ImageData : WalkEnd::Rejected;
-      return walk;
-    }
-    const bool critical = (head[4] & 0x20) == 0;
-    if (type == ChunkType("acTL")) {
-      walk.animated = true;
-    } else if (type == ChunkType("PLTE")) {
-      if (havePalette || !PaletteIntact(reader, offset, length)) {
-        walk.end = WalkEnd::Rejected;
-        return walk;
+      if (!order.imageData) {
+        order.imageData = true;
+        walk.end = colorType != PaletteColor || order.palette ? WalkEnd::ImageData : WalkEnd::Rejected;
+        if (walk.end == WalkEnd::Rejected) return walk;
+      } else if (order.imageDataEnded) {  // a second run of image data
+        walk.Note(BytesReason::DuplicateStructure);
       }
-      havePalette = true;
-    } else if (!critical) {
-      NoteShowingChunk(reader, type, offset + 8, length, walk);
-    } else {  // a second IHDR, an early IEND, or one the decoder does not know
-      walk.end = WalkEnd::Rejected;
+    } else if (type == ChunkType("IEND") && order.imageData) {
+      if (wholeFile && next < reader.FileSize()) walk.Note(BytesReason::TrailingData);
       return walk;
+    } else {
+      if (order.imageData) order.imageDataEnded = true;
+      if (!TakeChunk(reader, type, offset, length, colorType, order, walk)) return walk;
     }
-    offset += std::uint64_t{12} + length;
+    offset = next;
   }
-  return walk;
 }
 
 }  // namespace
@@ -190,14 +337,17 @@ HeaderFacts ReadPngFacts(HeaderReader& reader) {
   facts.largestImagePixels = std::uint64_t{header.width} * header.height;
   facts.deeperThan8Bits = header.bitDepth == 16 ? Answer::Yes : Answer::No;
   facts.rowsInOrder = header.interlace == 0;
-  const ChunkWalk walk = WalkToImageData(reader, HeaderBytes, header.colorType);
+  const ChunkWalk walk = WalkChunks(reader, HeaderBytes, header.colorType);
   const bool decodable = walk.end == WalkEnd::ImageData;
   facts.moreThanOneImage = walk.animated || !decodable ? Answer::Yes : Answer::No;
   facts.presentation.orientation = walk.exif.orientation;
   facts.presentation.thumbnail = walk.exif.thumbnail;
   facts.presentation.colour = ColourOf(walk);
-  facts.bytesReason = walk.exif.reason;
-  if (walk.unreadable) facts.bytesReason = BytesReason::ColourUnreadable;
+  if (walk.unreadable) {
+    facts.bytesReason = BytesReason::ColourUnreadable;
+  } else if (reader.ForComparison()) {
+    facts.bytesReason = walk.reason != BytesReason::None ? walk.reason : walk.exif.reason;
+  }
   if (decodable && header.width <= MaxSide && header.height <= MaxSide) {
     facts.width = header.width;
     facts.height = header.height;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <vector>
 
 namespace {
 
@@ -23,17 +25,35 @@ constexpr std::size_t NextDirectoryBytes = 4;
 constexpr std::size_t IccHeaderBytes = 128;
 constexpr std::uint32_t MaxIccTags = 100;
 constexpr std::size_t IccTagEntryBytes = 12;
+constexpr std::size_t XyzTagBytes = 20;  // type, reserved, three s15Fixed16 numbers
+constexpr std::size_t CurveHeadBytes = 12;  // type, reserved, entry count or function
 constexpr std::uint32_t MaxCurveEntries = 4096;
 constexpr std::size_t DigestChunkBytes = 4096;
 
-// sRGB's colorants as ICC profiles give them, adapted to the D50 white.
 struct Xyz {
   double x, y, z;
 };
+// sRGB's colorants as ICC profiles give them, adapted to the D50 white.
 constexpr Xyz SrgbColorants[3] = {{0.4361, 0.2225, 0.0139}, {0.3851, 0.7169, 0.0971}, {0.1431, 0.0606, 0.7141}};
+// The media white: D50 in profiles that adapt it (all of version 4), or
+// sRGB's own D65 in older version 2 profiles of sRGB.
+constexpr Xyz D50White = {0.9642, 1.0, 0.8249};
+constexpr Xyz D65White = {0.9505, 1.0, 1.0891};
+// Wider than the rounding of the sRGB profiles in use, far narrower than
+// the distance to any other common RGB space.
 constexpr double ColorantTolerance = 0.003;
-constexpr double CurveTolerance = 0.005;
-constexpr double CurveProbes[] = {0.02, 0.1, 0.25, 0.5, 0.75, 0.9};
+// Under half an 8-bit level at every point of the curve.
+constexpr double CurveTolerance = 0.5 / 255;
+// Curves are checked at this many evenly spaced inputs.
+constexpr int CurveProbes = 4096;
+constexpr std::size_t ParameterCounts[5] = {1, 3, 4, 5, 7};  // by function type
+
+// The tags of the sRGB profiles in wide use, identified whole: FNV-1a
+// digests (as Digest makes them) of the size and bytes of rXYZ, gXYZ,
+// bXYZ, rTRC, gTRC and bTRC in this order.
+constexpr std::uint64_t KnownSrgbTags[] = {
+    0x25e37fb073580f14u,  // 1024-entry curves: ICC's sRGB2014, Artifex's sRGB profile
+};
 
 constexpr std::uint32_t Signature(const char (&name)[5]) {
   return std::uint32_t{static_cast<std::uint8_t>(name[0])} << 24 |
@@ -41,9 +61,38 @@ constexpr std::uint32_t Signature(const char (&name)[5]) {
          std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
 }
 
+constexpr std::uint32_t ColorantTags[3] = {Signature("rXYZ"), Signature("gXYZ"), Signature("bXYZ")};
+constexpr std::uint32_t CurveTags[3] = {Signature("rTRC"), Signature("gTRC"), Signature("bTRC")};
+// Tables from device colours to the connection space, which a colour
+// system uses before the matrix and curves.
+constexpr std::uint32_t LookupTables[] = {Signature("A2B0"), Signature("A2B1"), Signature("D2B0"), Signature("D2B1")};
+
 double Fixed16(const std::uint8_t* p) { return static_cast<std::int32_t>(Be32(p)) / 65536.0; }
 
 double SrgbCurve(double x) { return x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4); }
+
+// False for a value that is not a number, too.
+bool NearSrgbCurve(double value, double x) { return std::fabs(value - SrgbCurve(x)) <= CurveTolerance; }
+
+bool NearXyz(const Xyz& value, const Xyz& expected) {
+  return std::fabs(value.x - expected.x) <= ColorantTolerance &&
+         std::fabs(value.y - expected.y) <= ColorantTolerance &&
+         std::fabs(value.z - expected.z) <= ColorantTolerance;
+}
+
+// The ICC parametric curve of the given function type, parameters g, a,
+// b, c, d, e, f, at x.
+double Parametric(std::uint16_t function, const double (&p)[7], double x) {
+  const double g = p[0], a = p[1], b = p[2], c = p[3], d = p[4], e = p[5], f = p[6];
+  const auto power = [&](double at) { return std::pow(std::max(0.0, a * at + b), g); };
+  switch (function) {
+    case 0: return std::pow(x, g);
+    case 1: return a * x + b >= 0 ? power(x) : 0;
+    case 2: return a * x + b >= 0 ? power(x) + c : c;
+    case 3: return x >= d ? power(x) : c * x;
+    default: return x >= d ? power(x) + e : c * x + f;
+  }
+}
 
 struct TagEntry {
   std::uint64_t offset = 0;
@@ -55,8 +104,11 @@ class IccProfile {
   IccProfile(HeaderReader& headerReader, std::uint64_t start, std::uint64_t length)
       : reader(headerReader), offset(start), size(length) {}
 
-  // A display or input profile of RGB in XYZ whose matrix and curves are
-  // sRGB's, and with no lookup tables that a colour system would use first.
+  // A display or input profile of RGB in XYZ, with no lookup tables that a
+  // colour system would use first, whose matrix and curves are those of a
+  // known sRGB profile byte for byte, or else sRGB's within the
+  // tolerances: every colorant and the white, every entry of every curve
+  // and the lines between them.
   bool DescribesSrgb() {
     std::uint8_t header[IccHeaderBytes + 4];
     if (size < sizeof header || !reader.Read(offset, header, sizeof header)) return false;
@@ -67,11 +119,20 @@ class IccProfile {
     }
     tagCount = Be32(header + IccHeaderBytes);
     if (tagCount > MaxIccTags || IccHeaderBytes + 4 + std::uint64_t{tagCount} * IccTagEntryBytes > size) return false;
-    if (Find(Signature("A2B0")).size != 0 || Find(Signature("A2B1")).size != 0) return false;
-    constexpr std::uint32_t Colorants[3] = {Signature("rXYZ"), Signature("gXYZ"), Signature("bXYZ")};
-    constexpr std::uint32_t Curves[3] = {Signature("rTRC"), Signature("gTRC"), Signature("bTRC")};
+    for (std::uint32_t table : LookupTables) {
+      if (Find(table).size != 0) return false;
+    }
+    if (KnownSrgbTagsMatch()) return true;
+    Xyz white{};
+    if (!ReadXyz(Find(Signature("wtpt")), white) || !(NearXyz(white, D50White) || NearXyz(white, D65White))) {
+      return false;
+    }
     for (int i = 0; i < 3; ++i) {
-      if (!ColorantIs(Find(Colorants[i]), SrgbColorants[i]) || !CurveIsSrgb(Find(Curves[i]))) return false;
+      Xyz colorant{};
+      if (!ReadXyz(Find(ColorantTags[i]), colorant) || !NearXyz(colorant, SrgbColorants[i]) ||
+          !CurveIsSrgb(Find(CurveTags[i]))) {
+        return false;
+      }
     }
     return true;
   }
@@ -90,44 +151,63 @@ class IccProfile {
     return {};
   }
 
-  bool ColorantIs(const TagEntry& tag, const Xyz& expected) {
-    std::uint8_t bytes[20];
+  bool KnownSrgbTagsMatch() {
+    Digest digest;
+    for (const std::uint32_t* tags : {ColorantTags, CurveTags}) {
+      for (int i = 0; i < 3; ++i) {
+        const TagEntry tag = Find(tags[i]);
+        if (tag.size == 0 || !DigestBytes(reader, tag.offset, tag.size, digest.Value(tag.size))) return false;
+      }
+    }
+    return std::find(std::begin(KnownSrgbTags), std::end(KnownSrgbTags), digest.Get()) != std::end(KnownSrgbTags);
+  }
+
+  bool ReadXyz(const TagEntry& tag, Xyz& xyz) {
+    std::uint8_t bytes[XyzTagBytes];
     if (tag.size < sizeof bytes || !reader.Read(tag.offset, bytes, sizeof bytes) || Be32(bytes) != Signature("XYZ ")) {
       return false;
     }
-    return std::fabs(Fixed16(bytes + 8) - expected.x) <= ColorantTolerance &&
-           std::fabs(Fixed16(bytes + 12) - expected.y) <= ColorantTolerance &&
-           std::fabs(Fixed16(bytes + 16) - expected.z) <= ColorantTolerance;
+    xyz = {Fixed16(bytes + 8), Fixed16(bytes + 12), Fixed16(bytes + 16)};
+    return true;
   }
 
-  // A sampled curve, or a parametric one of the forms with sRGB's linear
-  // toe, that follows sRGB's at every probe.
+  // A sampled or a parametric curve that follows sRGB's.
   bool CurveIsSrgb(const TagEntry& tag) {
-    std::uint8_t head[12];
+    std::uint8_t head[CurveHeadBytes];
     if (tag.size < sizeof head || !reader.Read(tag.offset, head, sizeof head)) return false;
-    if (Be32(head) == Signature("curv")) {
-      const std::uint32_t entries = Be32(head + 8);
-      if (entries < 2 || entries > MaxCurveEntries || 12 + std::uint64_t{entries} * 2 > tag.size) return false;
-      for (double x : CurveProbes) {
-        std::uint8_t value[2];
-        const auto index = static_cast<std::uint32_t>(std::lround(x * (entries - 1)));
-        if (!reader.Read(tag.offset + 12 + 2 * std::uint64_t{index}, value, 2)) return false;
-        const double at = static_cast<double>(index) / (entries - 1);
-        if (std::fabs(Be16(value) / 65535.0 - SrgbCurve(at)) > CurveTolerance) return false;
-      }
-      return true;
-    }
-    if (Be32(head) != Signature("para")) return false;
+    if (Be32(head) == Signature("curv")) return SampledCurveIsSrgb(tag, Be32(head + 8));
     const std::uint16_t function = Be16(head + 8);
-    std::uint8_t parameters[28];
-    if (function != 3 && function != 4) return false;
-    const std::size_t count = function == 3 ? 5 : 7;
-    if (tag.size < 12 + 4 * count || !reader.Read(tag.offset + 12, parameters, 4 * count)) return false;
-    double p[7] = {};
-    for (std::size_t i = 0; i < count; ++i) p[i] = Fixed16(parameters + 4 * i);
-    for (double x : CurveProbes) {
-      const double y = x >= p[4] ? std::pow(std::max(0.0, p[1] * x + p[2]), p[0]) + p[5] : p[3] * x + p[6];
-      if (std::fabs(y - SrgbCurve(x)) > CurveTolerance) return false;
+    if (Be32(head) != Signature("para") || function >= std::size(ParameterCounts)) return false;
+    const std::size_t count = ParameterCounts[function];
+    std::uint8_t bytes[4 * 7];
+    if (tag.size < sizeof head + 4 * count || !reader.Read(tag.offset + sizeof head, bytes, 4 * count)) return false;
+    double parameters[7] = {};
+    for (std::size_t i = 0; i < count; ++i) parameters[i] = Fixed16(bytes + 4 * i);
+    for (int i = 0; i < CurveProbes; ++i) {
+      const double x = static_cast<double>(i) / (CurveProbes - 1);
+      if (!NearSrgbCurve(Parametric(function, parameters, x), x)) return false;
+    }
+    return true;
+  }
+
+  // No entries stand for the identity and one for a plain gamma: neither
+  // is sRGB's. A colour system draws straight lines between the entries,
+  // so those must follow sRGB's curve at the probes as the entries do.
+  bool SampledCurveIsSrgb(const TagEntry& tag, std::uint32_t entries) {
+    if (entries < 2 || entries > MaxCurveEntries || CurveHeadBytes + std::uint64_t{entries} * 2 > tag.size) {
+      return false;
+    }
+    std::vector<std::uint8_t> bytes(std::size_t{entries} * 2);
+    if (!reader.Read(tag.offset + CurveHeadBytes, bytes.data(), bytes.size())) return false;
+    const auto entry = [&bytes](std::uint32_t i) { return Be16(&bytes[2 * std::size_t{i}]) / 65535.0; };
+    for (std::uint32_t i = 0; i < entries; ++i) {
+      if (!NearSrgbCurve(entry(i), static_cast<double>(i) / (entries - 1))) return false;
+    }
+    for (int i = 0; i < CurveProbes; ++i) {
+      const double x = static_cast<double>(i) / (CurveProbes - 1);
+      const double at = x * (entries - 1);
+      const auto below = std::min(static_cast<std::uint32_t>(at), entries - 2);
+      if (!NearSrgbCurve(entry(below) + (at - below) * (entry(below + 1) - entry(below)), x)) return false;
     }
     return true;
   }

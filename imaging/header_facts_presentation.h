@@ -39,8 +39,10 @@ struct Exif {
 Exif ReadExif(HeaderReader& reader, std::uint64_t offset, std::uint64_t size);
 
 // The colour description of the ICC profile of size bytes at offset: 0
-// when its colorants and tone curves are sRGB's, else a digest of its
-// bytes. False when the profile cannot be read.
+// when it is sRGB (its colorant and tone curve tags are those of a known
+// sRGB profile, or its colorants, white and every point of its three tone
+// curves are sRGB's within tolerances), else a digest of its bytes. False
+// when the profile cannot be read.
 bool IccProfileColour(HeaderReader& reader, std::uint64_t offset, std::uint64_t size, std::uint64_t& colour);
 
 // Adds size bytes at offset to digest; false when they cannot be read.

@@ -62,3 +62,34 @@ struct Writer {
     return *this;
   }
 };
+
+// ---- PNG: chunks with their CRC, and a file of a signature, IHDR, the
+// chunks before the image data, one IDAT, the chunks after it, and IEND.
+
+inline std::uint32_t PngCrc(const Bytes& data) {
+  std::uint32_t crc = 0xffffffffu;
+  for (std::uint8_t byte : data) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+inline Bytes Chunk(const std::string& type, const Bytes& data) {
+  Writer typed;
+  typed.Text(type).Append(data);
+  return Writer().Be32(static_cast<std::uint32_t>(data.size())).Append(typed.bytes).Be32(PngCrc(typed.bytes)).bytes;
+}
+
+inline Bytes Ihdr(std::uint32_t width, std::uint32_t height, int depth, int color, int interlace = 0) {
+  return Chunk("IHDR", Writer().Be32(width).Be32(height).Raw({depth, color, 0, 0, interlace}).bytes);
+}
+
+inline Bytes Png(const Bytes& ihdr, const std::vector<Bytes>& before = {}, const std::vector<Bytes>& after = {}) {
+  Writer png;
+  png.Raw({0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}).Append(ihdr);
+  for (const Bytes& chunk : before) png.Append(chunk);
+  png.Append(Chunk("IDAT", {1, 2, 3}));
+  for (const Bytes& chunk : after) png.Append(chunk);
+  return png.Append(Chunk("IEND", {})).bytes;
+}

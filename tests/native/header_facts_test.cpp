@@ -34,32 +34,6 @@ void Expect(const HeaderFacts& facts, std::uint32_t width, std::uint32_t height)
 
 // ---- PNG
 
-std::uint32_t Crc(const Bytes& data) {
-  std::uint32_t crc = 0xffffffffu;
-  for (std::uint8_t byte : data) {
-    crc ^= byte;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-Bytes Chunk(const std::string& type, const Bytes& data) {
-  Writer typed;
-  typed.Text(type).Append(data);
-  return Writer().Be32(static_cast<std::uint32_t>(data.size())).Append(typed.bytes).Be32(Crc(typed.bytes)).bytes;
-}
-
-Bytes Ihdr(std::uint32_t width, std::uint32_t height, int depth, int color, int interlace = 0) {
-  return Chunk("IHDR", Writer().Be32(width).Be32(height).Raw({depth, color, 0, 0, interlace}).bytes);
-}
-
-Bytes Png(const Bytes& ihdr, const std::vector<Bytes>& before = {}) {
-  Writer png;
-  png.Raw({0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}).Append(ihdr);
-  for (const Bytes& chunk : before) png.Append(chunk);
-  return png.Append(Chunk("IDAT", {1, 2, 3})).Append(Chunk("IEND", {})).bytes;
-}
-
 TEST(HeaderFactsPng, PlainImageIsSettledInOneRead) {
   const Bytes png = Png(Ihdr(640, 480, 8, 2));
   const HeaderFacts facts = Facts(png);
@@ -984,7 +958,7 @@ Bytes IccProfile(double redX, bool srgbCurve = true) {
     curve.Be16(0).Zeros(2).Be32(static_cast<std::uint32_t>(1.8 * 65536));
   }
   const std::vector<std::pair<std::string, Bytes>> tags = {
-      {"rXYZ", S15Fixed16(redX, 0.2225, 0.0139)}, {"gXYZ", S15Fixed16(0.3851, 0.7169, 0.0971)},
+      {"wtpt", S15Fixed16(0.9642, 1.0, 0.8249)}, {"rXYZ", S15Fixed16(redX, 0.2225, 0.0139)}, {"gXYZ", S15Fixed16(0.3851, 0.7169, 0.0971)},
       {"bXYZ", S15Fixed16(0.1431, 0.0606, 0.7141)}, {"rTRC", curve.bytes}, {"gTRC", curve.bytes},
       {"bTRC", curve.bytes}};
   Writer table;

@@ -1,0 +1,115 @@
+// Copies of photo.png with chunks put in before its image data: inert ones
+// keep it equal to photo.bmp, others leave the pair to the bytes, and the
+// plugin names the reason.
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "imaging/bytes_reason.h"
+#include "tests/e2e/plugin_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t AfterHeader = 33;  // signature and IHDR
+
+std::string Be32(std::uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16 & 255), static_cast<char>(value >> 8 & 255),
+          static_cast<char>(value & 255)};
+}
+
+std::uint32_t Crc(const std::string& bytes) {
+  std::uint32_t crc = 0xffffffffu;
+  for (char byte : bytes) {
+    crc ^= static_cast<std::uint8_t>(byte);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+std::string Chunk(const std::string& type, const std::string& data) {
+  return Be32(static_cast<std::uint32_t>(data.size())) + type + data + Be32(Crc(type + data));
+}
+
+// An EXIF block holding only an orientation, little-endian.
+std::string Exif(int orientation) {
+  return Chunk("eXIf", std::string("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18) +
+                           static_cast<char>(orientation) + std::string(7, '\0'));
+}
+
+class PngChunks : public StartedPlugin {
+ protected:
+  void SetUp() override {
+    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
+    folder = fs::temp_directory_path() / ("pixdim-e2e-png-" + std::to_string(tick));
+    fs::create_directories(folder);
+    std::ifstream in(Fixture("photo.png"), std::ios::binary);
+    photo.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  // photo.png with the chunks after its IHDR.
+  std::string Copy(const std::string& name, const std::string& chunks) const {
+    const std::string path = (folder / name).string();
+    std::ofstream(path, std::ios::binary) << photo.substr(0, AfterHeader) + chunks + photo.substr(AfterHeader);
+    return path;
+  }
+  static int Compare(const std::string& png) {
+    return Exports().CompareFiles(nullptr, 10000, Fixture("photo.bmp").c_str(), png.c_str(), nullptr);
+  }
+  static int Reason(const std::string& file) {
+    char text[256] = {};
+    return Exports().BytesReason(file.c_str(), text, sizeof text);
+  }
+
+  fs::path folder;
+  std::string photo;
+};
+
+TEST_F(PngChunks, TextStaysEqual) {
+  EXPECT_EQ(Compare(Fixture("photo.png")), Equal);
+  const std::string text = Copy("text.png", Chunk("tEXt", std::string("Comment\0a note", 14)));
+  EXPECT_EQ(Compare(text), Equal);
+  EXPECT_EQ(Reason(text), static_cast<int>(BytesReason::None));
+}
+
+// The decoders show the same pixels whatever these chunks say: fewer
+// significant bits, a pixel size, a time stamp, compressed text.
+TEST_F(PngChunks, InertChunksLeaveThePixelsAlone) {
+  const std::string hints =
+      Copy("hints.png", Chunk("sBIT", "\x05\x06\x05") + Chunk("pHYs", std::string("\0\0\x0b\x13\0\0\x0b\x13\x01", 9)) +
+                            Chunk("tIME", std::string("\x07\xea\x0c\x09\x12\0\0", 7)) +
+                            Chunk("zTXt", std::string("k\0\0\x78\x9c\x03\0\0\0\0\x01", 11)));
+  EXPECT_EQ(Compare(hints), Equal);
+}
+
+// cICP names a colour space (HDR among them) that some viewers follow.
+TEST_F(PngChunks, AnUnknownChunkLeavesThePairToTheBytes) {
+  const std::string cicp = Copy("cicp.png", Chunk("cICP", std::string("\x09\x10\x00\x01", 4)));
+  EXPECT_EQ(Compare(cicp), Different);
+  EXPECT_EQ(Reason(cicp), static_cast<int>(BytesReason::UnknownChunk));
+}
+
+// libpng keeps the first EXIF block, other decoders the last.
+TEST_F(PngChunks, ASecondExifChunkLeavesThePairToTheBytes) {
+  const std::string upright = Copy("upright.png", Exif(1));
+  EXPECT_EQ(Compare(upright), Equal);
+  const std::string twice = Copy("twice.png", Exif(1) + Exif(6));
+  EXPECT_EQ(Compare(twice), Different);
+  EXPECT_EQ(Reason(twice), static_cast<int>(BytesReason::DuplicateStructure));
+}
+
+TEST_F(PngChunks, AnSrgbChunkBesideAProfileConflicts) {
+  const std::string srgb = Copy("srgb.png", Chunk("sRGB", std::string(1, '\0')));
+  EXPECT_EQ(Compare(srgb), Equal);
+  const std::string both = Copy("both.png", Chunk("sRGB", std::string(1, '\0')) +
+                                                Chunk("iCCP", std::string("p\0\0\x78\x9c\x03\0\0\0\0\x01", 11)));
+  EXPECT_EQ(Compare(both), Different);
+  EXPECT_EQ(Reason(both), static_cast<int>(BytesReason::ColourConflict));
+}
+
+}  // namespace
