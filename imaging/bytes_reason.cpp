@@ -30,6 +30,11 @@ const char* BytesReasonText(BytesReason reason) {
     case BytesReason::TimingUnreadable: return "has animation timing pixdim cannot read in full";
     case BytesReason::ThumbnailUnreadable: return "has a thumbnail pixdim cannot read in full";
     case BytesReason::FrameBeyondCanvas: return "has a frame that reaches beyond its canvas";
+    case BytesReason::StructuresDisagree: return "holds structures that disagree with its flags or with one another";
+    case BytesReason::ProfileInOtherFile: return "names a colour profile kept in another file";
+    case BytesReason::TextSamples: return "has samples written as text, which pixdim does not count";
+    case BytesReason::PngEntryNotChecked: return "holds a PNG image whose chunks pixdim does not check";
+    case BytesReason::EntriesOverlap: return "has images that share bytes";
   }
   return "";
 }

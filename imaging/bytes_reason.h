@@ -40,6 +40,12 @@ enum class BytesReason : std::uint8_t {
   TimingUnreadable,
   ThumbnailUnreadable,
   FrameBeyondCanvas,
+  // WebP, BMP, PNM, ICO and CUR.
+  StructuresDisagree,
+  ProfileInOtherFile,
+  TextSamples,
+  PngEntryNotChecked,
+  EntriesOverlap,
 };
 
 // The reason as the end of a sentence that starts with the file's name:
