@@ -152,7 +152,9 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
   // unchecked.
   if (png) {
     facts.bytesReason = BytesReason::PngEntryNotChecked;
-  } else if (reader.ForComparison() && allKnown) {
+  } else if (!allKnown) {
+    facts.bytesReason = BytesReason::HeaderUnreadable;
+  } else if (reader.ForComparison()) {
     facts.bytesReason = CheckExtents(reader, count, extents);
     if (facts.bytesReason == BytesReason::None && !listedSizesFit) facts.bytesReason = BytesReason::StructuresDisagree;
   }

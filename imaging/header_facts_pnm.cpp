@@ -97,7 +97,10 @@ HeaderFacts ReadPnmFacts(HeaderReader& reader) {
   const std::uint64_t rowBytes = RowBytes(kind, width, maxValue);
   if (rowBytes > (UINT64_MAX - dataStart) / height) return facts;
   const std::uint64_t dataEnd = dataStart + height * rowBytes;
-  if (!reader.HasByteAt(dataEnd - 1)) return facts;
+  if (!reader.HasByteAt(dataEnd - 1)) {
+    facts.bytesReason = BytesReason::ImageDataCutShort;
+    return facts;
+  }
   // Anything after the samples may be a further image.
   const bool further = reader.HasByteAt(dataEnd);
   facts.moreThanOneImage = further ? Answer::Yes : Answer::No;

@@ -66,6 +66,7 @@ TEST(ProofPnm, TextSamplesAreNotCounted) {
   EXPECT_EQ(CompareFacts(Writer().Text("P3\n2 1\n255\n1 2 3 4 5 6\n").bytes).bytesReason, BytesReason::TextSamples);
   EXPECT_EQ(CompareFacts(Writer().Text("P1\n2 1\n0 1\n").bytes).bytesReason, BytesReason::TextSamples);
   EXPECT_EQ(CompareFacts(Writer().Text("P5 2 1 255\n").Zeros(2).bytes).bytesReason, BytesReason::None);
+  EXPECT_EQ(CompareFacts(Writer().Text("P5 2 1 255\n").Zeros(1).bytes).bytesReason, BytesReason::ImageDataCutShort);
 }
 
 // ---- ICO and CUR
@@ -108,6 +109,8 @@ TEST(ProofIco, EveryByteBelongsToOneEntry) {
   const Bytes two = Icon(1, {{DibBytes, Second}, {DibBytes, Second + DibBytes}}, Writer().Append(Dib()).Append(Dib()).bytes);
   EXPECT_EQ(BytesReasonOf(CompareFacts(two)), BytesReason::ImagesNotShown);
   EXPECT_EQ(CompareFacts(Icon(1, {{DibBytes, 6}}, Dib())).bytesReason, BytesReason::EntriesOverlap);
+  // An entry whose bytes are neither a DIB header nor a PNG.
+  EXPECT_EQ(CompareFacts(Icon(1, {{8, First}}, Bytes(8, 1))).bytesReason, BytesReason::HeaderUnreadable);
 }
 
 TEST(ProofIco, PngEntriesAreNotChecked) {
