@@ -101,8 +101,8 @@ struct ChunksFound {
 
 bool IsType(const std::uint8_t* head, const char (&type)[5]) { return std::memcmp(head, type, 4) == 0; }
 
-// Notes the chunk of the given head at offset; the reason when it is one
-// the file may not hold, or holds twice. The profile and the EXIF
+// Notes the chunk whose header is head and whose data starts at data; the
+// reason when it is one the file may not hold, or holds twice. The profile and the EXIF
 // orientation are read as the flags announce them.
 BytesReason NoteChunk(HeaderReader& reader, const std::uint8_t* head, std::uint64_t data, std::uint32_t flags,
                       ChunksFound& found, Presentation& shown) {
