@@ -33,7 +33,6 @@ const char* BytesReasonText(BytesReason reason) {
     case BytesReason::StructuresDisagree: return "holds structures that disagree with its flags or with one another";
     case BytesReason::ProfileInOtherFile: return "names a colour profile kept in another file";
     case BytesReason::TextSamples: return "has samples written as text, which pixdim does not count";
-    case BytesReason::PngEntryNotChecked: return "holds a PNG image whose chunks pixdim does not check";
     case BytesReason::EntriesOverlap: return "has images that share bytes";
   }
   return "";

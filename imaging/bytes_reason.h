@@ -44,7 +44,6 @@ enum class BytesReason : std::uint8_t {
   StructuresDisagree,
   ProfileInOtherFile,
   TextSamples,
-  PngEntryNotChecked,
   EntriesOverlap,
 };
 

@@ -1,7 +1,8 @@
 // ICO and CUR: a directory of entries, each a DIB or an embedded PNG. The
 // size is settled only when there is one entry to choose, and it is a DIB
 // the decoder accepts (it skips PNG entries). A comparison accounts for
-// every byte after the directory as part of one entry.
+// every byte after the directory as part of one entry, and lets the PNG
+// reader account for an embedded PNG's.
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -101,6 +102,37 @@ bool DecoderTakesDib(HeaderReader& reader, const IconEntry& entry) {
   return reader.HasByteAt(static_cast<std::uint64_t>(headersEnd - 1));
 }
 
+// The bytes of one entry as a file of their own, read through the icon's
+// reader and within its budget.
+class EntrySource : public ByteSource {
+ public:
+  EntrySource(HeaderReader& iconReader, const IconEntry& entry)
+      : icon(iconReader), start(entry.offset), size(entry.size) {}
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t wanted) override {
+    if (offset >= size) return 0;
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, size - offset));
+    return icon.ReadUpTo(start + offset, static_cast<std::uint8_t*>(buffer), count);
+  }
+  std::uint64_t Size() const override {
+    return std::min<std::uint64_t>(size, icon.FileSize() > start ? icon.FileSize() - start : 0);
+  }
+
+ private:
+  HeaderReader& icon;
+  std::uint64_t start;
+  std::uint64_t size;
+};
+
+// An embedded PNG, read by the PNG reader as a file of its own: why its
+// pixels do not prove it equal, and how they are to be shown.
+BytesReason ReadPngEntry(HeaderReader& reader, const IconEntry& entry, Presentation& shown) {
+  EntrySource bytes(reader, entry);
+  HeaderReader png(bytes, Reach::Comparison);
+  const HeaderFacts facts = ReadPngFacts(png);
+  shown = facts.presentation;
+  return BytesReasonOf(facts);
+}
+
 // The bytes of every entry lie after the directory, apart from one
 // another, inside the file, and together they reach its end. A DIB
 // entry's extent is what its headers need, which the directory must list.
@@ -127,7 +159,7 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
   facts.moreThanOneImage = count > 1 ? Answer::Yes : Answer::No;
   bool allKnown = true;
   bool deep = false;
-  bool png = false;
+  BytesReason pngReason = BytesReason::None;
   bool listedSizesFit = true;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> extents;
   IconEntry first;
@@ -137,9 +169,14 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
     const EntryImage image = ReadEntry(reader, index, entry) ? ReadEntryImage(reader, entry) : EntryImage{};
     allKnown = image.known;
     deep = deep || image.deep;
-    png = png || image.png;
+    if (reader.ForComparison() && image.png && image.known && pngReason == BytesReason::None) {
+      Presentation shown;
+      pngReason = ReadPngEntry(reader, entry, shown);
+      if (count == 1) facts.presentation = shown;
+    }
     listedSizesFit = listedSizesFit && (image.dibBytes == 0 || image.dibBytes == entry.size);
-    extents.emplace_back(entry.offset, std::uint64_t{entry.offset} + std::max<std::uint64_t>(entry.size, image.dibBytes));
+    const std::uint64_t extent = std::max<std::uint64_t>(entry.size, image.dibBytes);
+    extents.emplace_back(entry.offset, entry.offset + extent);
     facts.largestImagePixels = std::max(facts.largestImagePixels, image.pixels);
     if (index == 0) {
       first = entry;
@@ -148,12 +185,10 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
   }
   facts.deeperThan8Bits = allKnown && !deep ? Answer::No : Answer::Yes;
   if (!allKnown) facts.largestImagePixels = 0;
-  // The PNG reader reads whole files only: an embedded PNG's chunks go
-  // unchecked.
-  if (png) {
-    facts.bytesReason = BytesReason::PngEntryNotChecked;
-  } else if (!allKnown) {
+  if (!allKnown) {
     facts.bytesReason = BytesReason::HeaderUnreadable;
+  } else if (pngReason != BytesReason::None) {
+    facts.bytesReason = pngReason;
   } else if (reader.ForComparison()) {
     facts.bytesReason = CheckExtents(reader, count, extents);
     if (facts.bytesReason == BytesReason::None && !listedSizesFit) facts.bytesReason = BytesReason::StructuresDisagree;

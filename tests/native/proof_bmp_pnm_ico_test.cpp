@@ -106,20 +106,50 @@ TEST(ProofIco, EveryByteBelongsToOneEntry) {
   constexpr std::uint32_t Second = 6 + 2 * 16;
   EXPECT_EQ(CompareFacts(Icon(1, {{DibBytes, Second}, {DibBytes, Second}}, Dib())).bytesReason,
             BytesReason::EntriesOverlap);
-  const Bytes two = Icon(1, {{DibBytes, Second}, {DibBytes, Second + DibBytes}}, Writer().Append(Dib()).Append(Dib()).bytes);
+  const Bytes twoDibs = Writer().Append(Dib()).Append(Dib()).bytes;
+  const Bytes two = Icon(1, {{DibBytes, Second}, {DibBytes, Second + DibBytes}}, twoDibs);
   EXPECT_EQ(BytesReasonOf(CompareFacts(two)), BytesReason::ImagesNotShown);
   EXPECT_EQ(CompareFacts(Icon(1, {{DibBytes, 6}}, Dib())).bytesReason, BytesReason::EntriesOverlap);
   // An entry whose bytes are neither a DIB header nor a PNG.
   EXPECT_EQ(CompareFacts(Icon(1, {{8, First}}, Bytes(8, 1))).bytesReason, BytesReason::HeaderUnreadable);
 }
 
-TEST(ProofIco, PngEntriesAreNotChecked) {
-  // Known by its signature, whatever its chunks hold.
-  const Bytes ihdr = Writer().Be32(13).Text("IHDR").Be32(4).Be32(4).Raw({8, 6, 0, 0, 0}).Be32(0).bytes;
-  const Bytes png = Writer().Raw({0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}).Append(ihdr).bytes;
-  const Bytes icon = Icon(1, {{static_cast<std::uint32_t>(png.size()), 6 + 16}}, png);
-  EXPECT_EQ(CompareFacts(icon).bytesReason, BytesReason::PngEntryNotChecked);
-  EXPECT_EQ(Facts(icon).bytesReason, BytesReason::PngEntryNotChecked);
+std::uint32_t Crc(const Bytes& data) {
+  std::uint32_t crc = 0xffffffffu;
+  for (std::uint8_t byte : data) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+Bytes PngChunk(const std::string& type, const Bytes& data) {
+  const Bytes typed = Writer().Text(type).Append(data).bytes;
+  return Writer().Be32(static_cast<std::uint32_t>(data.size())).Append(typed).Be32(Crc(typed)).bytes;
+}
+
+// A 4 x 4 RGBA PNG with the chunks given before its image data.
+Bytes Png(const std::vector<Bytes>& chunks) {
+  Writer png;
+  png.Raw({0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'});
+  png.Append(PngChunk("IHDR", Writer().Be32(4).Be32(4).Raw({8, 6, 0, 0, 0}).bytes));
+  for (const Bytes& chunk : chunks) png.Append(chunk);
+  return png.Append(PngChunk("IDAT", {1, 2, 3})).Append(PngChunk("IEND", {})).bytes;
+}
+
+Bytes PngIcon(const Bytes& png) { return Icon(1, {{static_cast<std::uint32_t>(png.size()), 6 + 16}}, png); }
+
+// The PNG reader accounts for an embedded PNG as for a file of its own.
+TEST(ProofIco, PngEntriesAreReadAsPngs) {
+  const HeaderFacts plain = CompareFacts(PngIcon(Png({})));
+  EXPECT_EQ(plain.bytesReason, BytesReason::None);
+  EXPECT_EQ(plain.presentation.colour, 0u);
+  const HeaderFacts linear = CompareFacts(PngIcon(Png({PngChunk("gAMA", Writer().Be32(100000).bytes)})));
+  EXPECT_EQ(linear.bytesReason, BytesReason::None);
+  EXPECT_NE(linear.presentation.colour, 0u);
+  Bytes trailing = PngIcon(Png({}));
+  trailing.push_back(0);
+  EXPECT_EQ(CompareFacts(trailing).bytesReason, BytesReason::TrailingData);
 }
 
 }  // namespace

@@ -132,7 +132,9 @@ Bytes Chunk(const std::string& type, const Bytes& data) {
 }
 
 // A shown 4 x 4 key frame, profile 0, first partition of 16 bytes.
-Bytes Lossy() { return Chunk("VP8 ", Writer().Raw({0x10, 0x02, 0x00, 0x9d, 0x01, 0x2a}).Le16(4).Le16(4).Zeros(20).bytes); }
+Bytes Lossy() {
+  return Chunk("VP8 ", Writer().Raw({0x10, 0x02, 0x00, 0x9d, 0x01, 0x2a}).Le16(4).Le16(4).Zeros(20).bytes);
+}
 
 Bytes Lossless() { return Chunk("VP8L", Writer().Raw({0x2f}).Le32(3 | 3 << 14).Zeros(8).bytes); }
 
