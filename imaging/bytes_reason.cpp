@@ -32,6 +32,10 @@ const char* BytesReasonText(BytesReason reason) {
     case BytesReason::FrameBeyondCanvas: return "has a frame that reaches beyond its canvas";
     case BytesReason::ChunkOutOfPlace: return "holds a chunk where some decoders skip it and others read it";
     case BytesReason::ChunkChecksumWrong: return "holds a chunk whose checksum does not match";
+    case BytesReason::StructuresDisagree: return "holds structures that disagree with its flags or with one another";
+    case BytesReason::ProfileInOtherFile: return "names a colour profile kept in another file";
+    case BytesReason::TextSamples: return "has samples written as text, which pixdim does not count";
+    case BytesReason::EntriesOverlap: return "has images that share bytes";
   }
   return "";
 }

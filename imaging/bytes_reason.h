@@ -43,6 +43,11 @@ enum class BytesReason : std::uint8_t {
   // PNG.
   ChunkOutOfPlace,
   ChunkChecksumWrong,
+  // WebP, BMP, PNM, ICO and CUR.
+  StructuresDisagree,
+  ProfileInOtherFile,
+  TextSamples,
+  EntriesOverlap,
 };
 
 // The reason as the end of a sentence that starts with the file's name:

@@ -135,27 +135,43 @@ bool MayCarryAlpha(const std::uint8_t* bytes, std::size_t size, const InfoHeader
 }
 
 // The colour space of the 108- and 124-byte headers: calibrated end
-// points, or a profile embedded or linked by name. False when it cannot
-// be read.
-bool ColourOf(HeaderReader& reader, const std::uint8_t* bytes, std::size_t size, const InfoHeader& header,
-              std::uint64_t& colour) {
+// points or an embedded profile. A profile linked by name lies in another
+// file, which a copy of the file may not bring along.
+BytesReason ColourOf(HeaderReader& reader, const std::uint8_t* bytes, std::size_t size, const InfoHeader& header,
+                     std::uint64_t& colour) {
   colour = 0;
-  if (header.size < 108 || size < ColourSpaceAt + 4 + CalibrationBytes) return header.size < 108;
+  if (header.size < 108) return BytesReason::None;
+  if (size < ColourSpaceAt + 4 + CalibrationBytes) return BytesReason::ColourUnreadable;
   const std::uint32_t space = Le32(bytes + ColourSpaceAt);
-  if (space == SrgbSpace || space == WindowsSpace) return true;
+  if (space == SrgbSpace || space == WindowsSpace) return BytesReason::None;
+  if (space == LinkedProfile) return BytesReason::ProfileInOtherFile;
   Digest digest;
   digest.Value(space);
   if (space == CalibratedRgb) {
     colour = digest.Bytes(bytes + ColourSpaceAt + 4, CalibrationBytes).Get();
-    return true;
+    return BytesReason::None;
   }
-  if ((space != EmbeddedProfile && space != LinkedProfile) || header.size < 124 || size < ProfileAt + 8) return false;
+  if (space != EmbeddedProfile || header.size < 124 || size < ProfileAt + 8) return BytesReason::ColourUnreadable;
   const std::uint64_t at = FileHeaderBytes + std::uint64_t{Le32(bytes + ProfileAt)};
   const std::uint32_t length = Le32(bytes + ProfileAt + 4);
-  if (space == EmbeddedProfile) return reader.ForComparison() ? IccProfileColour(reader, at, length, colour) : true;
-  if (!DigestBytes(reader, at, length, digest)) return false;
-  colour = digest.Get();
-  return true;
+  const bool read = !reader.ForComparison() || IccProfileColour(reader, at, length, colour);
+  return read ? BytesReason::None : BytesReason::ColourUnreadable;
+}
+
+// Where the rows of uncompressed pixels end, and an embedded profile if
+// the header points past them: the file ends there. Anything between the
+// headers and the rows is never shown.
+BytesReason ExtentOf(HeaderReader& reader, const std::uint8_t* bytes, const InfoHeader& header,
+                     std::uint32_t dataOffset) {
+  const std::uint64_t width = static_cast<std::uint64_t>(header.width);
+  const std::uint64_t rows = static_cast<std::uint64_t>(header.height < 0 ? -header.height : header.height);
+  const std::uint64_t rowBytes = (width * header.depth + 31) / 32 * 4;
+  std::uint64_t end = dataOffset + rowBytes * rows;
+  if (reader.FileSize() < end) return BytesReason::ImageDataCutShort;
+  if (header.size == 124 && Le32(bytes + ColourSpaceAt) == EmbeddedProfile) {
+    end = std::max(end, FileHeaderBytes + std::uint64_t{Le32(bytes + ProfileAt)} + Le32(bytes + ProfileAt + 4));
+  }
+  return reader.FileSize() > end ? BytesReason::TrailingData : BytesReason::None;
 }
 
 }  // namespace
@@ -173,10 +189,16 @@ HeaderFacts ReadBmpFacts(HeaderReader& reader) {
   facts.deeperThan8Bits = MasksWiderThan8Bits(bytes, size, header);
   if (MayCarryAlpha(bytes, size, header)) {
     facts.bytesReason = BytesReason::AlphaAltered;
-  } else if (!ColourOf(reader, bytes, size, header, facts.presentation.colour)) {
-    facts.bytesReason = BytesReason::ColourUnreadable;
+  } else {
+    facts.bytesReason = ColourOf(reader, bytes, size, header, facts.presentation.colour);
   }
   if (!SizeFitsDecoder(header)) return facts;
+  // Run-length rows end where their codes say; a comparison counts
+  // uncompressed ones.
+  const bool uncompressed = header.compression == Rgb || header.compression == BitFields;
+  if (reader.ForComparison() && facts.bytesReason == BytesReason::None && uncompressed) {
+    facts.bytesReason = ExtentOf(reader, bytes, header, Le32(bytes + 10));
+  }
   // Negative heights mark top-down rows.
   const auto width = static_cast<std::uint32_t>(header.width);
   const auto height = static_cast<std::uint32_t>(header.height < 0 ? -header.height : header.height);

@@ -1,7 +1,7 @@
 // GIF: the decoder shows the logical screen, whatever size or position the
 // frames have; it fails when the first frame has no colour table to use.
-// A comparison walks every block for the frames' delays and the loop
-// count.
+// A comparison walks every block to the trailer for the frames' delays and
+// the loop count, and accounts for each block on the way.
 #include <algorithm>
 #include <cstring>
 
@@ -17,7 +17,6 @@ constexpr std::uint8_t Extension = '!';
 constexpr std::uint8_t ImageSeparator = ',';
 constexpr std::uint8_t GraphicControl = 0xf9;
 constexpr std::uint8_t Application = 0xff;
-constexpr char LoopApplication[11] = {'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
 constexpr int MaxTimingSteps = 1 << 22;  // sub-blocks and blocks of a whole animation
 // More frames than an animation is made with: a decoder would take
 // seconds to list them, so the bytes decide.
@@ -87,61 +86,210 @@ FirstFrame FindFirstFrame(HeaderReader& reader, std::uint64_t offset, bool globa
   return {};
 }
 
-struct Timing {
+// The application blocks a comparison accounts for, by their 11-byte
+// identifier: two that hold the loop count, XMP, and ImageMagick's note of
+// the gamma it wrote the colours in.
+constexpr std::size_t ApplicationIdBytes = 11;
+constexpr char NetscapeLoop[] = "NETSCAPE2.0";
+constexpr char AnimExtsLoop[] = "ANIMEXTS1.0";
+constexpr char XmpData[] = "XMP DataXMP";
+// A colour profile, whose identifier ends in a 3-byte code of its version.
+constexpr char IccProfilePrefix[] = "ICCRGBG1";
+constexpr char ImageMagickNote[] = "ImageMagick";
+// sRGB's gamma as ImageMagick writes it: the colours as every decoder shows them.
+constexpr char SrgbGammaNote[] = "gamma=0.45455";
+constexpr std::uint8_t Comment = 0xfe;
+constexpr std::uint8_t LoopSubBlock = 1;
+constexpr std::uint8_t LoopSubBlockBytes = 3;
+constexpr std::uint8_t BufferingSubBlock = 2;
+constexpr std::uint8_t GraphicControlBytes = 4;
+
+struct Walk {
+  BytesReason reason = BytesReason::None;
   int frames = 0;
   bool looped = false;
   std::uint16_t loops = 0;
+  bool delayPending = false;
+  std::uint16_t delay = 0;
   Digest delays;
+  int steps = 0;
 };
 
-// Reads the extension at offset (at its label) for a frame's delay or the
-// loop count, and steps past it.
-bool NoteExtension(HeaderReader& reader, std::uint64_t& offset, int& steps, std::uint16_t& delay, Timing& timing) {
-  std::uint8_t bytes[2 + sizeof LoopApplication + 4];
-  if (!reader.Read(offset, bytes, 2)) return false;
-  if (bytes[0] == GraphicControl && bytes[1] == 4 && reader.Read(offset + 2, bytes + 2, 4)) delay = Le16(bytes + 3);
-  if (bytes[0] == Application && bytes[1] == sizeof LoopApplication &&
-      reader.Read(offset + 2, bytes + 2, sizeof LoopApplication + 4) &&
-      std::memcmp(bytes + 2, LoopApplication, sizeof LoopApplication) == 0 && bytes[13] == 3 && bytes[14] == 1) {
-    timing.looped = true;
-    timing.loops = Le16(bytes + 15);
-  }
-  offset += 1;
-  return SkipSubBlocks(reader, offset, steps, MaxTimingSteps);
+// Why a read up to end failed: the file ends first, or the budget is spent.
+BytesReason FailedRead(HeaderReader& reader, std::uint64_t end) {
+  return end > reader.FileSize() ? BytesReason::CutShort : BytesReason::ReadBudgetSpent;
 }
 
-// Walks every block to the trailer or the end of the file: false when the
-// walk cannot get there.
-bool ReadTiming(HeaderReader& reader, std::uint64_t offset, Timing& timing) {
-  int steps = 0;
-  std::uint16_t delay = 0;
-  for (; steps < MaxTimingSteps; ++steps) {
-    std::uint8_t introducer = 0;
-    if (!reader.Read(offset, &introducer, 1)) return offset >= reader.FileSize();
-    if (introducer == Trailer) return true;
-    ++offset;
-    if (introducer == Extension && !NoteExtension(reader, offset, steps, delay, timing)) {
-      return offset >= reader.FileSize();
-    }
-    if (introducer != ImageSeparator) continue;
-    std::uint8_t descriptor[9];
-    if (!reader.Read(offset, descriptor, sizeof descriptor)) return offset >= reader.FileSize();
-    offset += sizeof descriptor + ColorTableBytes(descriptor[8]) + 1;  // the table, the LZW code size
-    ++timing.frames;
-    timing.delays.Value(delay);
-    delay = 0;
-    if (!SkipSubBlocks(reader, offset, steps, MaxTimingSteps)) return offset >= reader.FileSize();
+// Reads the sub-block at offset into bytes (up to 255); false and a reason
+// when it cannot be read.
+bool ReadSubBlock(HeaderReader& reader, std::uint64_t& offset, std::uint8_t* bytes, std::uint8_t& size, Walk& walk) {
+  if (++walk.steps > MaxTimingSteps) {
+    walk.reason = BytesReason::ReadBudgetSpent;
+    return false;
   }
+  if (!reader.Read(offset, &size, 1) || !reader.Read(offset + 1, bytes, size)) {
+    walk.reason = FailedRead(reader, offset + 1 + size);
+    return false;
+  }
+  offset += 1 + std::uint64_t{size};
+  return true;
+}
+
+bool SkipData(HeaderReader& reader, std::uint64_t& offset, Walk& walk) {
+  if (SkipSubBlocks(reader, offset, walk.steps, MaxTimingSteps)) return true;
+  walk.reason = walk.steps >= MaxTimingSteps ? BytesReason::ReadBudgetSpent : FailedRead(reader, offset + 1);
   return false;
 }
 
-// The timing of an animation; 0 for a still image. False when the walk
-// cannot read it, or finds more frames than are worth decoding.
-bool TimingOf(HeaderReader& reader, std::uint64_t firstBlock, std::uint64_t& timing) {
-  Timing walk;
-  if (!ReadTiming(reader, firstBlock, walk) || walk.frames > MaxFrames) return false;
-  timing = walk.frames > 1 ? walk.delays.Value(walk.looped).Value(walk.loops).Get() : 0;
-  return true;
+// A graphic control block: the next frame's delay and transparency, in
+// exactly one 4-byte sub-block. A second one before the frame leaves
+// decoders to pick one.
+void ReadGraphicControl(HeaderReader& reader, std::uint64_t& offset, Walk& walk) {
+  std::uint8_t bytes[255];
+  std::uint8_t size = 0;
+  if (!ReadSubBlock(reader, offset, bytes, size, walk)) return;
+  if (size != GraphicControlBytes) {
+    walk.reason = BytesReason::TimingUnreadable;
+  } else if (walk.delayPending) {
+    walk.reason = BytesReason::DuplicateStructure;
+  } else {
+    walk.delayPending = true;
+    walk.delay = Le16(bytes + 1);
+    if (!ReadSubBlock(reader, offset, bytes, size, walk)) return;
+    if (size != 0) walk.reason = BytesReason::TimingUnreadable;
+  }
+}
+
+// The loop count's block: sub-block 1 holds the count (viewers differ on
+// which of two counts they use), sub-block 2 a buffering hint no decoder
+// shows.
+void ReadLoopBlock(HeaderReader& reader, std::uint64_t& offset, Walk& walk) {
+  std::uint8_t bytes[255];
+  std::uint8_t size = 0;
+  while (ReadSubBlock(reader, offset, bytes, size, walk) && size != 0) {
+    if (bytes[0] == LoopSubBlock && size == LoopSubBlockBytes) {
+      if (walk.looped) {
+        walk.reason = BytesReason::DuplicateStructure;
+        return;
+      }
+      walk.looped = true;
+      walk.loops = Le16(bytes + 1);
+    } else if (bytes[0] != BufferingSubBlock) {
+      walk.reason = BytesReason::UnknownBlock;
+      return;
+    }
+  }
+}
+
+// ImageMagick notes the gamma of the colours it wrote; sRGB's is what
+// every decoder assumes.
+void ReadImageMagickNote(HeaderReader& reader, std::uint64_t& offset, Walk& walk) {
+  std::uint8_t bytes[255];
+  std::uint8_t size = 0;
+  if (!ReadSubBlock(reader, offset, bytes, size, walk)) return;
+  const std::size_t noteBytes = sizeof SrgbGammaNote - 1;
+  if (size != noteBytes || std::memcmp(bytes, SrgbGammaNote, noteBytes) != 0) {
+    walk.reason = BytesReason::ColourUnreadable;
+    return;
+  }
+  if (ReadSubBlock(reader, offset, bytes, size, walk) && size != 0) walk.reason = BytesReason::ColourUnreadable;
+}
+
+bool IsApplication(const std::uint8_t* id, const char (&name)[ApplicationIdBytes + 1]) {
+  return std::memcmp(id, name, ApplicationIdBytes) == 0;
+}
+
+// The application block at offset (at its identifier's sub-block).
+void ReadApplication(HeaderReader& reader, std::uint64_t& offset, Walk& walk) {
+  std::uint8_t id[255];
+  std::uint8_t size = 0;
+  if (!ReadSubBlock(reader, offset, id, size, walk)) return;
+  if (size != ApplicationIdBytes) {
+    walk.reason = BytesReason::UnknownBlock;
+  } else if (IsApplication(id, NetscapeLoop) || IsApplication(id, AnimExtsLoop)) {
+    ReadLoopBlock(reader, offset, walk);
+  } else if (IsApplication(id, XmpData)) {
+    SkipData(reader, offset, walk);
+  } else if (IsApplication(id, ImageMagickNote)) {
+    ReadImageMagickNote(reader, offset, walk);
+  } else if (std::memcmp(id, IccProfilePrefix, sizeof IccProfilePrefix - 1) == 0) {
+    walk.reason = BytesReason::ColourUnreadable;
+  } else {
+    walk.reason = BytesReason::UnknownBlock;
+  }
+}
+
+// The extension at offset (at its label): graphic control, comment and
+// application blocks are accounted for; plain text renders text over the
+// frames, and other labels are unknown.
+void ReadExtension(HeaderReader& reader, std::uint64_t& offset, Walk& walk) {
+  std::uint8_t label = 0;
+  if (!reader.Read(offset, &label, 1)) {
+    walk.reason = FailedRead(reader, offset + 1);
+    return;
+  }
+  ++offset;
+  switch (label) {
+    case GraphicControl: return ReadGraphicControl(reader, offset, walk);
+    case Comment: SkipData(reader, offset, walk); return;
+    case Application: return ReadApplication(reader, offset, walk);
+    default: walk.reason = BytesReason::UnknownBlock;
+  }
+}
+
+// The frame at offset (just past the separator), which must lie on the
+// logical screen: decoders differ on what they show of the rest.
+void WalkFrame(HeaderReader& reader, std::uint64_t& offset, std::uint32_t screenWidth, std::uint32_t screenHeight,
+               Walk& walk) {
+  std::uint8_t descriptor[9];
+  if (!reader.Read(offset, descriptor, sizeof descriptor)) {
+    walk.reason = FailedRead(reader, offset + sizeof descriptor);
+    return;
+  }
+  if (std::uint32_t{Le16(descriptor)} + Le16(descriptor + 4) > screenWidth ||
+      std::uint32_t{Le16(descriptor + 2)} + Le16(descriptor + 6) > screenHeight) {
+    walk.reason = BytesReason::FrameBeyondCanvas;
+    return;
+  }
+  offset += sizeof descriptor + ColorTableBytes(descriptor[8]) + 1;  // the table, the LZW code size
+  if (++walk.frames > MaxFrames) {
+    walk.reason = BytesReason::TimingUnreadable;
+    return;
+  }
+  walk.delays.Value(walk.delay);
+  walk.delay = 0;
+  walk.delayPending = false;
+  SkipData(reader, offset, walk);
+}
+
+// Walks every block to the trailer, which must end the file: decoders stop
+// there. The first block that is not accounted for names the reason.
+Walk WalkBlocks(HeaderReader& reader, std::uint64_t offset, std::uint32_t screenWidth, std::uint32_t screenHeight) {
+  Walk walk;
+  while (walk.reason == BytesReason::None) {
+    if (++walk.steps > MaxTimingSteps) {
+      walk.reason = BytesReason::ReadBudgetSpent;
+      break;
+    }
+    std::uint8_t introducer = 0;
+    if (!reader.Read(offset, &introducer, 1)) {
+      walk.reason = FailedRead(reader, offset + 1);
+      break;
+    }
+    ++offset;
+    if (introducer == Trailer) {
+      if (reader.FileSize() > offset) walk.reason = BytesReason::TrailingData;
+      break;
+    }
+    if (introducer == Extension) {
+      ReadExtension(reader, offset, walk);
+    } else if (introducer == ImageSeparator) {
+      WalkFrame(reader, offset, screenWidth, screenHeight, walk);
+    } else {
+      walk.reason = BytesReason::UnknownBlock;
+    }
+  }
+  return walk;
 }
 
 }  // namespace
@@ -161,8 +309,10 @@ HeaderFacts ReadGifFacts(HeaderReader& reader) {
   const bool globalTable = (head[10] & ColorTableFlag) != 0;
   const std::uint64_t firstBlock = ScreenDescriptorEnd + ColorTableBytes(head[10]);
   const FirstFrame frame = FindFirstFrame(reader, firstBlock, globalTable);
-  if (reader.ForComparison() && !TimingOf(reader, firstBlock, facts.presentation.timing)) {
-    facts.bytesReason = BytesReason::TimingUnreadable;
+  if (reader.ForComparison()) {
+    const Walk walk = WalkBlocks(reader, firstBlock, width, height);
+    facts.bytesReason = walk.reason;
+    facts.presentation.timing = walk.frames > 1 ? Digest(walk.delays).Value(walk.looped).Value(walk.loops).Get() : 0;
   }
   facts.largestImagePixels = std::max(std::uint64_t{width} * height, frame.pixels);
   if (frame.usable && width > 0 && height > 0) {

@@ -1,9 +1,13 @@
 // ICO and CUR: a directory of entries, each a DIB or an embedded PNG. The
 // size is settled only when there is one entry to choose, and it is a DIB
-// the decoder accepts (it skips PNG entries).
+// the decoder accepts (it skips PNG entries). A comparison accounts for
+// every byte after the directory as part of one entry, and lets the PNG
+// reader account for an embedded PNG's.
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "imaging/header_facts_formats.h"
 
@@ -12,10 +16,13 @@ namespace {
 constexpr std::uint64_t DirectoryStart = 6;
 constexpr std::uint64_t EntryBytes = 16;
 constexpr std::size_t InfoHeaderBytes = 40;
+constexpr std::int64_t MaxListedSide = 256;
+constexpr std::uint16_t MaxDepth = 32;
 
 struct IconEntry {
   std::uint32_t width = 0;   // as the directory gives it, 0 meaning 256
   std::uint32_t height = 0;
+  std::uint32_t size = 0;
   std::uint32_t offset = 0;
 };
 
@@ -24,6 +31,7 @@ bool ReadEntry(HeaderReader& reader, std::uint32_t index, IconEntry& entry) {
   if (!reader.Read(DirectoryStart + EntryBytes * index, bytes, sizeof bytes)) return false;
   entry.width = bytes[0] == 0 ? 256 : bytes[0];
   entry.height = bytes[1] == 0 ? 256 : bytes[1];
+  entry.size = Le32(bytes + 8);
   entry.offset = Le32(bytes + 12);
   return true;
 }
@@ -33,7 +41,24 @@ struct EntryImage {
   bool png = false;
   bool deep = false;
   std::uint64_t pixels = 0;
+  // The bytes an uncompressed DIB's headers, colours and mask take; 0
+  // when not known.
+  std::uint64_t dibBytes = 0;
 };
+
+// An uncompressed DIB of a side the directory can list: its info header,
+// palette, colour rows and 1-bit mask rows, each row in whole 4-byte words.
+std::uint64_t DibBytes(const std::uint8_t* info) {
+  const std::int64_t width = std::abs(std::int64_t{static_cast<std::int32_t>(Le32(info + 4))});
+  const std::int64_t rows = std::abs(std::int64_t{static_cast<std::int32_t>(Le32(info + 8))}) / 2;
+  const std::uint16_t depth = Le16(info + 14);
+  if (Le32(info + 16) != 0 || width > MaxListedSide || rows > MaxListedSide || depth > MaxDepth) return 0;
+  std::uint64_t paletteBytes = std::uint64_t{Le32(info + 32)} * 4;
+  if (paletteBytes == 0 && depth <= 8) paletteBytes = std::uint64_t{4} << depth;
+  const std::uint64_t colourRow = (static_cast<std::uint64_t>(width) * depth + 31) / 32 * 4;
+  const std::uint64_t maskRow = (static_cast<std::uint64_t>(width) + 31) / 32 * 4;
+  return std::uint64_t{Le32(info)} + paletteBytes + static_cast<std::uint64_t>(rows) * (colourRow + maskRow);
+}
 
 // The largest size the entry's own header or the directory claims.
 EntryImage ReadEntryImage(HeaderReader& reader, const IconEntry& entry) {
@@ -52,6 +77,7 @@ EntryImage ReadEntryImage(HeaderReader& reader, const IconEntry& entry) {
     const std::int64_t height = static_cast<std::int32_t>(Le32(bytes + 8)) / 2;
     image.known = true;
     image.pixels = std::max(listed, static_cast<std::uint64_t>(std::abs(width) * std::abs(height)));
+    image.dibBytes = DibBytes(bytes);
   }
   return image;
 }
@@ -76,6 +102,52 @@ bool DecoderTakesDib(HeaderReader& reader, const IconEntry& entry) {
   return reader.HasByteAt(static_cast<std::uint64_t>(headersEnd - 1));
 }
 
+// The bytes of one entry as a file of their own, read through the icon's
+// reader and within its budget.
+class EntrySource : public ByteSource {
+ public:
+  EntrySource(HeaderReader& iconReader, const IconEntry& entry)
+      : icon(iconReader), start(entry.offset), size(entry.size) {}
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t wanted) override {
+    if (offset >= size) return 0;
+    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, size - offset));
+    return icon.ReadUpTo(start + offset, static_cast<std::uint8_t*>(buffer), count);
+  }
+  std::uint64_t Size() const override {
+    return std::min<std::uint64_t>(size, icon.FileSize() > start ? icon.FileSize() - start : 0);
+  }
+
+ private:
+  HeaderReader& icon;
+  std::uint64_t start;
+  std::uint64_t size;
+};
+
+// An embedded PNG, read by the PNG reader as a file of its own: why its
+// pixels do not prove it equal, and how they are to be shown.
+BytesReason ReadPngEntry(HeaderReader& reader, const IconEntry& entry, Presentation& shown) {
+  EntrySource bytes(reader, entry);
+  HeaderReader png(bytes, Reach::Comparison);
+  const HeaderFacts facts = ReadPngFacts(png);
+  shown = facts.presentation;
+  return BytesReasonOf(facts);
+}
+
+// The bytes of every entry lie after the directory, apart from one
+// another, inside the file, and together they reach its end. A DIB
+// entry's extent is what its headers need, which the directory must list.
+BytesReason CheckExtents(HeaderReader& reader, std::uint32_t count,
+                         std::vector<std::pair<std::uint64_t, std::uint64_t>>& extents) {
+  std::sort(extents.begin(), extents.end());
+  std::uint64_t end = DirectoryStart + EntryBytes * count;
+  for (const auto& [start, stop] : extents) {
+    if (start < end) return BytesReason::EntriesOverlap;
+    end = stop;
+  }
+  if (reader.FileSize() < end) return BytesReason::CutShort;
+  return reader.FileSize() > end ? BytesReason::TrailingData : BytesReason::None;
+}
+
 }  // namespace
 
 HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
@@ -87,6 +159,9 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
   facts.moreThanOneImage = count > 1 ? Answer::Yes : Answer::No;
   bool allKnown = true;
   bool deep = false;
+  BytesReason pngReason = BytesReason::None;
+  bool listedSizesFit = true;
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> extents;
   IconEntry first;
   EntryImage firstImage;
   for (std::uint32_t index = 0; index < count && allKnown; ++index) {
@@ -94,6 +169,14 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
     const EntryImage image = ReadEntry(reader, index, entry) ? ReadEntryImage(reader, entry) : EntryImage{};
     allKnown = image.known;
     deep = deep || image.deep;
+    if (reader.ForComparison() && image.png && image.known && pngReason == BytesReason::None) {
+      Presentation shown;
+      pngReason = ReadPngEntry(reader, entry, shown);
+      if (count == 1) facts.presentation = shown;
+    }
+    listedSizesFit = listedSizesFit && (image.dibBytes == 0 || image.dibBytes == entry.size);
+    const std::uint64_t extent = std::max<std::uint64_t>(entry.size, image.dibBytes);
+    extents.emplace_back(entry.offset, entry.offset + extent);
     facts.largestImagePixels = std::max(facts.largestImagePixels, image.pixels);
     if (index == 0) {
       first = entry;
@@ -102,6 +185,14 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
   }
   facts.deeperThan8Bits = allKnown && !deep ? Answer::No : Answer::Yes;
   if (!allKnown) facts.largestImagePixels = 0;
+  if (!allKnown) {
+    facts.bytesReason = BytesReason::HeaderUnreadable;
+  } else if (pngReason != BytesReason::None) {
+    facts.bytesReason = pngReason;
+  } else if (reader.ForComparison()) {
+    facts.bytesReason = CheckExtents(reader, count, extents);
+    if (facts.bytesReason == BytesReason::None && !listedSizesFit) facts.bytesReason = BytesReason::StructuresDisagree;
+  }
   if (count == 1 && allKnown && !firstImage.png && DecoderTakesDib(reader, first)) {
     facts.width = first.width;
     facts.height = first.height;

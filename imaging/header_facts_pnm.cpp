@@ -86,14 +86,21 @@ HeaderFacts ReadPnmFacts(HeaderReader& reader) {
   }
   facts.largestImagePixels = width * height;
   facts.deeperThan8Bits = maxValue > 255 ? Answer::Yes : Answer::No;
-  const bool binary = kind >= '4';
+  // Text samples are not counted: whether others follow them stays open.
+  if (kind < '4') {
+    facts.bytesReason = BytesReason::TextSamples;
+    return facts;
+  }
   // Binary samples follow exactly one blank after the header.
-  if (!binary || !IsSpace(text.At(text.Position()))) return facts;
+  if (!IsSpace(text.At(text.Position()))) return facts;
   const std::uint64_t dataStart = text.Position() + 1;
   const std::uint64_t rowBytes = RowBytes(kind, width, maxValue);
   if (rowBytes > (UINT64_MAX - dataStart) / height) return facts;
   const std::uint64_t dataEnd = dataStart + height * rowBytes;
-  if (!reader.HasByteAt(dataEnd - 1)) return facts;
+  if (!reader.HasByteAt(dataEnd - 1)) {
+    facts.bytesReason = BytesReason::ImageDataCutShort;
+    return facts;
+  }
   // Anything after the samples may be a further image.
   const bool further = reader.HasByteAt(dataEnd);
   facts.moreThanOneImage = further ? Answer::Yes : Answer::No;
