@@ -30,6 +30,7 @@ const char* BytesReasonText(BytesReason reason) {
     case BytesReason::TimingUnreadable: return "has animation timing pixdim cannot read in full";
     case BytesReason::ThumbnailUnreadable: return "has a thumbnail pixdim cannot read in full";
     case BytesReason::FrameBeyondCanvas: return "has a frame that reaches beyond its canvas";
+    case BytesReason::OrientationConflict: return "describes its orientation in two ways";
   }
   return "";
 }

@@ -40,6 +40,8 @@ enum class BytesReason : std::uint8_t {
   TimingUnreadable,
   ThumbnailUnreadable,
   FrameBeyondCanvas,
+  // AVIF and HEIF.
+  OrientationConflict,
 };
 
 // The reason as the end of a sentence that starts with the file's name:

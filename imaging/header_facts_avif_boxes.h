@@ -75,10 +75,14 @@ struct Meta {
   std::uint32_t propertyIndexMax = 0;
   Reference references[MaxReferences];
   int referenceCount = 0;
+  // The first box found that no list accounts for (UnknownBox), or one
+  // found twice that may come once (DuplicateStructure).
+  BytesReason unaccounted = BytesReason::None;
 };
 
 // Reads the 'meta' box into meta; false where the decoder would refuse the
-// file for its layout. Bounds that cut something off clear meta.complete.
+// file for its layout. Bounds that cut something off clear meta.complete;
+// boxes not accounted for set meta.unaccounted.
 bool ReadMeta(HeaderReader& reader, const Box& box, Meta& meta);
 
 // Properties of one item, in association order.
