@@ -31,6 +31,7 @@ const char* BytesReasonText(BytesReason reason) {
     case BytesReason::ThumbnailUnreadable: return "has a thumbnail pixdim cannot read in full";
     case BytesReason::FrameBeyondCanvas: return "has a frame that reaches beyond its canvas";
     case BytesReason::OrientationConflict: return "describes its orientation in two ways";
+    case BytesReason::UnknownItem: return "holds an item pixdim does not know";
   }
   return "";
 }

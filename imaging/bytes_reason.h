@@ -42,6 +42,7 @@ enum class BytesReason : std::uint8_t {
   FrameBeyondCanvas,
   // AVIF and HEIF.
   OrientationConflict,
+  UnknownItem,
 };
 
 // The reason as the end of a sentence that starts with the file's name:

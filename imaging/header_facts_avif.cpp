@@ -46,6 +46,10 @@ constexpr std::uint64_t ExifOffsetBytes = 4;
 // as images the decoder does not show.
 constexpr std::uint32_t TopLevelBoxes[] = {Type("meta"), Type("mdat"), Type("free"), Type("skip"), Type("moov")};
 
+// Item types accounted for: AV1 and HEVC images, grids of them, and Exif
+// and XMP (MIME) metadata.
+constexpr std::uint32_t KnownItemTypes[] = {Type("av01"), Type("hvc1"), Type("grid"), Type("Exif"), Type("mime")};
+
 BytesReason First(BytesReason found, BytesReason next) { return found != BytesReason::None ? found : next; }
 
 Av1Format FormatOfConfiguration(const Property& av1C) {
@@ -293,6 +297,15 @@ BytesReason ReferenceReason(HeaderReader& reader, const Meta& meta, const avif::
   }
 }
 
+BytesReason ItemsReason(const Meta& meta) {
+  for (int i = 0; i < meta.itemCount; ++i) {
+    if (std::find(std::begin(KnownItemTypes), std::end(KnownItemTypes), meta.items[i].type) == std::end(KnownItemTypes)) {
+      return BytesReason::UnknownItem;
+    }
+  }
+  return BytesReason::None;
+}
+
 BytesReason ReferencesReason(HeaderReader& reader, const Meta& meta) {
   BytesReason reason = BytesReason::None;
   for (int i = 0; i < meta.referenceCount && reason == BytesReason::None; ++i) {
@@ -371,6 +384,7 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
   // Structures not accounted for, as the file holds them, then what is shown.
   BytesReason reason = First(topLevel, EndReason(reader, offset, boxes));
   reason = First(reason, meta.unaccounted);
+  reason = First(reason, ItemsReason(meta));
   reason = First(reason, ReferencesReason(reader, meta));
   reason = First(reason, shown);
   facts.bytesReason = First(reason, ExifReason(reader, meta, facts.presentation.orientation));

@@ -1315,6 +1315,13 @@ TEST(HeaderFactsAvifProof, BoxesOfKnownKinds) {
   AvifOptions cut;
   cut.cutShort = true;
   EXPECT_EQ(AvifReason(cut), BytesReason::CutShort);
+  AvifOptions overlay;
+  overlay.secondImage = true;
+  overlay.secondType = "iovl";
+  EXPECT_EQ(AvifReason(overlay), BytesReason::UnknownItem);
+  AvifOptions linked = overlay;
+  linked.secondType = std::string("uri \0urn:x", 10);  // an empty name, then the URI type
+  EXPECT_EQ(AvifReason(linked), BytesReason::UnknownItem);
 }
 
 Bytes Nclx(int primaries, int transfer) {
