@@ -361,6 +361,7 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
   Meta& meta = *parsed;
   bool metaRead = false;
   BytesReason topLevel = BytesReason::None;
+  BytesReason metaReason = BytesReason::None;
   std::uint64_t offset = fileTypeBox.end;
   int boxes = 0;
   for (; boxes < avif::MaxChildren && offset < reader.FileSize(); ++boxes) {
@@ -370,7 +371,10 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
     if (top.type == Type("meta") && !metaRead) {
       metaRead = true;
       // The decoder wants the whole box in the file.
-      meta.complete = reader.HasByteAt(top.end - 1) && avif::ReadMeta(reader, top, meta) && meta.complete;
+      const bool whole = reader.HasByteAt(top.end - 1);
+      const bool read = whole && avif::ReadMeta(reader, top, meta);
+      metaReason = !whole ? BytesReason::CutShort : !read ? BytesReason::HeaderUnreadable : BytesReason::None;
+      meta.complete = read && meta.complete;
     } else if (top.type == Type("meta") || top.type == Type("ftyp")) {
       topLevel = First(topLevel, BytesReason::DuplicateStructure);
     } else if (std::find(std::begin(TopLevelBoxes), std::end(TopLevelBoxes), top.type) == std::end(TopLevelBoxes)) {
@@ -383,7 +387,10 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
   const BytesReason shown = NotePresentation(reader, meta, facts.presentation);
   // Structures not accounted for, as the file holds them, then what is shown.
   BytesReason reason = First(topLevel, EndReason(reader, offset, boxes));
+  reason = First(reason, metaReason);
   reason = First(reason, meta.unaccounted);
+  // What the reader's bounds on items, properties and references cut off.
+  reason = First(reason, meta.complete ? BytesReason::None : BytesReason::ReadBudgetSpent);
   reason = First(reason, ItemsReason(meta));
   reason = First(reason, ReferencesReason(reader, meta));
   reason = First(reason, shown);

@@ -135,7 +135,10 @@ class MetaParser {
       --entries;
       return ItemEntry(child);
     });
-    if (uncounted || entries != 0) meta.complete = false;
+    if (uncounted || entries != 0) {
+      meta.complete = false;
+      Unaccounted(BytesReason::HeaderUnreadable);
+    }
     return read;
   }
 

@@ -75,8 +75,9 @@ struct Meta {
   std::uint32_t propertyIndexMax = 0;
   Reference references[MaxReferences];
   int referenceCount = 0;
-  // The first box found that no list accounts for (UnknownBox), or one
-  // found twice that may come once (DuplicateStructure).
+  // The first box found that no list accounts for (UnknownBox), one found
+  // twice that may come once (DuplicateStructure), or item entries the
+  // decoder does not read as counted (HeaderUnreadable).
   BytesReason unaccounted = BytesReason::None;
 };
 

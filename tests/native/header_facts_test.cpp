@@ -875,6 +875,7 @@ TEST(HeaderFactsAvif, EveryItemAndReferenceIsAccountedFor) {
   undercounted.countedItems = 1;
   const HeaderFacts facts = Facts(Avif(undercounted));
   EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(facts.bytesReason, BytesReason::HeaderUnreadable);
   Expect(facts, 0, 0);
   // A reference naming more ids than its box holds.
   AvifOptions described;
@@ -885,6 +886,7 @@ TEST(HeaderFactsAvif, EveryItemAndReferenceIsAccountedFor) {
   const HeaderFacts overlongFacts = Facts(Avif(overlong));
   Expect(overlongFacts, 0, 0);
   EXPECT_EQ(overlongFacts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(overlongFacts.bytesReason, BytesReason::HeaderUnreadable);
 }
 
 TEST(HeaderFactsAvif, LocationsAndSequenceHeaderVersions) {
