@@ -47,8 +47,8 @@ constexpr std::uint64_t ExifOffsetBytes = 4;
 constexpr std::uint32_t TopLevelBoxes[] = {Type("meta"), Type("mdat"), Type("free"), Type("skip"), Type("moov")};
 
 // Item types accounted for: AV1 and HEVC images, grids of them, and Exif
-// and XMP (MIME) metadata.
-constexpr std::uint32_t KnownItemTypes[] = {Type("av01"), Type("hvc1"), Type("grid"), Type("Exif"), Type("mime")};
+// and XMP metadata (a 'mime' item of XMP's content type).
+constexpr std::uint32_t KnownItemTypes[] = {Type("av01"), Type("hvc1"), Type("grid"), Type("Exif")};
 
 BytesReason First(BytesReason found, BytesReason next) { return found != BytesReason::None ? found : next; }
 
@@ -266,9 +266,9 @@ BytesReason NotePresentation(HeaderReader& reader, const Meta& meta, Presentatio
 bool IsAlphaAuxiliary(HeaderReader& reader, const Meta& meta, std::uint32_t item) {
   bool alpha = false;
   avif::ForEachProperty(meta, item, [&](const Property& property) {
+    if (property.type != Type("auxC")) return;
     // Version and flags, then the name and its terminator.
     char name[MaxAuxiliaryName] = {};
-    if (property.type != Type("auxC")) return;
     const std::uint64_t length = std::min<std::uint64_t>(property.box.end - property.box.start, MaxAuxiliaryName + 4);
     if (length <= 4 || !reader.Read(property.box.start + 4, reinterpret_cast<std::uint8_t*>(name), length - 4)) return;
     for (const char* known : AlphaAuxiliaries) {
@@ -289,8 +289,8 @@ BytesReason ReferenceReason(HeaderReader& reader, const Meta& meta, const avif::
     case Type("dimg"): return fromType == Type("grid") ? BytesReason::None : BytesReason::UnknownItemReference;
     case Type("thmb"): return BytesReason::None;
     case Type("cdsc"):
-      return fromType == Type("Exif") || fromType == Type("mime") ? BytesReason::None
-                                                                   : BytesReason::UnknownItemReference;
+      return fromType == Type("Exif") || (from != nullptr && from->xmp) ? BytesReason::None
+                                                                        : BytesReason::UnknownItemReference;
     case Type("auxl"):
       return IsAlphaAuxiliary(reader, meta, reference.from) ? BytesReason::None : BytesReason::ImagesNotShown;
     default: return BytesReason::UnknownItemReference;
@@ -299,7 +299,8 @@ BytesReason ReferenceReason(HeaderReader& reader, const Meta& meta, const avif::
 
 BytesReason ItemsReason(const Meta& meta) {
   for (int i = 0; i < meta.itemCount; ++i) {
-    if (std::find(std::begin(KnownItemTypes), std::end(KnownItemTypes), meta.items[i].type) == std::end(KnownItemTypes)) {
+    const Item& item = meta.items[i];
+    if (!item.xmp && std::find(std::begin(KnownItemTypes), std::end(KnownItemTypes), item.type) == std::end(KnownItemTypes)) {
       return BytesReason::UnknownItem;
     }
   }

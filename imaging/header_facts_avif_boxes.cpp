@@ -1,6 +1,7 @@
 #include "imaging/header_facts_avif_boxes.h"
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace avif {
@@ -9,6 +10,8 @@ namespace {
 
 constexpr std::size_t MaxStringBytes = 256;
 constexpr int MaxExtents = 32;  // the HEIF decoder's limit per item
+// The content type of XMP packets, with its terminator.
+constexpr char XmpContentType[] = "application/rdf+xml";
 
 // Item properties the decoder reads or that describe how the image is
 // shown, each accounted for: size, channels, codec configuration, colour,
@@ -144,13 +147,18 @@ class MetaParser {
 
   // The strings after the item type must all end inside the entry: the
   // name, the content type and encoding of 'mime' items, the URI type of
-  // 'uri ' items.
-  bool StringsTerminated(const Box& box, std::uint64_t stringsStart, std::uint32_t type) {
+  // 'uri ' items. Notes whether a 'mime' item's content type is XMP's.
+  bool ReadStrings(const Box& box, std::uint64_t stringsStart, Item& item) {
     std::uint8_t bytes[MaxStringBytes];
     const std::uint64_t length = box.end - std::min(box.end, stringsStart);
     if (length > MaxStringBytes || !reader.Read(stringsStart, bytes, static_cast<std::size_t>(length))) return false;
     const auto terminators = std::count(bytes, bytes + length, std::uint8_t{0});
-    return terminators >= (type == Type("mime") ? 3 : type == Type("uri ") ? 2 : 1);
+    if (terminators < (item.type == Type("mime") ? 3 : item.type == Type("uri ") ? 2 : 1)) return false;
+    const std::uint8_t* contentType = std::find(bytes, bytes + length, std::uint8_t{0}) + 1;
+    const auto left = static_cast<std::size_t>(bytes + length - contentType);
+    item.xmp = item.type == Type("mime") && left >= sizeof XmpContentType &&
+               std::memcmp(contentType, XmpContentType, sizeof XmpContentType) == 0;
+    return true;
   }
 
   bool ItemEntry(const Box& box) {
@@ -173,7 +181,7 @@ class MetaParser {
     if (!reader.Read(box.start + 4, bytes + 4, fieldBytes)) return false;
     item.id = wideId ? Be32(bytes + 4) : Be16(bytes + 4);
     item.type = Be32(bytes + (wideId ? 10 : 8));
-    if (!StringsTerminated(box, box.start + 4 + fieldBytes, item.type)) return false;
+    if (!ReadStrings(box, box.start + 4 + fieldBytes, item)) return false;
     ++meta.itemCount;
     return true;
   }

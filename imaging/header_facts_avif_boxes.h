@@ -34,6 +34,7 @@ struct Item {
   std::uint32_t id = 0;
   std::uint32_t type = 0;
   bool hidden = false;
+  bool xmp = false;  // a 'mime' item of XMP's content type
 };
 
 struct Property {

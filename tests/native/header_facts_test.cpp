@@ -1324,6 +1324,14 @@ TEST(HeaderFactsAvifProof, BoxesOfKnownKinds) {
   AvifOptions linked = overlay;
   linked.secondType = std::string("uri \0urn:x", 10);  // an empty name, then the URI type
   EXPECT_EQ(AvifReason(linked), BytesReason::UnknownItem);
+  // MIME items: an empty name, the content type and its encoding.
+  AvifOptions xmp = overlay;
+  xmp.secondType = std::string("mime\0application/rdf+xml\0", 25);
+  xmp.references = Reference("cdsc", 2, 1, {1});
+  EXPECT_EQ(AvifReason(xmp), BytesReason::None);
+  AvifOptions picture = xmp;
+  picture.secondType = std::string("mime\0image/jpeg\0", 16);
+  EXPECT_EQ(AvifReason(picture), BytesReason::UnknownItem);
 }
 
 Bytes Nclx(int primaries, int transfer) {
