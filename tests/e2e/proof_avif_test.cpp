@@ -2,9 +2,7 @@
 // box or an item reference no list accounts for sends the pair to the
 // bytes, with its reason; padding leaves the pair equal. Linux only: the
 // Windows imaging library does not decode AVIF.
-#include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -12,8 +10,6 @@
 #include "tests/e2e/plugin_fixture.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::uint32_t Be32(const std::string& bytes, std::size_t at) {
   std::uint32_t value = 0;
@@ -59,41 +55,19 @@ std::string WithMetaBox(const std::string& box) {
   return {};
 }
 
-class AvifProof : public StartedPlugin {
- protected:
-  void SetUp() override {
-    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-    folder = fs::temp_directory_path() / ("pixdim-e2e-avif-" + std::to_string(tick));
-    fs::create_directories(folder);
-  }
-  void TearDown() override { fs::remove_all(folder); }
-
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string path = (folder / name).string();
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-
-  fs::path folder;
-};
+using AvifProof = CraftedFiles;
 
 int CompareWithBmp(const std::string& path) {
   return Exports().CompareFiles(nullptr, 10000, Fixture("photo.bmp").c_str(), path.c_str(), nullptr);
 }
 
-std::string Reason(const std::string& path) {
-  char text[256] = {};
-  Exports().BytesReason(path.c_str(), text, sizeof text);
-  return text;
-}
-
 TEST_F(AvifProof, AnUnknownTopLevelBoxLeavesOnlyTheBytes) {
   const std::string unknown = Write("unknown-box.avif", Original() + Box("uuid", std::string(16, '\x5a')));
   EXPECT_EQ(CompareWithBmp(unknown), Different);
-  EXPECT_EQ(Reason(unknown), "holds a box pixdim does not know");
+  EXPECT_EQ(BytesReasonTold(unknown), "holds a box pixdim does not know");
   const std::string padded = Write("padded.avif", Original() + Box("free", std::string(16, '\0')));
   EXPECT_EQ(CompareWithBmp(padded), Equal);
-  EXPECT_EQ(Reason(padded), "");
+  EXPECT_EQ(BytesReasonTold(padded), "");
 }
 
 // A 'prem' reference (version 0 'iref'): the item's colours are
@@ -104,7 +78,7 @@ TEST_F(AvifProof, AnUnknownItemReferenceLeavesOnlyTheBytes) {
   ASSERT_FALSE(crafted.empty());
   const std::string premultiplied = Write("prem.avif", crafted);
   EXPECT_EQ(CompareWithBmp(premultiplied), Different);
-  EXPECT_EQ(Reason(premultiplied), "holds an item reference pixdim does not know");
+  EXPECT_EQ(BytesReasonTold(premultiplied), "holds an item reference pixdim does not know");
   // The same file with padding in place of the reference decodes alike.
   const std::string padded = Write("meta-free.avif", WithMetaBox(Box("free", std::string(14, '\0'))));
   EXPECT_EQ(CompareWithBmp(padded), Equal);

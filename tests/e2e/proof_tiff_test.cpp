@@ -1,9 +1,7 @@
 // TIFF files whose pixels match a PNG's but whose first directory holds a
 // tag more: one no list accounts for sends the pair to the bytes, with its
 // reason; an inert one leaves the pair equal.
-#include <chrono>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -11,8 +9,6 @@
 #include "tests/e2e/plugin_fixture.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::uint32_t Le16(const std::string& bytes, std::size_t at) {
   return static_cast<std::uint8_t>(bytes[at]) | static_cast<std::uint8_t>(bytes[at + 1]) << 8;
@@ -55,44 +51,22 @@ std::string WithTag(std::uint16_t tag) {
   return tiff;
 }
 
-class TiffProof : public StartedPlugin {
- protected:
-  void SetUp() override {
-    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-    folder = fs::temp_directory_path() / ("pixdim-e2e-tiff-" + std::to_string(tick));
-    fs::create_directories(folder);
-  }
-  void TearDown() override { fs::remove_all(folder); }
-
-  std::string Write(const std::string& name, const std::string& bytes) const {
-    const std::string path = (folder / name).string();
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path;
-  }
-
-  fs::path folder;
-};
+using TiffProof = CraftedFiles;
 
 int CompareWithPng(const std::string& path) {
   return Exports().CompareFiles(nullptr, 10000, Fixture("photo.png").c_str(), path.c_str(), nullptr);
 }
 
-std::string Reason(const std::string& path) {
-  char text[256] = {};
-  Exports().BytesReason(path.c_str(), text, sizeof text);
-  return text;
-}
-
 TEST_F(TiffProof, AnUnknownTagLeavesOnlyTheBytes) {
   const std::string unknown = Write("unknown-tag.tif", WithTag(65000));
   EXPECT_EQ(CompareWithPng(unknown), Different);
-  EXPECT_EQ(Reason(unknown), "holds a tag pixdim does not know");
+  EXPECT_EQ(BytesReasonTold(unknown), "holds a tag pixdim does not know");
 }
 
 TEST_F(TiffProof, AnInertTagKeepsThePairEqual) {
   const std::string software = Write("software.tif", WithTag(305));
   EXPECT_EQ(CompareWithPng(software), Equal);
-  EXPECT_EQ(Reason(software), "");
+  EXPECT_EQ(BytesReasonTold(software), "");
 }
 
 }  // namespace
