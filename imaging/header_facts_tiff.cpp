@@ -644,7 +644,7 @@ BytesReason PixelsReason(TiffFile& tiff, const Directory& directory) {
 }
 
 // The first directory's presentation, and why its pixels do not stand for
-// it: tags not accounted for first, as the directory lists them.
+// it: tags not accounted for first, then its colour and its samples.
 void NotePresentation(TiffFile& tiff, const Directory& directory, HeaderFacts& facts) {
   facts.presentation.orientation = OrientationOf(tiff, directory);
   const bool colourRead = ColourOf(tiff, directory, facts.presentation.colour);
