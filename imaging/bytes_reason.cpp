@@ -36,6 +36,8 @@ const char* BytesReasonText(BytesReason reason) {
     case BytesReason::ProfileInOtherFile: return "names a colour profile kept in another file";
     case BytesReason::TextSamples: return "has samples written as text, which pixdim does not count";
     case BytesReason::EntriesOverlap: return "has images that share bytes";
+    case BytesReason::OrientationConflict: return "describes its orientation in two ways";
+    case BytesReason::UnknownItem: return "holds an item pixdim does not know";
   }
   return "";
 }

@@ -25,29 +25,30 @@ enum class BytesReason : std::uint8_t {
   ScanLayoutNotFollowed,
   PaletteAmbiguous,
   ExtraSamplesAmbiguous,
+  TextSamples,
   // Structures not accounted for.
   UnknownChunk,
   UnknownSegment,
   UnknownBlock,
   UnknownTag,
   UnknownBox,
+  UnknownItem,
   UnknownItemReference,
   DuplicateStructure,
-  // Instructions for showing the pixels that cannot be read completely.
+  StructuresDisagree,
+  ChunkOutOfPlace,
+  ChunkChecksumWrong,
+  EntriesOverlap,
+  // Instructions for showing the pixels that cannot be read completely or
+  // say two things.
   ColourConflict,
   ColourUnreadable,
+  ProfileInOtherFile,
+  OrientationConflict,
   OrientationUnreadable,
   TimingUnreadable,
   ThumbnailUnreadable,
   FrameBeyondCanvas,
-  // PNG.
-  ChunkOutOfPlace,
-  ChunkChecksumWrong,
-  // WebP, BMP, PNM, ICO and CUR.
-  StructuresDisagree,
-  ProfileInOtherFile,
-  TextSamples,
-  EntriesOverlap,
 };
 
 // The reason as the end of a sentence that starts with the file's name:

@@ -7,6 +7,8 @@
 // 'moov') or more than one top-level image holds images the decoder does
 // not show.
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <memory>
 
 #include "imaging/header_facts_av1.h"
@@ -31,6 +33,24 @@ constexpr std::uint64_t HevcDepthAt = 17;  // in 'hvcC': the luma depth less 8, 
 constexpr std::uint16_t Bt709Primaries = 1;
 constexpr std::uint16_t SrgbTransfer = 13;
 constexpr std::uint16_t Unspecified = 2;
+// The names an 'auxC' property gives an alpha plane, which the decoder
+// folds into the pixels it shows.
+constexpr const char* AlphaAuxiliaries[] = {"urn:mpeg:mpegB:cicp:systems:auxiliary:alpha",
+                                           "urn:mpeg:hevc:2015:auxid:1"};
+constexpr std::size_t MaxAuxiliaryName = 64;
+// An Exif item's data starts with the 4-byte offset of its TIFF header.
+constexpr std::uint64_t ExifOffsetBytes = 4;
+
+// Top-level boxes after 'ftyp' that are accounted for: the 'meta' box,
+// media data, padding, and an image sequence's 'moov', whose frames count
+// as images the decoder does not show.
+constexpr std::uint32_t TopLevelBoxes[] = {Type("meta"), Type("mdat"), Type("free"), Type("skip"), Type("moov")};
+
+// Item types accounted for: AV1 and HEVC images, grids of them, and Exif
+// and XMP metadata (a 'mime' item of XMP's content type).
+constexpr std::uint32_t KnownItemTypes[] = {Type("av01"), Type("hvc1"), Type("grid"), Type("Exif")};
+
+BytesReason First(BytesReason found, BytesReason next) { return found != BytesReason::None ? found : next; }
 
 Av1Format FormatOfConfiguration(const Property& av1C) {
   const unsigned profile = av1C.codecFlags[0] >> 5;
@@ -167,9 +187,19 @@ FileType ReadFileType(HeaderReader& reader, const Box& box) {
   return fileType;
 }
 
-// Adds a 'colr' property's description to digest unless it is sRGB's;
-// false when it cannot be read.
-bool NoteColour(HeaderReader& reader, const Property& colr, Digest& digest, bool& other) {
+// What the 'colr' properties of the primary item say together.
+struct ColourDescriptions {
+  Digest digest;
+  bool other = false;  // one that is not sRGB's
+  int nclx = 0;
+  int profiles = 0;
+  bool nclxSpecified = false;  // primaries or transfer not left unspecified
+};
+
+// Adds a 'colr' property's description to colour, to the digest unless it
+// is sRGB's; false when it cannot be read. Profiles are read for a
+// comparison only.
+bool NoteColour(HeaderReader& reader, const Property& colr, ColourDescriptions& colour) {
   std::uint8_t bytes[10];
   const Box& box = colr.box;
   if (box.end - box.start < 4 || !reader.Read(box.start, bytes, 4)) return false;
@@ -178,30 +208,39 @@ bool NoteColour(HeaderReader& reader, const Property& colr, Digest& digest, bool
     if (box.end - box.start < sizeof bytes || !reader.Read(box.start, bytes, sizeof bytes)) return false;
     const std::uint16_t primaries = Be16(bytes + 4);
     const std::uint16_t transfer = Be16(bytes + 6);
+    ++colour.nclx;
+    colour.nclxSpecified = colour.nclxSpecified || primaries != Unspecified || transfer != Unspecified;
     if ((primaries == Bt709Primaries || primaries == Unspecified) &&
         (transfer == SrgbTransfer || transfer == Unspecified)) {
       return true;
     }
-    digest.Value(kind).Value(primaries).Value(transfer);
-    other = true;
+    colour.digest.Value(kind).Value(primaries).Value(transfer);
+    colour.other = true;
     return true;
   }
+  ++colour.profiles;
   if (!reader.ForComparison()) return true;
   std::uint64_t profile = 0;
   if (!IccProfileColour(reader, box.start + 4, box.end - box.start - 4, profile)) return false;
   if (profile != 0) {
-    digest.Value(profile);
-    other = true;
+    colour.digest.Value(profile);
+    colour.other = true;
   }
   return true;
 }
 
+// Two descriptions of one kind, or a profile beside given primaries or
+// transfer where either is not sRGB's: viewers that read one or the other
+// show different colours.
+bool Conflicting(const ColourDescriptions& colour) {
+  return colour.nclx > 1 || colour.profiles > 1 || (colour.profiles == 1 && colour.nclxSpecified && colour.other);
+}
+
 // The primary item's transforms and colour description, in the order of
-// its properties; false when one cannot be read.
-bool NotePresentation(HeaderReader& reader, const Meta& meta, Presentation& shown) {
+// its properties; why they do not account for what a viewer shows.
+BytesReason NotePresentation(HeaderReader& reader, const Meta& meta, Presentation& shown) {
   HeifTransform transform;
-  Digest colour;
-  bool otherColour = false;
+  ColourDescriptions colour;
   bool readable = true;
   avif::ForEachProperty(meta, meta.primary, [&](const Property& property) {
     std::uint8_t value = 0;
@@ -215,11 +254,105 @@ bool NotePresentation(HeaderReader& reader, const Meta& meta, Presentation& show
         transform.Mirror(value & 1u);
       }
     }
-    if (property.type == Type("colr")) readable = readable && NoteColour(reader, property, colour, otherColour);
+    if (property.type == Type("colr")) readable = readable && NoteColour(reader, property, colour);
   });
   shown.orientation = transform.Orientation();
-  shown.colour = otherColour ? colour.Get() : 0;
-  return readable;
+  shown.colour = colour.other ? colour.digest.Get() : 0;
+  if (!readable) return BytesReason::ColourUnreadable;
+  return Conflicting(colour) ? BytesReason::ColourConflict : BytesReason::None;
+}
+
+// Whether an item's 'auxC' property names an alpha plane.
+bool IsAlphaAuxiliary(HeaderReader& reader, const Meta& meta, std::uint32_t item) {
+  bool alpha = false;
+  avif::ForEachProperty(meta, item, [&](const Property& property) {
+    if (property.type != Type("auxC")) return;
+    // Version and flags, then the name and its terminator.
+    char name[MaxAuxiliaryName] = {};
+    const std::uint64_t length = std::min<std::uint64_t>(property.box.end - property.box.start, MaxAuxiliaryName + 4);
+    if (length <= 4 || !reader.Read(property.box.start + 4, reinterpret_cast<std::uint8_t*>(name), length - 4)) return;
+    for (const char* known : AlphaAuxiliaries) {
+      alpha = alpha || std::memcmp(name, known, std::strlen(known) + 1) == 0;
+    }
+  });
+  return alpha;
+}
+
+// Why an item reference is not accounted for: the tiles of a grid, a
+// thumbnail (counted among the images), an alpha plane and the description
+// an Exif or XMP item gives are. Another auxiliary image (depth, say) is
+// one the decoder does not show.
+BytesReason ReferenceReason(HeaderReader& reader, const Meta& meta, const avif::Reference& reference) {
+  const Item* from = FindItem(meta, reference.from);
+  const std::uint32_t fromType = from != nullptr ? from->type : 0;
+  switch (reference.type) {
+    case Type("dimg"): return fromType == Type("grid") ? BytesReason::None : BytesReason::UnknownItemReference;
+    case Type("thmb"): return BytesReason::None;
+    case Type("cdsc"):
+      return fromType == Type("Exif") || (from != nullptr && from->xmp) ? BytesReason::None
+                                                                        : BytesReason::UnknownItemReference;
+    case Type("auxl"):
+      return IsAlphaAuxiliary(reader, meta, reference.from) ? BytesReason::None : BytesReason::ImagesNotShown;
+    default: return BytesReason::UnknownItemReference;
+  }
+}
+
+BytesReason ItemsReason(const Meta& meta) {
+  for (int i = 0; i < meta.itemCount; ++i) {
+    const Item& item = meta.items[i];
+    if (!item.xmp && std::find(std::begin(KnownItemTypes), std::end(KnownItemTypes), item.type) == std::end(KnownItemTypes)) {
+      return BytesReason::UnknownItem;
+    }
+  }
+  return BytesReason::None;
+}
+
+BytesReason ReferencesReason(HeaderReader& reader, const Meta& meta) {
+  BytesReason reason = BytesReason::None;
+  for (int i = 0; i < meta.referenceCount && reason == BytesReason::None; ++i) {
+    reason = ReferenceReason(reader, meta, meta.references[i]);
+  }
+  return reason;
+}
+
+// The EXIF block of an Exif item; OrientationUnreadable when its data
+// does not lie in the file in one piece.
+Exif ReadExifItem(HeaderReader& reader, const Meta& meta, std::uint32_t item) {
+  Exif unreadable;
+  unreadable.reason = BytesReason::OrientationUnreadable;
+  const avif::ItemData data = avif::LocateItems(reader, meta.locations, item);
+  std::uint8_t offset[ExifOffsetBytes];
+  if (!data.located || data.primaryExtents != 1 || data.primaryFirstLength <= ExifOffsetBytes ||
+      !reader.Read(data.primaryStart, offset, ExifOffsetBytes)) {
+    return unreadable;
+  }
+  const std::uint64_t header = ExifOffsetBytes + Be32(offset);
+  if (header >= data.primaryFirstLength) return unreadable;
+  return ReadExif(reader, data.primaryStart + header, data.primaryFirstLength - header);
+}
+
+// The decoder turns the image by its transforms alone; a viewer that reads
+// an Exif item's orientation instead turns it another way when they
+// disagree. The item's thumbnail is shown like any file's. Exif items are
+// read for a comparison only.
+BytesReason ExifReason(HeaderReader& reader, const Meta& meta, Presentation& shown) {
+  if (!reader.ForComparison()) return BytesReason::None;
+  for (int i = 0; i < meta.itemCount; ++i) {
+    if (meta.items[i].type != Type("Exif")) continue;
+    const Exif exif = ReadExifItem(reader, meta, meta.items[i].id);
+    if (exif.reason != BytesReason::None) return exif.reason;
+    if (exif.orientation != 1 && exif.orientation != shown.orientation) return BytesReason::OrientationConflict;
+    if (shown.thumbnail != 0 && exif.thumbnail != shown.thumbnail) return BytesReason::DuplicateStructure;
+    shown.thumbnail = exif.thumbnail;
+  }
+  return BytesReason::None;
+}
+
+// Why the bytes past the last top-level box read are not accounted for.
+BytesReason EndReason(HeaderReader& reader, std::uint64_t offset, int boxes) {
+  if (offset > reader.FileSize()) return BytesReason::CutShort;
+  if (offset == reader.FileSize()) return BytesReason::None;
+  return boxes == avif::MaxChildren ? BytesReason::ReadBudgetSpent : BytesReason::TrailingData;
 }
 
 }  // namespace
@@ -233,22 +366,41 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
   const std::unique_ptr<Meta> parsed = std::make_unique<Meta>();
   Meta& meta = *parsed;
   bool metaRead = false;
+  BytesReason topLevel = BytesReason::None;
+  BytesReason metaReason = BytesReason::None;
   std::uint64_t offset = fileTypeBox.end;
-  for (int box = 0; box < avif::MaxChildren; ++box) {
+  int boxes = 0;
+  for (; boxes < avif::MaxChildren && offset < reader.FileSize(); ++boxes) {
     Box top;
     if (!avif::ReadBox(reader, offset, UINT64_MAX, top)) break;
     if (top.type == Type("moov")) fileType.sequence = true;
     if (top.type == Type("meta") && !metaRead) {
       metaRead = true;
       // The decoder wants the whole box in the file.
-      meta.complete = reader.HasByteAt(top.end - 1) && avif::ReadMeta(reader, top, meta) && meta.complete;
+      const bool whole = reader.HasByteAt(top.end - 1);
+      const bool read = whole && avif::ReadMeta(reader, top, meta);
+      metaReason = !whole ? BytesReason::CutShort : !read ? BytesReason::HeaderUnreadable : BytesReason::None;
+      meta.complete = read && meta.complete;
+    } else if (top.type == Type("meta") || top.type == Type("ftyp")) {
+      topLevel = First(topLevel, BytesReason::DuplicateStructure);
+    } else if (std::find(std::begin(TopLevelBoxes), std::end(TopLevelBoxes), top.type) == std::end(TopLevelBoxes)) {
+      topLevel = First(topLevel, BytesReason::UnknownBox);
     }
     offset = top.end;
   }
   if (!metaRead) return facts;
   const ImageSummary images = SummarizeImages(reader, meta);
-  facts.bytesReason =
-      NotePresentation(reader, meta, facts.presentation) ? BytesReason::None : BytesReason::ColourUnreadable;
+  const BytesReason shown = NotePresentation(reader, meta, facts.presentation);
+  // Structures not accounted for, as the file holds them, then what is shown.
+  BytesReason reason = First(topLevel, EndReason(reader, offset, boxes));
+  reason = First(reason, metaReason);
+  reason = First(reason, meta.unaccounted);
+  // What the reader's bounds on items, properties and references cut off.
+  reason = First(reason, meta.complete ? BytesReason::None : BytesReason::ReadBudgetSpent);
+  reason = First(reason, ItemsReason(meta));
+  reason = First(reason, ReferencesReason(reader, meta));
+  reason = First(reason, shown);
+  facts.bytesReason = First(reason, ExifReason(reader, meta, facts.presentation));
   facts.deeperThan8Bits = images.deep || !meta.complete ? Answer::Yes : Answer::No;
   facts.moreThanOneImage =
       fileType.sequence || images.topLevel > 1 || !meta.complete ? Answer::Yes : Answer::No;

@@ -1,6 +1,8 @@
 #include "imaging/header_facts_avif_boxes.h"
 
 #include <algorithm>
+#include <cstring>
+#include <iterator>
 
 namespace avif {
 
@@ -8,6 +10,31 @@ namespace {
 
 constexpr std::size_t MaxStringBytes = 256;
 constexpr int MaxExtents = 32;  // the HEIF decoder's limit per item
+// The content type of XMP packets, with its terminator.
+constexpr char XmpContentType[] = "application/rdf+xml";
+
+// Item properties the decoder reads or that describe how the image is
+// shown, each accounted for: size, channels, codec configuration, colour,
+// transforms and crop, pixel aspect, auxiliary kind, AV1 layers and
+// operating points; padding as well.
+constexpr std::uint32_t KnownProperties[] = {
+    Type("ispe"), Type("pixi"), Type("av1C"), Type("hvcC"), Type("colr"), Type("irot"), Type("imir"),
+    Type("clap"), Type("pasp"), Type("auxC"), Type("lsel"), Type("a1op"), Type("a1lx"), Type("free"),
+    Type("skip"),
+};
+
+// Boxes of 'meta' that hold no items, properties or references: item
+// data, the data reference (the file itself), padding.
+constexpr std::uint32_t InertMetaBoxes[] = {Type("idat"), Type("dinf"), Type("free"), Type("skip")};
+
+// Boxes of 'meta' it may hold once.
+constexpr std::uint32_t SingleMetaBoxes[] = {Type("hdlr"), Type("pitm"), Type("iloc"),
+                                             Type("iinf"), Type("iref"), Type("iprp")};
+
+template <std::size_t Count>
+bool Listed(const std::uint32_t (&list)[Count], std::uint32_t type) {
+  return std::find(list, list + Count, type) != list + Count;
+}
 
 // Calls visit for each child box between start and end; false when a child
 // is malformed or there are too many.
@@ -31,7 +58,22 @@ class MetaParser {
   }
 
  private:
+  // Keeps the first reason found.
+  void Unaccounted(BytesReason reason) {
+    if (meta.unaccounted == BytesReason::None) meta.unaccounted = reason;
+  }
+
+  // Notes a second box of a type the 'meta' box holds once.
+  void Once(const Box& box) {
+    for (std::size_t i = 0; i < std::size(SingleMetaBoxes); ++i) {
+      if (box.type != SingleMetaBoxes[i]) continue;
+      if (seen[i]) Unaccounted(BytesReason::DuplicateStructure);
+      seen[i] = true;
+    }
+  }
+
   bool Child(const Box& box) {
+    Once(box);
     switch (box.type) {
       case Type("hdlr"): {
         // The handler type, then reserved words and a name the decoder
@@ -58,7 +100,9 @@ class MetaParser {
       case Type("iref"): return References(box);
       case Type("iprp"):
         return ForEachChild(reader, box.start, box.end, [this](const Box& child) { return PropertyBox(child); });
-      default: return true;
+      default:
+        if (!Listed(InertMetaBoxes, box.type)) Unaccounted(BytesReason::UnknownBox);
+        return true;
     }
   }
 
@@ -94,23 +138,34 @@ class MetaParser {
       --entries;
       return ItemEntry(child);
     });
-    if (uncounted || entries != 0) meta.complete = false;
+    if (uncounted || entries != 0) {
+      meta.complete = false;
+      Unaccounted(BytesReason::HeaderUnreadable);
+    }
     return read;
   }
 
   // The strings after the item type must all end inside the entry: the
   // name, the content type and encoding of 'mime' items, the URI type of
-  // 'uri ' items.
-  bool StringsTerminated(const Box& box, std::uint64_t stringsStart, std::uint32_t type) {
+  // 'uri ' items. Notes whether a 'mime' item's content type is XMP's.
+  bool ReadStrings(const Box& box, std::uint64_t stringsStart, Item& item) {
     std::uint8_t bytes[MaxStringBytes];
     const std::uint64_t length = box.end - std::min(box.end, stringsStart);
     if (length > MaxStringBytes || !reader.Read(stringsStart, bytes, static_cast<std::size_t>(length))) return false;
     const auto terminators = std::count(bytes, bytes + length, std::uint8_t{0});
-    return terminators >= (type == Type("mime") ? 3 : type == Type("uri ") ? 2 : 1);
+    if (terminators < (item.type == Type("mime") ? 3 : item.type == Type("uri ") ? 2 : 1)) return false;
+    const std::uint8_t* contentType = std::find(bytes, bytes + length, std::uint8_t{0}) + 1;
+    const auto left = static_cast<std::size_t>(bytes + length - contentType);
+    item.xmp = item.type == Type("mime") && left >= sizeof XmpContentType &&
+               std::memcmp(contentType, XmpContentType, sizeof XmpContentType) == 0;
+    return true;
   }
 
   bool ItemEntry(const Box& box) {
-    if (box.type != Type("infe")) return true;
+    if (box.type != Type("infe")) {
+      Unaccounted(BytesReason::UnknownBox);
+      return true;
+    }
     std::uint8_t bytes[14];
     if (!reader.Read(box.start, bytes, 4)) return false;
     if (meta.itemCount == MaxItems) {
@@ -126,7 +181,7 @@ class MetaParser {
     if (!reader.Read(box.start + 4, bytes + 4, fieldBytes)) return false;
     item.id = wideId ? Be32(bytes + 4) : Be16(bytes + 4);
     item.type = Be32(bytes + (wideId ? 10 : 8));
-    if (!StringsTerminated(box, box.start + 4 + fieldBytes, item.type)) return false;
+    if (!ReadStrings(box, box.start + 4 + fieldBytes, item)) return false;
     ++meta.itemCount;
     return true;
   }
@@ -156,6 +211,7 @@ class MetaParser {
 
   bool PropertyBox(const Box& box) {
     if (box.type == Type("ipco")) {
+      if (meta.hasProperties) Unaccounted(BytesReason::DuplicateStructure);
       meta.hasProperties = true;
       return ForEachChild(reader, box.start, box.end, [this](const Box& child) { return ItemProperty(child); });
     }
@@ -163,6 +219,7 @@ class MetaParser {
       meta.hasAssociations = true;
       return PropertyAssociations(box);
     }
+    Unaccounted(BytesReason::UnknownBox);
     return true;
   }
 
@@ -173,6 +230,7 @@ class MetaParser {
       meta.complete = false;
       return true;
     }
+    if (!Listed(KnownProperties, box.type)) Unaccounted(BytesReason::UnknownBox);
     Property& property = meta.properties[meta.propertyCount++];
     property.type = box.type;
     property.box = box;
@@ -237,6 +295,7 @@ class MetaParser {
 
   HeaderReader& reader;
   Meta& meta;
+  bool seen[std::size(SingleMetaBoxes)] = {};
 };
 
 class LocationReader {

@@ -34,6 +34,7 @@ struct Item {
   std::uint32_t id = 0;
   std::uint32_t type = 0;
   bool hidden = false;
+  bool xmp = false;  // a 'mime' item of XMP's content type
 };
 
 struct Property {
@@ -75,10 +76,15 @@ struct Meta {
   std::uint32_t propertyIndexMax = 0;
   Reference references[MaxReferences];
   int referenceCount = 0;
+  // The first box found that no list accounts for (UnknownBox), one found
+  // twice that may come once (DuplicateStructure), or item entries the
+  // decoder does not read as counted (HeaderUnreadable).
+  BytesReason unaccounted = BytesReason::None;
 };
 
 // Reads the 'meta' box into meta; false where the decoder would refuse the
-// file for its layout. Bounds that cut something off clear meta.complete.
+// file for its layout. Bounds that cut something off clear meta.complete;
+// boxes not accounted for set meta.unaccounted.
 bool ReadMeta(HeaderReader& reader, const Box& box, Meta& meta);
 
 // Properties of one item, in association order.

@@ -25,6 +25,12 @@ constexpr std::uint16_t BigVersion = 43;
 constexpr std::uint16_t BigOffsetBytes = 8;
 constexpr std::uint32_t UnassociatedAlpha = 2;
 constexpr std::uint16_t RationalType = 5;
+constexpr std::uint32_t AssociatedAlpha = 1;
+// A palette of 8-bit samples has three tables of up to 256 entries.
+constexpr std::uint32_t MaxPaletteEntries = 3 * 256;
+// A 16-bit palette entry that every reading takes to the same 8-bit value:
+// one that is a multiple of 257 (0x0101).
+constexpr std::uint32_t PaletteScale = 257;
 // sRGB's white point, then its red, green and blue primaries (x, y).
 constexpr double SrgbWhite[2] = {0.3127, 0.3290};
 constexpr double SrgbPrimaries[6] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
@@ -78,6 +84,55 @@ constexpr std::uint32_t NoCompression = 1;
 constexpr std::uint32_t JpegCompression = 7;
 constexpr std::uint32_t FloatSamples = 3;
 
+// Tags the decoders read to decode the image, beside those a Directory
+// keeps: subfile kinds, fax and JPEG coding, the predictor and YCbCr
+// conversion.
+constexpr std::uint16_t DecodeTags[] = {
+    254,  // NewSubfileType
+    255,  // SubfileType
+    292,  // T4Options
+    293,  // T6Options
+    317,  // Predictor
+    347,  // JPEGTables
+    529,  // YCbCrCoefficients
+    530,  // YCbCrSubSampling
+    531,  // YCbCrPositioning
+    532,  // ReferenceBlackWhite
+};
+
+// Tags that do not change what a viewer shows: text, time stamps,
+// resolution and page placement, ratings, metadata packets and the EXIF and
+// GPS directories they point to.
+constexpr std::uint16_t InertTags[] = {
+    269,    // DocumentName
+    270,    // ImageDescription
+    271,    // Make
+    272,    // Model
+    282,    // XResolution
+    283,    // YResolution
+    285,    // PageName
+    286,    // XPosition
+    287,    // YPosition
+    296,    // ResolutionUnit
+    297,    // PageNumber
+    305,    // Software
+    306,    // DateTime
+    315,    // Artist
+    316,    // HostComputer
+    700,    // XMP packet
+    18246,  // Rating
+    18249,  // RatingPercent
+    33432,  // Copyright
+    33723,  // IPTC record
+    34665,  // EXIF directory
+    34853,  // GPS directory
+    40091,  // XPTitle
+    40092,  // XPComment
+    40093,  // XPAuthor
+    40094,  // XPKeywords
+    40095,  // XPSubject
+};
+
 struct Entry {
   bool present = false;
   std::uint16_t type = 0;
@@ -87,6 +142,9 @@ struct Entry {
 
 struct Directory {
   bool readable = false;
+  // UnknownTag or DuplicateStructure when a tag is neither kept here nor
+  // on a list above, or comes twice.
+  BytesReason tagsReason = BytesReason::None;
   std::uint64_t next = 0;
   Entry width, height, bitsPerSample, compression, photometric, fillOrder, stripOffsets, samplesPerPixel,
       rowsPerStrip, stripByteCounts, planarConfig, colorMap, tileWidth, tileLength, tileOffsets, tileByteCounts,
@@ -124,6 +182,19 @@ Entry* Slot(Directory& directory, std::uint16_t tag) {
   }
 }
 
+// Why a directory's tags are not all accounted for, from the tags it
+// lists.
+BytesReason TagsReason(Directory& directory, std::vector<std::uint16_t>& tags) {
+  std::sort(tags.begin(), tags.end());
+  if (std::adjacent_find(tags.begin(), tags.end()) != tags.end()) return BytesReason::DuplicateStructure;
+  const auto accounted = [&directory](std::uint16_t tag) {
+    return Slot(directory, tag) != nullptr ||
+           std::find(std::begin(DecodeTags), std::end(DecodeTags), tag) != std::end(DecodeTags) ||
+           std::find(std::begin(InertTags), std::end(InertTags), tag) != std::end(InertTags);
+  };
+  return std::all_of(tags.begin(), tags.end(), accounted) ? BytesReason::None : BytesReason::UnknownTag;
+}
+
 class TiffFile {
  public:
   TiffFile(HeaderReader& headerReader, bool bigEndianFile, bool bigTiff)
@@ -147,8 +218,11 @@ class TiffFile {
     const std::uint64_t count = big ? U64(bytes) : U16(bytes);
     if (count == 0 || count > MaxEntries) return directory;
     const std::uint64_t entries = offset + countBytes;
+    std::vector<std::uint16_t> tags;  // on the heap: a host's thread runs this
+    tags.reserve(static_cast<std::size_t>(count));
     for (std::uint64_t i = 0; i < count; ++i) {
       if (!reader.Read(entries + entryBytes * i, bytes, entryBytes)) return directory;
+      tags.push_back(U16(bytes));
       Entry* entry = Slot(directory, U16(bytes));
       if (entry == nullptr || entry->present) continue;  // libtiff keeps the first of duplicates
       entry->present = true;
@@ -158,6 +232,7 @@ class TiffFile {
     }
     directory.next = reader.Read(entries + entryBytes * count, bytes, WideBytes()) ? Wide(bytes) : 0;
     directory.readable = true;
+    directory.tagsReason = TagsReason(directory, tags);
     return directory;
   }
 
@@ -430,6 +505,7 @@ struct ChainWalk {
   bool deep = false;
   std::uint64_t largestPixels = 0;
   bool largestKnown = true;
+  BytesReason tagsReason = BytesReason::None;  // of the first directory whose tags are not accounted for
 };
 
 void NoteImage(TiffFile& tiff, const Directory& directory, ChainWalk& walk) {
@@ -437,6 +513,7 @@ void NoteImage(TiffFile& tiff, const Directory& directory, ChainWalk& walk) {
   walk.largestKnown = walk.largestKnown && pixels != 0;
   walk.largestPixels = std::max(walk.largestPixels, pixels);
   walk.deep = walk.deep || Deep(tiff, directory);
+  if (walk.tagsReason == BytesReason::None) walk.tagsReason = directory.tagsReason;
 }
 
 void WalkSubDirectories(TiffFile& tiff, const Entry& subIfds, ChainWalk& walk) {
@@ -502,24 +579,78 @@ bool ColourOf(TiffFile& tiff, const Directory& directory, std::uint64_t& colour)
   return true;
 }
 
+// The colour samples a photometric interpretation needs; 0 for those the
+// decoders read in ways not followed here.
+std::uint32_t ColourSamples(std::uint32_t photometric) {
+  switch (photometric) {
+    case MinIsWhite:
+    case MinIsBlack:
+    case Palette: return 1;
+    case Rgb:
+    case YCbCr: return 3;
+    default: return 0;
+  }
+}
+
+// Decoders agree on extra samples only for one associated alpha sample
+// beside the colour samples the photometric interpretation needs: an
+// unspecified kind, several extra samples or samples the interpretation
+// leaves over are read as alpha by some and dropped by others.
+BytesReason ExtraSamplesReason(TiffFile& tiff, const Directory& directory, std::uint32_t photometric) {
+  std::uint32_t samples = 1;
+  if (!tiff.Single(directory.samplesPerPixel, 1, samples)) return BytesReason::HeaderUnreadable;
+  const Entry& extra = directory.extraSamples;
+  const std::uint32_t extras = extra.present ? extra.count : 0;
+  std::uint32_t kind = AssociatedAlpha;
+  if (extras > 1 || extras >= samples || (extras == 1 && (!tiff.Value(extra, 0, kind) || kind != AssociatedAlpha))) {
+    return BytesReason::ExtraSamplesAmbiguous;
+  }
+  // Without the tag, libtiff infers gray or RGB from the colour samples.
+  const std::uint32_t colour = samples - extras;
+  const std::uint32_t needed =
+      directory.photometric.present ? ColourSamples(photometric) : (colour == 1 || colour == 3 ? colour : 1);
+  return needed == 0 || needed == colour ? BytesReason::None : BytesReason::ExtraSamplesAmbiguous;
+}
+
+// libtiff takes a 16-bit palette whose entries all lie below 256 for one of
+// 8-bit entries, where other decoders keep the high bytes: the readings
+// agree only when every entry is a multiple of 257. The map is read for a
+// comparison only.
+BytesReason PaletteReason(TiffFile& tiff, const Entry& map) {
+  if (!map.present || !tiff.Reader().ForComparison()) return BytesReason::None;
+  if (map.type != Short || map.count == 0 || map.count > MaxPaletteEntries) return BytesReason::PaletteAmbiguous;
+  for (std::uint32_t i = 0; i < map.count; ++i) {
+    std::uint32_t value = 0;
+    if (!tiff.Value(map, i, value) || value % PaletteScale != 0) return BytesReason::PaletteAmbiguous;
+  }
+  return BytesReason::None;
+}
+
 // Separated (CMYK) images show inks the decoder only approximates, and
 // unassociated alpha comes out of the decoder premultiplied, losing the
-// colour of transparent pixels: such files are known by their bytes.
+// colour of transparent pixels: such files are known by their bytes, as
+// are extra samples and palettes decoders read differently.
 BytesReason PixelsReason(TiffFile& tiff, const Directory& directory) {
   std::uint32_t photometric = MinIsBlack;
   if (directory.photometric.present && !tiff.Single(directory.photometric, 0, photometric)) {
     return BytesReason::HeaderUnreadable;
   }
   if (photometric == Separated) return BytesReason::CmykInks;
-  const bool unassociated =
-      tiff.AnyValue(directory.extraSamples, [](std::uint32_t kind) { return kind == UnassociatedAlpha; });
-  return unassociated ? BytesReason::AlphaAltered : BytesReason::None;
+  if (tiff.AnyValue(directory.extraSamples, [](std::uint32_t kind) { return kind == UnassociatedAlpha; })) {
+    return BytesReason::AlphaAltered;
+  }
+  const BytesReason extra = ExtraSamplesReason(tiff, directory, photometric);
+  return extra != BytesReason::None ? extra : PaletteReason(tiff, directory.colorMap);
 }
 
+// The first directory's presentation, and why its pixels do not stand for
+// it: tags not accounted for first, then its colour and its samples.
 void NotePresentation(TiffFile& tiff, const Directory& directory, HeaderFacts& facts) {
   facts.presentation.orientation = OrientationOf(tiff, directory);
-  facts.bytesReason = ColourOf(tiff, directory, facts.presentation.colour) ? PixelsReason(tiff, directory)
-                                                                           : BytesReason::ColourUnreadable;
+  const bool colourRead = ColourOf(tiff, directory, facts.presentation.colour);
+  facts.bytesReason = directory.tagsReason != BytesReason::None ? directory.tagsReason
+                      : colourRead                              ? PixelsReason(tiff, directory)
+                                                                : BytesReason::ColourUnreadable;
 }
 
 }  // namespace
@@ -564,6 +695,7 @@ HeaderFacts ReadTiffFacts(HeaderReader& reader) {
     offset = directory.next;
   }
   if (walk.directories == 0) return facts;
+  if (facts.bytesReason == BytesReason::None) facts.bytesReason = walk.tagsReason;
   facts.moreThanOneImage = walk.directories > 1 || walk.subImages || !walk.complete ? Answer::Yes : Answer::No;
   facts.deeperThan8Bits = walk.deep ? Answer::Yes : Answer::No;
   facts.largestImagePixels = walk.complete && walk.largestKnown ? walk.largestPixels : 0;

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "tools/plugin_library.h"
@@ -38,3 +41,30 @@ class StartedPlugin : public ::testing::Test {
   }
   static void TearDownTestSuite() { Exports().PluginUnloading(); }
 };
+
+// Crafted copies of fixtures, written for each test in a folder of its own.
+class CraftedFiles : public StartedPlugin {
+ protected:
+  void SetUp() override {
+    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
+    folder = std::filesystem::temp_directory_path() / ("pixdim-e2e-crafted-" + std::to_string(tick));
+    std::filesystem::create_directories(folder);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    const std::string path = (folder / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+
+  std::filesystem::path folder;
+};
+
+// Why only the same bytes prove the file equal to another, as the plugin
+// tells it; empty when its pixels may.
+inline std::string BytesReasonTold(const std::string& path) {
+  char text[256] = {};
+  Exports().BytesReason(path.c_str(), text, sizeof text);
+  return text;
+}

@@ -138,4 +138,18 @@ TEST(HeaderFactsHeif, ASecondTopLevelImageLeavesThePrimarysSize) {
   ExpectSize(facts, 64, 64);  // the decoder shows the primary
 }
 
+// What a comparison accounts for in a phone's grid: all of it, until a
+// property no list names.
+TEST(HeaderFactsHeif, PropertiesOfKnownKinds) {
+  HeifOptions grid;
+  grid.grid = true;
+  MemoryFile phone(Heif(grid));
+  EXPECT_EQ(ReadHeaderFacts(phone, Reach::Comparison).bytesReason, BytesReason::None);
+  grid.transform = "wxyz";
+  MemoryFile unknown(Heif(grid));
+  const HeaderFacts facts = ReadHeaderFacts(unknown, Reach::Comparison);
+  EXPECT_EQ(facts.bytesReason, BytesReason::UnknownBox);
+  ExpectSize(facts, 64, 48);
+}
+
 }  // namespace

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -722,6 +723,10 @@ struct AvifOptions {
   bool reducedHeader = true;
   Bytes moreObus;  // after the sequence header
   bool cutShort = false;
+  std::vector<Bytes> properties;  // more, associated with every item
+  Bytes metaBoxes;                // more children of 'meta'
+  Bytes secondData;               // the second item's data, after the first's; else it shares the first's
+  Bytes after;                    // after 'mdat'
 };
 
 Bytes Avif(const AvifOptions& options) {
@@ -741,11 +746,14 @@ Bytes Avif(const AvifOptions& options) {
   properties.Append(Box("av1C", {0x81, 0x00, static_cast<std::uint8_t>(options.highBitDepth ? 0x4c : 0x0c), 0}));
   properties.Append(FullBox("pixi", 0, {3, 8, 8, 8}));
   if (options.rotated) properties.Append(Box("irot", {1}));
+  for (const Bytes& property : options.properties) properties.Append(property);
+  const int extra = static_cast<int>(options.properties.size());
   Writer associations;
   associations.Be32(items);
   for (std::uint32_t item = 1; item <= items; ++item) {
-    associations.Be16(item).Raw({options.rotated ? 4 : 3, 0x81, 0x82, 0x03});
+    associations.Be16(item).Raw({(options.rotated ? 4 : 3) + extra, 0x81, 0x82, 0x03});
     if (options.rotated) associations.Raw({0x84});
+    for (int i = 0; i < extra; ++i) associations.Raw({(options.rotated ? 5 : 4) + i});
   }
   const auto meta = [&](std::uint32_t dataOffset) {
     // Offset and length sizes 4, no base offset, the index size.
@@ -756,7 +764,9 @@ Bytes Avif(const AvifOptions& options) {
       if (options.locationVersion >= 1) locations.Be16(0);  // construction method: file offset
       locations.Be16(0).Be16(1);                            // data reference, one extent
       if (options.extentIndex) locations.Be32(0);
-      locations.Be32(dataOffset).Be32(static_cast<std::uint32_t>(av1.size()));
+      const bool own = item == 2 && !options.secondData.empty();
+      locations.Be32(dataOffset + (own ? static_cast<std::uint32_t>(av1.size()) : 0))
+          .Be32(static_cast<std::uint32_t>(own ? options.secondData.size() : av1.size()));
     }
     Writer children;
     children.Append(FullBox("hdlr", 0, Writer().Be32(0).Text("pict").Zeros(12).Raw({0}).bytes));
@@ -767,12 +777,13 @@ Bytes Avif(const AvifOptions& options) {
     if (!options.references.empty()) children.Append(FullBox("iref", 0, options.references));
     const Bytes propertyBoxes = Writer().Append(Box("ipco", properties.bytes)).bytes;
     children.Append(Box("iprp", Writer().Append(propertyBoxes).Append(FullBox("ipma", 0, associations.bytes)).bytes));
+    children.Append(options.metaBoxes);
     return FullBox("meta", 0, children.bytes);
   };
   const Bytes fileType = Box("ftyp", Writer().Text(options.majorBrand).Be32(0).Text("avifmif1miaf").bytes);
   const std::size_t metaSize = meta(0).size();
   Bytes file = Writer().Append(fileType).Append(meta(static_cast<std::uint32_t>(fileType.size() + metaSize + 8)))
-                   .Append(Box("mdat", av1)).bytes;
+                   .Append(Box("mdat", Writer().Append(av1).Append(options.secondData).bytes)).Append(options.after).bytes;
   if (options.cutShort) file.resize(file.size() - 2);
   return file;
 }
@@ -838,6 +849,7 @@ TEST(HeaderFactsAvif, EveryItemAndReferenceIsAccountedFor) {
   undercounted.countedItems = 1;
   const HeaderFacts facts = Facts(Avif(undercounted));
   EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(facts.bytesReason, BytesReason::HeaderUnreadable);
   Expect(facts, 0, 0);
   // A reference naming more ids than its box holds.
   AvifOptions described;
@@ -848,6 +860,7 @@ TEST(HeaderFactsAvif, EveryItemAndReferenceIsAccountedFor) {
   const HeaderFacts overlongFacts = Facts(Avif(overlong));
   Expect(overlongFacts, 0, 0);
   EXPECT_EQ(overlongFacts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(overlongFacts.bytesReason, BytesReason::HeaderUnreadable);
 }
 
 TEST(HeaderFactsAvif, LocationsAndSequenceHeaderVersions) {
@@ -870,6 +883,84 @@ TEST(HeaderFactsAvif, LocationsAndSequenceHeaderVersions) {
   AvifOptions overrun;
   overrun.moreObus = {0x32, 0x10, 0x00, 0x00};  // claims 16 bytes, 2 remain
   Expect(Facts(Avif(overrun)), 0, 0);
+}
+
+// ---- TIFF: what a comparison accounts for
+
+// An RGB directory with the given fields added or replacing its own, sorted
+// by tag as a directory lists them; its reason as a comparison reads it.
+// Out-of-line values lie in the 96 bytes after the strip's 16.
+BytesReason TiffReason(std::vector<TiffField> extra, const Bytes& outOfLine = {}) {
+  std::vector<TiffField> fields = RgbDirectory(4, 4);
+  fields[7].value = 16;  // strip bytes
+  for (const TiffField& added : extra) {
+    const auto same = std::find_if(fields.begin(), fields.end(), [&](const TiffField& f) { return f.tag == added.tag; });
+    if (same != fields.end()) {
+      *same = added;
+    } else {
+      fields.push_back(added);
+    }
+  }
+  std::stable_sort(fields.begin(), fields.end(), [](const TiffField& a, const TiffField& b) { return a.tag < b.tag; });
+  Bytes tiff = Tiff(false, {fields}, 16 + 96);
+  std::copy(outOfLine.begin(), outOfLine.end(), tiff.begin() + 8 + 16);
+  return CompareFacts(tiff).bytesReason;
+}
+
+TEST(HeaderFactsTiffProof, EveryTagIsOnAList) {
+  const std::uint32_t text = 'p' | 'i' << 8 | 'x' << 16;  // "pix", inline
+  EXPECT_EQ(TiffReason({}), BytesReason::None);
+  EXPECT_EQ(TiffReason({{305, 2, 4, text}}), BytesReason::None);        // Software
+  EXPECT_EQ(TiffReason({{33432, 2, 4, text}}), BytesReason::None);      // Copyright
+  EXPECT_EQ(TiffReason({{317, 3, 1, 1}}), BytesReason::None);           // Predictor: none
+  EXPECT_EQ(TiffReason({{65000, 2, 4, text}}), BytesReason::UnknownTag);
+  EXPECT_EQ(TiffReason({{32932, 4, 1, 0}}), BytesReason::UnknownTag);   // annotations some viewers draw
+  // The same tag twice, whether the decoder reads it or not.
+  std::vector<TiffField> twice = RgbDirectory(4, 4);
+  twice.insert(twice.begin() + 8, {{305, 2, 4, text}, {305, 2, 4, text}});
+  EXPECT_EQ(CompareFacts(Tiff(false, {twice})).bytesReason, BytesReason::DuplicateStructure);
+  std::vector<TiffField> widthTwice = RgbDirectory(4, 4);
+  widthTwice.insert(widthTwice.begin() + 1, {256, 4, 1, 8});
+  const HeaderFacts facts = CompareFacts(Tiff(false, {widthTwice}));
+  EXPECT_EQ(facts.bytesReason, BytesReason::DuplicateStructure);
+  EXPECT_EQ(facts.width, 4u);  // libtiff keeps the first
+  // A tag of the second page counts as well.
+  std::vector<TiffField> second = RgbDirectory(4, 4);
+  second.push_back({65000, 2, 4, text});
+  EXPECT_EQ(CompareFacts(Tiff(false, {RgbDirectory(4, 4), second})).bytesReason, BytesReason::UnknownTag);
+  EXPECT_EQ(CompareFacts(Tiff(false, {RgbDirectory(4, 4), RgbDirectory(4, 4)})).bytesReason, BytesReason::None);
+}
+
+// A palette of 4-bit samples: three tables of 16 SHORT entries.
+Bytes PaletteMap(const std::function<std::uint32_t(std::uint32_t)>& entry) {
+  Writer map;
+  for (std::uint32_t i = 0; i < 48; ++i) map.Le16(entry(i));
+  return map.bytes;
+}
+
+TEST(HeaderFactsTiffProof, PalettesDecodersReadAlike) {
+  const std::vector<TiffField> palette = {{258, 3, 1, 4}, {262, 3, 1, 3}, {320, 3, 48, 8 + 16}};
+  EXPECT_EQ(TiffReason(palette, PaletteMap([](std::uint32_t i) { return (i * 5 % 256) * 257; })), BytesReason::None);
+  // Entries below 256: libtiff reads them as 8-bit values, others as the
+  // high bytes of 16-bit ones.
+  EXPECT_EQ(TiffReason(palette, PaletteMap([](std::uint32_t i) { return i * 5; })), BytesReason::PaletteAmbiguous);
+  // Entries whose low bytes do not repeat the high ones round apart.
+  EXPECT_EQ(TiffReason(palette, PaletteMap([](std::uint32_t i) { return i * 1000; })), BytesReason::PaletteAmbiguous);
+  std::vector<TiffField> longs = palette;
+  longs[2].type = 4;
+  EXPECT_EQ(TiffReason(longs, PaletteMap([](std::uint32_t) { return 0; })), BytesReason::PaletteAmbiguous);
+}
+
+TEST(HeaderFactsTiffProof, OnlyOneAssociatedAlphaSampleIsAccountedFor) {
+  const TiffField rgb = {262, 3, 1, 2};
+  EXPECT_EQ(TiffReason({rgb, {277, 3, 1, 3}}), BytesReason::None);
+  EXPECT_EQ(TiffReason({rgb, {277, 3, 1, 4}, {338, 3, 1, 1}}), BytesReason::None);
+  EXPECT_EQ(TiffReason({rgb, {277, 3, 1, 4}, {338, 3, 1, 0}}), BytesReason::ExtraSamplesAmbiguous);  // unspecified
+  EXPECT_EQ(TiffReason({rgb, {277, 3, 1, 5}, {338, 3, 2, 1 | 1 << 16}}), BytesReason::ExtraSamplesAmbiguous);
+  EXPECT_EQ(TiffReason({rgb, {277, 3, 1, 3}, {338, 3, 1, 1}}), BytesReason::ExtraSamplesAmbiguous);  // two colour samples
+  EXPECT_EQ(TiffReason({rgb, {277, 3, 1, 4}}), BytesReason::ExtraSamplesAmbiguous);  // a fourth sample unnamed
+  EXPECT_EQ(TiffReason({{262, 3, 1, 1}, {277, 3, 1, 2}, {338, 3, 1, 1}}), BytesReason::None);  // gray and alpha
+  EXPECT_EQ(TiffReason({rgb, {277, 3, 1, 5}, {338, 3, 2, 2 | 1 << 16}}), BytesReason::AlphaAltered);  // unassociated
 }
 
 // ---- Everything else, and the bounds
@@ -1148,6 +1239,123 @@ TEST(HeaderFactsShowing, BigTiffDirectoriesAreRead) {
   EXPECT_EQ(facts.moreThanOneImage, Answer::No);
   EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
   EXPECT_EQ(facts.largestImagePixels, 16u);
+}
+
+// ---- AVIF: what a comparison accounts for
+
+BytesReason AvifReason(const AvifOptions& options) { return CompareFacts(Avif(options)).bytesReason; }
+
+TEST(HeaderFactsAvifProof, ReferencesOfKnownKinds) {
+  EXPECT_EQ(AvifReason({}), BytesReason::None);
+  AvifOptions premultiplied;
+  premultiplied.secondImage = true;
+  premultiplied.references = Reference("prem", 1, 1, {2});
+  EXPECT_EQ(AvifReason(premultiplied), BytesReason::UnknownItemReference);
+  AvifOptions derived = premultiplied;
+  derived.references = Reference("dimg", 1, 1, {2});  // derived from a plain image
+  EXPECT_EQ(AvifReason(derived), BytesReason::UnknownItemReference);
+  AvifOptions grid = premultiplied;
+  grid.secondType = "grid";
+  grid.references = Reference("dimg", 2, 1, {1});
+  EXPECT_EQ(AvifReason(grid), BytesReason::None);
+  AvifOptions thumbnail = premultiplied;
+  thumbnail.references = Reference("thmb", 2, 1, {1});
+  EXPECT_EQ(AvifReason(thumbnail), BytesReason::None);
+  AvifOptions described = premultiplied;
+  described.references = Reference("cdsc", 1, 1, {2});  // an image describing another
+  EXPECT_EQ(AvifReason(described), BytesReason::UnknownItemReference);
+  // The decoder folds an alpha plane into the pixels; it shows no depth map.
+  const auto auxiliary = [](const std::string& name) {
+    AvifOptions options;
+    options.secondImage = true;
+    options.references = Reference("auxl", 2, 1, {1});
+    options.properties = {FullBox("auxC", 0, Writer().Text(name).Raw({0}).bytes)};
+    return AvifReason(options);
+  };
+  EXPECT_EQ(auxiliary("urn:mpeg:mpegB:cicp:systems:auxiliary:alpha"), BytesReason::None);
+  EXPECT_EQ(auxiliary("urn:mpeg:hevc:2015:auxid:1"), BytesReason::None);
+  EXPECT_EQ(auxiliary("urn:mpeg:mpegB:cicp:systems:auxiliary:depth"), BytesReason::ImagesNotShown);
+}
+
+TEST(HeaderFactsAvifProof, BoxesOfKnownKinds) {
+  const auto with = [](std::vector<Bytes> properties, Bytes metaBoxes, Bytes after) {
+    AvifOptions options;
+    options.properties = std::move(properties);
+    options.metaBoxes = std::move(metaBoxes);
+    options.after = std::move(after);
+    return AvifReason(options);
+  };
+  EXPECT_EQ(with({Box("pasp", Writer().Be32(1).Be32(1).bytes)}, {}, {}), BytesReason::None);
+  EXPECT_EQ(with({Box("wxyz", {0})}, {}, {}), BytesReason::UnknownBox);
+  EXPECT_EQ(with({}, Box("grpl", Box("altr", Bytes(12, 0))), {}), BytesReason::UnknownBox);  // alternatives
+  EXPECT_EQ(with({}, FullBox("pitm", 0, Writer().Be16(1).bytes), {}), BytesReason::DuplicateStructure);
+  EXPECT_EQ(with({}, Box("free", Bytes(4, 0)), Box("free", Bytes(8, 0))), BytesReason::None);
+  EXPECT_EQ(with({}, {}, Box("uuid", Bytes(16, 0))), BytesReason::UnknownBox);
+  EXPECT_EQ(with({}, {}, Box("abcd", {})), BytesReason::UnknownBox);
+  EXPECT_EQ(with({}, {}, FullBox("meta", 0, {})), BytesReason::DuplicateStructure);
+  EXPECT_EQ(with({}, {}, {1, 2, 3}), BytesReason::TrailingData);
+  AvifOptions cut;
+  cut.cutShort = true;
+  EXPECT_EQ(AvifReason(cut), BytesReason::CutShort);
+  AvifOptions overlay;
+  overlay.secondImage = true;
+  overlay.secondType = "iovl";
+  EXPECT_EQ(AvifReason(overlay), BytesReason::UnknownItem);
+  AvifOptions linked = overlay;
+  linked.secondType = std::string("uri \0urn:x", 10);  // an empty name, then the URI type
+  EXPECT_EQ(AvifReason(linked), BytesReason::UnknownItem);
+  // MIME items: an empty name, the content type and its encoding.
+  AvifOptions xmp = overlay;
+  xmp.secondType = std::string("mime\0application/rdf+xml\0", 25);
+  xmp.references = Reference("cdsc", 2, 1, {1});
+  EXPECT_EQ(AvifReason(xmp), BytesReason::None);
+  AvifOptions picture = xmp;
+  picture.secondType = std::string("mime\0image/jpeg\0", 16);
+  EXPECT_EQ(AvifReason(picture), BytesReason::UnknownItem);
+}
+
+Bytes Nclx(int primaries, int transfer) {
+  return Box("colr", Writer().Text("nclx").Be16(static_cast<std::uint32_t>(primaries))
+                         .Be16(static_cast<std::uint32_t>(transfer)).Be16(1).Raw({0x80}).bytes);
+}
+Bytes IccColr(double redX) { return Box("colr", Writer().Text("prof").Append(IccProfile(redX)).bytes); }
+
+TEST(HeaderFactsAvifProof, ColourIsDescribedOnce) {
+  const auto described = [](std::vector<Bytes> properties) {
+    AvifOptions options;
+    options.properties = std::move(properties);
+    return CompareFacts(Avif(options));
+  };
+  const HeaderFacts wide = described({Nclx(9, 16)});
+  EXPECT_EQ(wide.bytesReason, BytesReason::None);
+  EXPECT_NE(wide.presentation.colour, 0u);
+  EXPECT_EQ(described({Nclx(1, 13), Nclx(1, 13)}).bytesReason, BytesReason::ColourConflict);
+  EXPECT_EQ(described({IccColr(0.4361), IccColr(0.4361)}).bytesReason, BytesReason::ColourConflict);
+  EXPECT_EQ(described({Nclx(1, 13), IccColr(0.4361)}).bytesReason, BytesReason::None);  // both sRGB
+  EXPECT_EQ(described({Nclx(1, 13), IccColr(0.7977)}).bytesReason, BytesReason::ColourConflict);
+  EXPECT_EQ(described({Nclx(9, 16), IccColr(0.4361)}).bytesReason, BytesReason::ColourConflict);
+  // Primaries and transfer left unspecified defer to the profile.
+  const HeaderFacts profiled = described({Nclx(2, 2), IccColr(0.7977)});
+  EXPECT_EQ(profiled.bytesReason, BytesReason::None);
+  EXPECT_NE(profiled.presentation.colour, 0u);
+}
+
+// An Exif item describing the image: its data starts with the offset of
+// the TIFF header after the "Exif" marker.
+TEST(HeaderFactsAvifProof, ExifOrientationAgreesWithTheTransforms) {
+  const auto withExif = [](int orientation, bool rotated) {
+    AvifOptions options;
+    options.secondImage = true;
+    options.secondType = "Exif";
+    options.references = Reference("cdsc", 2, 1, {1});
+    options.secondData = Writer().Be32(6).Text("Exif").Zeros(2).Append(ExifBlock(false, orientation)).bytes;
+    options.rotated = rotated;
+    return AvifReason(options);
+  };
+  EXPECT_EQ(withExif(1, false), BytesReason::None);
+  EXPECT_EQ(withExif(6, false), BytesReason::OrientationConflict);
+  EXPECT_EQ(withExif(8, true), BytesReason::None);  // a quarter turn anticlockwise
+  EXPECT_EQ(withExif(6, true), BytesReason::OrientationConflict);
 }
 
 }  // namespace
