@@ -269,7 +269,8 @@ bool IsAlphaAuxiliary(HeaderReader& reader, const Meta& meta, std::uint32_t item
     if (property.type != Type("auxC")) return;
     // Version and flags, then the name and its terminator.
     char name[MaxAuxiliaryName] = {};
-    const std::uint64_t length = std::min<std::uint64_t>(property.box.end - property.box.start, MaxAuxiliaryName + 4);
+    const auto length = static_cast<std::size_t>(
+        std::min<std::uint64_t>(property.box.end - property.box.start, MaxAuxiliaryName + 4));
     if (length <= 4 || !reader.Read(property.box.start + 4, reinterpret_cast<std::uint8_t*>(name), length - 4)) return;
     for (const char* known : AlphaAuxiliaries) {
       alpha = alpha || std::memcmp(name, known, std::strlen(known) + 1) == 0;
