@@ -32,14 +32,12 @@ constexpr int ValueFileError = -2;
 constexpr int ValueFieldEmpty = -3;
 constexpr int ValueCodesDiffer = 99;
 
+inline const PluginExports& Exports() { return Plugin().Exports(); }
+
 // The code all three fields give for the file, each asked with the host's
 // buffer filled with a pattern: ValueCodesDiffer when the fields disagree
 // or a code below 1 left the buffer other than it was.
-inline int ValueCode(const std::string& file, int flags = 0);
-
-inline const PluginExports& Exports() { return Plugin().Exports(); }
-
-inline int ValueCode(const std::string& file, int flags) {
+inline int ValueCode(const std::string& file, int flags = 0) {
   int codes[3] = {};
   for (int field = 0; field < 3; ++field) {
     char buffer[64];

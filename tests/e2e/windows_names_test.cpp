@@ -106,6 +106,11 @@ TEST_F(WindowsNames, LongPathsUpToTheSystemLimit) {
   EXPECT_EQ(ValueCodeW(folder + L"\\" + std::wstring(33000, L'a') + L".png"), ValueFileError);
 }
 
+TEST_F(WindowsNames, AFileWithoutAPictureIsEmptyThroughTheUnicodeExport) {
+  const std::string notes = Fixture("notes.txt");
+  EXPECT_EQ(ValueCodeW(std::wstring(notes.begin(), notes.end())), ValueFieldEmpty);
+}
+
 TEST_F(WindowsNames, DeviceNamesAreUnreadable) {
   for (const std::wstring& device : {folder + L"\\NUL.png", folder + L"\\COM1.jpg", std::wstring(L"\\\\.\\NUL"),
                                      std::wstring(L"\\\\?\\NUL"), folder}) {
