@@ -83,6 +83,11 @@ add_test(NAME linux_deb_package
           ${CMAKE_SOURCE_DIR}/dist/pixdim_${PROJECT_VERSION}_amd64.deb)
 set_tests_properties(linux_deb_package PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77 RUN_SERIAL TRUE)
 
+# The machine set-up script, on stand-ins for apt-get and dpkg.
+add_test(NAME setup_machine_script
+  COMMAND ${CMAKE_SOURCE_DIR}/tests/setup/check-setup-machine.sh ${CMAKE_SOURCE_DIR}/scripts/setup-machine.sh)
+set_tests_properties(setup_machine_script PROPERTIES TIMEOUT 300)
+
 add_subdirectory(bench)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_subdirectory(fuzz)

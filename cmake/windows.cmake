@@ -23,6 +23,7 @@ configure_file(resources/pixdim.manifest.in pixdim.manifest @ONLY)
 add_library(pixdim SHARED
   windows/dll_entry.cpp
   windows/unicode_exports.cpp
+  windows/stop_exports.cpp
   resources/pixdim.def
   ${CMAKE_CURRENT_BINARY_DIR}/pixdim.rc
 )

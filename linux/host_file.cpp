@@ -73,6 +73,10 @@ class LinuxHostFile final : public HostFile {
     return &stream;
   }
 
+  // Values are never delayed here (value_delay.cpp), and the host asks to
+  // stop only a delayed one.
+  void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& /*stop*/) override {}
+
   // The host waits for values only on Windows.
   bool OnLocalFixedDisk() const override { return true; }
 

@@ -3,5 +3,7 @@
 // decoder, then of every format only the header reader reads, so the host
 // offers the fields for exactly the files the plugin can measure.
 
-// Writes it into detectString, bounded by maxLen (and by 999 characters).
+// Writes it into detectString, within maxLen bytes with the terminator and
+// within the host's 2,047 characters, dropping whole terms where they do
+// not all fit (never cutting one).
 void WriteDetectString(char* detectString, int maxLen);

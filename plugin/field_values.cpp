@@ -8,6 +8,7 @@
 #include "plugin/header_sizes.h"
 #include "plugin/imaging_lifecycle.h"
 #include "plugin/size_cache.h"
+#include "plugin/value_stops.h"
 #include "text/bounded_text.h"
 
 namespace {
@@ -17,29 +18,39 @@ SizeCache& RecentSizes() {
   return cache;
 }
 
+enum class Measured { Sized, Delayed, NotAFile, NoPicture };
+
 // Reads both sizes at once, since the host asks for the other columns of
 // the same file next: from the header where it settles them, else through
-// the imaging library. Anything that is not a readable image, or an image
-// object that cannot be allocated, reads as 0 by 0. With mayDelay, false
-// where the size would need a drive that may be slow or the imaging
-// library.
-bool Measure(HostFile& file, bool mayDelay, ImageSize& size) {
-  if (!file.IsRegular() || RecentSizes().Find(file.Stamp(), size)) return true;
-  if (mayDelay && !file.OnLocalFixedDisk()) return false;
-  if (!file.Open()) return true;
+// the imaging library. A name that cannot be opened as a regular file is
+// NotAFile; a file the library cannot size (not a picture, cut short, an
+// image object that cannot be allocated, a load the host stopped) holds
+// NoPicture, as no picture has a size of 0. Only a size is ever cached.
+// Delayed where the size would need a drive that may be slow or the
+// imaging library, and mayDelay allows it.
+Measured Measure(HostFile& file, bool mayDelay, ImageSize& size) {
+  if (!file.IsRegular()) return Measured::NotAFile;
+  if (RecentSizes().Find(file.Stamp(), size)) return Measured::Sized;
+  if (mayDelay && !file.OnLocalFixedDisk()) return Measured::Delayed;
+  if (!file.Open()) return Measured::NotAFile;
   const HeaderFacts& facts = file.Facts();
   if (HeaderSettlesSize(facts.format) && facts.width != 0 && facts.height != 0) {
     size = {facts.width, facts.height};
     if (file.StampSettled()) RecentSizes().Store(file.Stamp(), size);
-    return true;
+    return Measured::Sized;
   }
-  if (mayDelay) return false;
+  if (mayDelay) return Measured::Delayed;
   const ImagingInUse imaging;
+  const ValueUnderWay underWay(file.Stamp().name);
+  file.StopReadsOn(underWay.Flag());
   const std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Image(file.ImagingStream()));
-  if (!image) return true;
+  if (!image) return Measured::NoPicture;
   size = {image->ReadWidth(), image->ReadHeight()};
-  if (image->LastStatus() == Gdiplus::Ok && file.StampSettled()) RecentSizes().Store(file.Stamp(), size);
-  return true;
+  if (image->LastStatus() != Gdiplus::Ok || size.width == 0 || size.height == 0 || underWay.Stopped()) {
+    return Measured::NoPicture;
+  }
+  if (file.StampSettled()) RecentSizes().Store(file.Stamp(), size);
+  return Measured::Sized;
 }
 
 // Sizes are unsigned: no size may ever show a minus sign.
@@ -57,7 +68,12 @@ void WriteDimensions(char* fieldValue, int maxLen, ImageSize size) {
 
 int WriteValue(HostFile& file, int fieldIndex, void* fieldValue, int maxLen, bool mayDelay) {
   ImageSize size;
-  if (!Measure(file, mayDelay, size)) return ValueDelayed;
+  switch (Measure(file, mayDelay, size)) {
+    case Measured::Delayed: return ValueDelayed;
+    case Measured::NotAFile: return ValueFileError;
+    case Measured::NoPicture: return ValueFieldEmpty;
+    case Measured::Sized: break;
+  }
   switch (fieldIndex) {
     case FieldWidth:
       std::memcpy(fieldValue, &size.width, sizeof size.width);

@@ -13,8 +13,10 @@
 extern const bool DelayedValuesAllowed;
 
 // Writes the value of field fieldIndex of file into fieldValue and returns
-// the field's type. With mayDelay it returns ValueDelayed instead, leaving
-// fieldValue alone, where the size is neither cached nor settled by the
+// the field's type. It returns ValueFileError for a name that cannot be
+// opened as a regular file and ValueFieldEmpty for a file that holds no
+// picture it can size, leaving fieldValue alone. With mayDelay it returns
+// ValueDelayed instead, leaving fieldValue alone too, where the size is neither cached nor settled by the
 // header of a file on a local fixed disk: the imaging library would load
 // the file, or the drive may be slow.
 int WriteValue(HostFile& file, int fieldIndex, void* fieldValue, int maxLen, bool mayDelay);

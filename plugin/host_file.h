@@ -6,6 +6,7 @@
 // open file, never the name, so nothing can be swapped in between. Each
 // platform implements this.
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -66,6 +67,10 @@ class HostFile : public ByteSource {
   // The open file as the imaging library reads it, from its start each time
   // it is asked for; it stays valid as long as this object.
   virtual IStream* ImagingStream() = 0;
+
+  // From now on the imaging library's reads of the open file fail once stop
+  // is set, so a load the host no longer wants ends early.
+  virtual void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& stop) = 0;
 
   std::uint64_t Size() const override { return Stamp().size; }
 

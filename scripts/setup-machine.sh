@@ -51,7 +51,9 @@ fi
 # Some kernels (sandboxes, containers) refuse to execute 32-bit programs.
 # There, 32-bit programs run through qemu's user-mode emulator, registered
 # for i386 executables: slower, but the real 32-bit Wine and GDI+.
-if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+# PIXDIM_LOADER32 names another program to try (the script's test does).
+loader32=${PIXDIM_LOADER32:-/lib/ld-linux.so.2}
+if ! "$loader32" --version >/dev/null 2>&1; then
   dpkg-query -W -f='${Status}' qemu-user 2>/dev/null | grep -q 'install ok installed' || apt_install qemu-user
   binfmt=/proc/sys/fs/binfmt_misc
   [ -e "$binfmt/register" ] || $sudo mount -t binfmt_misc binfmt_misc "$binfmt"
@@ -60,6 +62,6 @@ if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
     echo ":qemu-i386:M::$magic:$mask:/usr/bin/qemu-i386:F" | $sudo tee "$binfmt/register" >/dev/null
   fi
-  /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { echo "cannot run 32-bit programs here" >&2; exit 1; }
+  "$loader32" --version >/dev/null 2>&1 || { echo "cannot run 32-bit programs here" >&2; exit 1; }
   echo "32-bit programs run through qemu-i386 on this machine"
 fi

@@ -22,6 +22,8 @@ PluginLibrary::PluginLibrary(const std::string& path) {
   Assign(exports.CompareFiles, Resolve("ContentCompareFiles"));
   Assign(exports.GetValueW, FindFunction(module, "ContentGetValueW"));
   Assign(exports.CompareFilesW, FindFunction(module, "ContentCompareFilesW"));
+  Assign(exports.StopGetValue, FindFunction(module, "ContentStopGetValue"));
+  Assign(exports.StopGetValueW, FindFunction(module, "ContentStopGetValueW"));
   Assign(exports.BytesReason, FindFunction(module, "PixdimBytesReason"));
   Assign(exports.BytesReasonW, FindFunction(module, "PixdimBytesReasonW"));
 }

@@ -26,6 +26,10 @@ struct PluginExports {
                               int maxLen, int flags);
   int(PIXDIM_CALL* CompareFilesW)(ProgressCallback progressCallback, int compareIndex, const char16_t* fileName1,
                                   const char16_t* fileName2, void* defaultParams);
+  // Null when the plugin has none: the host asks a delayed value it is
+  // still waiting for to stop.
+  void(PIXDIM_CALL* StopGetValue)(const char* fileName);
+  void(PIXDIM_CALL* StopGetValueW)(const char16_t* fileName);
   // pixdim's own, null in other plugins: why a file's pixels cannot prove
   // it equal to another.
   int(PIXDIM_CALL* BytesReason)(const char* fileName, char* text, int maxLen);

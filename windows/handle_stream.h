@@ -8,8 +8,10 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "plugin/unique_handle.h"
@@ -20,6 +22,9 @@ class HandleStream final : public IStream {
  public:
   explicit HandleStream(HANDLE fileToOwn) : file(fileToOwn) {}
   HANDLE File() const { return file.Get(); }
+  // Every later Read fails once stop is set: the imaging library then gives
+  // up a load the host no longer wants.
+  void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& flag) { stop = flag; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override;
   ULONG STDMETHODCALLTYPE AddRef() override;
@@ -45,6 +50,7 @@ class HandleStream final : public IStream {
   std::size_t ReadAhead(void* buffer, std::size_t size);
 
   LONG references = 1;
+  std::shared_ptr<std::atomic<bool>> stop;
   UniqueHandle<HANDLE, CloseHandle> file;
   std::uint64_t position = 0;
   std::vector<char> ahead;

@@ -91,6 +91,10 @@ class WindowsHostFile final : public HostFile {
     return stream.Get();
   }
 
+  void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& stop) override {
+    if (stream) stream.Get()->StopReadsOn(stop);
+  }
+
   // Network shares, removable and optical drives can keep a read waiting
   // for seconds; a RAM disk is as quick as a fixed one.
   bool OnLocalFixedDisk() const override {

@@ -6,11 +6,19 @@
 // another kind.
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "plugin/exports.h"
+#include "tests/e2e/bounded_call.h"
 #include "tests/e2e/plugin_fixture.h"
 #include "windows/wide_host_file.h"
 
@@ -65,6 +73,148 @@ TEST_F(DelayFlag, WhatGdiplusMustLoadIsDelayedThenAnswered) {
   const std::filesystem::path icon = FreshFolder() / "fresh.ico";
   std::filesystem::copy_file(Fixture("icon.ico"), icon, std::filesystem::copy_options::overwrite_existing);
   EXPECT_EQ(AskDelayable(width, icon.string()), Delayed);
+  std::filesystem::remove_all(FreshFolder());
+}
+
+void AppendBe32(std::string& bytes, std::uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>(value >> shift & 0xff);
+}
+
+void AppendLe(std::string& bytes, std::uint32_t value, int count) {
+  for (int i = 0; i < count; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xff);
+}
+
+std::uint32_t Crc32(const std::string& bytes) {
+  static const std::vector<std::uint32_t> table = [] {
+    std::vector<std::uint32_t> entries(256);
+    for (std::uint32_t n = 0; n < 256; ++n) {
+      std::uint32_t c = n;
+      for (int bit = 0; bit < 8; ++bit) c = (c & 1) != 0 ? 0xedb88320u ^ (c >> 1) : c >> 1;
+      entries[n] = c;
+    }
+    return entries;
+  }();
+  std::uint32_t crc = 0xffffffffu;
+  for (unsigned char c : bytes) crc = table[(crc ^ c) & 0xff] ^ (crc >> 8);
+  return ~crc;
+}
+
+// A PNG chunk: length, type and data, then the CRC of type and data.
+std::string Chunk(const std::string& type, const std::string& data) {
+  std::string chunk;
+  AppendBe32(chunk, static_cast<std::uint32_t>(data.size()));
+  chunk += type + data;
+  AppendBe32(chunk, Crc32(type + data));
+  return chunk;
+}
+
+// An RGB PNG of side x side pixels, its rows stored in uncompressed
+// deflate blocks: every byte of the image is read from the file.
+std::string LargePng(std::uint32_t side) {
+  std::string rows;
+  for (std::uint32_t y = 0; y < side; ++y) {
+    rows += '\0';  // no filter
+    for (std::uint32_t x = 0; x < side; ++x) {
+      rows += static_cast<char>(x * 7 + y);
+      rows += static_cast<char>(x ^ y);
+      rows += static_cast<char>(y * 3);
+    }
+  }
+  std::string zlib("\x78\x01", 2);
+  constexpr std::size_t StoredBlockBytes = 65535;
+  for (std::size_t at = 0; at < rows.size(); at += StoredBlockBytes) {
+    const std::size_t length = std::min(StoredBlockBytes, rows.size() - at);
+    zlib += static_cast<char>(at + length == rows.size() ? 1 : 0);  // the last block, stored
+    AppendLe(zlib, static_cast<std::uint32_t>(length), 2);
+    AppendLe(zlib, static_cast<std::uint32_t>(~length), 2);
+    zlib.append(rows, at, length);
+  }
+  std::uint32_t a = 1;
+  std::uint32_t b = 0;
+  for (unsigned char c : rows) {
+    a = (a + c) % 65521;
+    b = (b + a) % 65521;
+  }
+  AppendBe32(zlib, b << 16 | a);
+  std::string header;
+  AppendBe32(header, side);
+  AppendBe32(header, side);
+  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8-bit RGB, not interlaced
+  std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", header);
+  constexpr std::size_t IdatBytes = 1 << 20;
+  for (std::size_t at = 0; at < zlib.size(); at += IdatBytes) png += Chunk("IDAT", zlib.substr(at, IdatBytes));
+  return png + Chunk("IEND", "");
+}
+
+// An icon whose one entry is that PNG: GDI+ must load it for its size, and
+// reads all of it to do so.
+void WriteLargeIcon(const std::filesystem::path& file) {
+  const std::string png = LargePng(2000);
+  std::string icon;
+  AppendLe(icon, 0, 2);
+  AppendLe(icon, 1, 2);  // an icon
+  AppendLe(icon, 1, 2);  // one entry
+  AppendLe(icon, 0, 4);  // 256 x 256 or more, no palette
+  AppendLe(icon, 1, 2);  // planes
+  AppendLe(icon, 32, 2);  // bits per pixel
+  AppendLe(icon, static_cast<std::uint32_t>(png.size()), 4);
+  AppendLe(icon, 22, 4);  // the entry's offset, after this directory
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << icon << png;
+}
+
+// Asks the width without the delay flag, as the host's background thread
+// does, while another thread asks to stop it until it returns.
+template <typename Ask, typename Stop>
+int AskWhileStopping(Ask ask, Stop stop) {
+  std::atomic<bool> answered{false};
+  std::thread stopper([&] {
+    while (!answered) {
+      stop();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  });
+  const int code = ask();
+  answered = true;
+  stopper.join();
+  return code;
+}
+
+// The host stops a value it no longer waits for: GDI+'s reads of the file
+// fail and the load ends with an empty field. A stop while nothing is read
+// is harmless, and no stop outlasts the load it reached. It needs two
+// threads, so the emulated 32-bit run leaves it out (cmake/wine-run.sh).
+TEST_F(DelayFlag, ConcurrentStopEndsTheLoadEmptyAndTheNextOneIsSized) {
+  ASSERT_NE(Exports().StopGetValueW, nullptr);
+  ASSERT_NE(Exports().StopGetValue, nullptr);
+  const std::filesystem::path wide = FreshFolder() / "large-wide.ico";
+  const std::filesystem::path ansi = FreshFolder() / "large-ansi.ico";
+  WriteLargeIcon(wide);
+  std::filesystem::copy_file(wide, ansi, std::filesystem::copy_options::overwrite_existing);
+  const std::u16string wideName(wide.u16string());
+  const std::string ansiName(ansi.string());
+  std::int32_t width = -1;
+  const auto askWide = [&] { return Exports().GetValueW(wideName.c_str(), 0, 0, &width, sizeof width, 0); };
+  const auto askAnsi = [&] { return Exports().GetValue(ansiName.c_str(), 0, 0, &width, sizeof width, 0); };
+  const auto stopWide = [&] { Exports().StopGetValueW(wideName.c_str()); };
+  const auto stopAnsi = [&] { Exports().StopGetValue(ansiName.c_str()); };
+
+  for (int i = 0; i < 3; ++i) stopWide();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(WithinSeconds(120, "a stopped load", [&] { return AskWhileStopping(askWide, stopWide); }),
+            ValueFieldEmpty);
+  const auto stopped = std::chrono::steady_clock::now();
+  EXPECT_EQ(width, -1);  // left alone
+  EXPECT_EQ(WithinSeconds(120, "a whole load", askWide), Integer);
+  const auto whole = std::chrono::steady_clock::now();
+  EXPECT_GT(width, 0);
+  std::printf("stopped load %lld ms, whole load %lld ms\n",
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(stopped - start).count()),
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(whole - stopped).count()));
+
+  width = -1;
+  EXPECT_EQ(WithinSeconds(120, "a stopped load", [&] { return AskWhileStopping(askAnsi, stopAnsi); }),
+            ValueFieldEmpty);
+  EXPECT_EQ(width, -1);
   std::filesystem::remove_all(FreshFolder());
 }
 

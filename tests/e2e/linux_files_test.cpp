@@ -65,7 +65,7 @@ TEST_F(LinuxFiles, NothingButRegularFilesIsRead) {
   const std::string zero = folder + "/zero.svg";
   fs::create_symlink("/dev/zero", zero);
   for (const std::string& file : {fifo, directory, zero, std::string("/dev/zero")}) {
-    EXPECT_EQ(Dimensions(file), "0 x 0") << file;
+    EXPECT_EQ(ValueCode(file), ValueFileError) << file;
     EXPECT_EQ(Compare(file, file), FileError) << file;
   }
 }
@@ -96,7 +96,7 @@ TEST_F(LinuxFiles, LongPathsUpToTheSystemLimit) {
 }
 
 // A picture below a path longer than the system takes can be made, step by
-// step, but not named whole: it reads as unreadable.
+// step, but not named whole: it cannot be opened.
 TEST_F(LinuxFiles, PathsBeyondTheSystemLimitAreUnreadable) {
   std::string path = folder;
   int directory = open(folder.c_str(), O_DIRECTORY);
@@ -113,7 +113,7 @@ TEST_F(LinuxFiles, PathsBeyondTheSystemLimitAreUnreadable) {
   ASSERT_EQ(write(photo, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   close(photo);
   close(directory);
-  EXPECT_EQ(Dimensions(path + "/photo.png"), "0 x 0");
+  EXPECT_EQ(ValueCode(path + "/photo.png"), ValueFileError);
 }
 
 // An SVG's size is known only once its loader has built the whole drawing:
@@ -127,7 +127,7 @@ TEST_F(LinuxFiles, ADrawingTooLargeToBuildHasNoSize) {
     return path;
   };
   EXPECT_EQ(Dimensions(drawing("small.svg", 1000)), "30 x 20");
-  EXPECT_EQ(Dimensions(drawing("large.svg", 60000)), "0 x 0");  // 2.4 MB
+  EXPECT_EQ(ValueCode(drawing("large.svg", 60000)), ValueFieldEmpty);  // 2.4 MB
 }
 
 // Peak resident memory, in MiB, that a child adds to an idle one while it

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -27,7 +28,30 @@ constexpr int FileError = -1;
 constexpr int Stopped = -2;
 constexpr int NotSupported = -3;
 
+// The value codes of a file that has no size: one that cannot be opened
+// (left out of the host's search), one that holds no picture (shown
+// empty).
+constexpr int ValueFileError = -2;
+constexpr int ValueFieldEmpty = -3;
+constexpr int ValueCodesDiffer = 99;
+
 inline const PluginExports& Exports() { return Plugin().Exports(); }
+
+// The code all three fields give for the file, each asked with the host's
+// buffer filled with a pattern: ValueCodesDiffer when the fields disagree
+// or a code below 1 left the buffer other than it was.
+inline int ValueCode(const std::string& file, int flags = 0) {
+  int codes[3] = {};
+  for (int field = 0; field < 3; ++field) {
+    char buffer[64];
+    std::memset(buffer, '#', sizeof buffer);
+    codes[field] = Exports().GetValue(file.c_str(), field, 0, buffer, sizeof buffer, flags);
+    if (codes[field] < 1 && std::string(buffer, sizeof buffer) != std::string(sizeof buffer, '#')) {
+      return ValueCodesDiffer;
+    }
+  }
+  return codes[0] == codes[1] && (codes[0] < 1 ? codes[1] == codes[2] : codes[2] == 8) ? codes[0] : ValueCodesDiffer;
+}
 
 inline std::string Fixture(const std::string& name) { return std::string(PIXDIM_FIXTURES) + "/" + name; }
 

@@ -64,6 +64,9 @@ TEST(StackBalance, EveryExportRemovesItsOwnArguments) {
   EXPECT_EQ(StackDrift(Raw(plugin.CompareFilesW),
                        {0, 10000, Address(wideImage.c_str()), Address(wideImage.c_str()), 0}),
             0);
+  ASSERT_NE(plugin.StopGetValue, nullptr);
+  EXPECT_EQ(StackDrift(Raw(plugin.StopGetValue), {Address(image.c_str())}), 0);
+  EXPECT_EQ(StackDrift(Raw(plugin.StopGetValueW), {Address(wideImage.c_str())}), 0);
   EXPECT_EQ(StackDrift(Raw(plugin.PluginUnloading), {}), 0);
 }
 

@@ -3,6 +3,7 @@
 // to the system's 32767 units open; device names never do.
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "tests/e2e/plugin_fixture.h"
@@ -15,6 +16,16 @@ std::string DimensionsW(const std::wstring& file) {
   char text[64] = "";
   Exports().GetValueW(Units(file), 2, 0, text, sizeof text, 0);
   return text;
+}
+
+// The Unicode export's code for the name's Dimensions, asked with the
+// host's buffer filled with a pattern: ValueCodesDiffer when a code below 1
+// left the buffer other than it was.
+int ValueCodeW(const std::wstring& file) {
+  char text[64];
+  std::memset(text, '#', sizeof text);
+  const int code = Exports().GetValueW(Units(file), 2, 0, text, sizeof text, 0);
+  return code < 1 && std::string(text, sizeof text) != std::string(sizeof text, '#') ? ValueCodesDiffer : code;
 }
 
 std::string Dimensions(const std::string& file) {
@@ -78,7 +89,7 @@ TEST_F(WindowsNames, UnicodeNamesThroughTheUnicodeExports) {
   EXPECT_EQ(DimensionsW(named), "64 x 48");
   EXPECT_EQ(CompareW(named, photo), Equal);
   // The host's conversion cannot name it for the 8-bit export.
-  EXPECT_EQ(Dimensions(AsHostAnsi(named)), "0 x 0");
+  EXPECT_EQ(ValueCode(AsHostAnsi(named)), ValueFileError);
   EXPECT_EQ(Dimensions(AsHostAnsi(photo)), "64 x 48");
 }
 
@@ -92,13 +103,18 @@ TEST_F(WindowsNames, LongPathsUpToTheSystemLimit) {
     EXPECT_EQ(DimensionsW(picture), "64 x 48") << picture.size();
     EXPECT_EQ(CompareW(picture, photo), Equal) << picture.size();
   }
-  EXPECT_EQ(DimensionsW(folder + L"\\" + std::wstring(33000, L'a') + L".png"), "0 x 0");
+  EXPECT_EQ(ValueCodeW(folder + L"\\" + std::wstring(33000, L'a') + L".png"), ValueFileError);
+}
+
+TEST_F(WindowsNames, AFileWithoutAPictureIsEmptyThroughTheUnicodeExport) {
+  const std::string notes = Fixture("notes.txt");
+  EXPECT_EQ(ValueCodeW(std::wstring(notes.begin(), notes.end())), ValueFieldEmpty);
 }
 
 TEST_F(WindowsNames, DeviceNamesAreUnreadable) {
   for (const std::wstring& device : {folder + L"\\NUL.png", folder + L"\\COM1.jpg", std::wstring(L"\\\\.\\NUL"),
                                      std::wstring(L"\\\\?\\NUL"), folder}) {
-    EXPECT_EQ(DimensionsW(device), "0 x 0");
+    EXPECT_EQ(ValueCodeW(device), ValueFileError);
     EXPECT_EQ(CompareW(device, device), FileError);
   }
 }

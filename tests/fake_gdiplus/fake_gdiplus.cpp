@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "plugin/header_sizes.h"
+#include "plugin/value_stops.h"
 #include "tests/fake_gdiplus/fake_state.h"
 
 namespace fake {
@@ -23,6 +24,7 @@ namespace {
 
 constexpr Gdiplus::Status InvalidParameter = 2;
 constexpr Gdiplus::Status OutOfMemory = 3;
+constexpr Gdiplus::Status Win32Error = 7;
 constexpr Gdiplus::Status FileNotFound = 10;
 constexpr Gdiplus::Status NotInitialized = 18;
 
@@ -46,6 +48,8 @@ Gdiplus::Status Open(const char* call, IStream* stream, Gdiplus::GpImage** image
   Log(std::string(call) + "(" + name + ")");
   if (!Started(call)) return NotInitialized;
   if (S().undecodable.count(name) != 0) return OutOfMemory;
+  if (S().stoppedWhileLoading.erase(name) != 0) StopValuesOf(name);
+  if (stream != nullptr && stream->stop && *stream->stop) return Win32Error;  // the reads failed
   const auto found = S().images.find(name);
   if (found == S().images.end()) return FileNotFound;
   auto* handle = new Handle{name, found->second, 0, nullptr};
@@ -150,6 +154,8 @@ void FailLoadOf(const std::string& name) {
   S().undecodable.insert(name);
   S().files.emplace(name, "undecodable " + name);
 }
+
+void StopWhileLoading(const std::string& name) { S().stoppedWhileLoading.insert(name); }
 
 void FailStartup() { S().failStartup = true; }
 void FailLockOf(const std::string& name) { S().lockFailures.insert(name); }

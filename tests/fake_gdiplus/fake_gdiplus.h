@@ -55,6 +55,8 @@ void MakeRecent(const std::string& name);
 void FailStartup();
 void FailLoadOf(const std::string& name);  // the file exists but does not decode
 void FailLockOf(const std::string& name);
+// The host asks to stop the value of the file while the library next loads it.
+void StopWhileLoading(const std::string& name);
 void FailNextAlloc();
 void FailDecoderFill();
 void FailClone();

@@ -34,6 +34,7 @@ class FakeHostFile final : public HostFile {
     return same != nullptr && opened && same->opened && same->stream.name == stream.name;
   }
   IStream* ImagingStream() override { return &stream; }
+  void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& stop) override { stream.stop = stop; }
   bool OnLocalFixedDisk() const override { return true; }
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
     if (!opened) return 0;

@@ -2,6 +2,7 @@
 // What the stand-in keeps between calls, shared by its imaging calls and its
 // host files.
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <set>
@@ -13,6 +14,7 @@
 // The stream of a stand-in host file names the file.
 struct IStream {
   std::string name;
+  std::shared_ptr<std::atomic<bool>> stop = nullptr;  // reads fail once it is set
 };
 
 namespace fake {
@@ -32,6 +34,7 @@ struct State {
   std::map<std::string, std::string> files;
   std::map<std::string, ScriptedImage> images;
   std::set<std::string> undecodable;
+  std::set<std::string> stoppedWhileLoading;
   std::set<std::string> lockFailures;
   std::set<std::string> recentFiles;
   std::vector<std::u16string> decoders;

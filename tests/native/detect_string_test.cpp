@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -9,13 +10,13 @@ namespace {
 
 class DetectString : public OnFakeImaging {
  protected:
-  std::string Ask(int maxLen = 2000) {
+  std::string Ask(int maxLen = 2048) {
     std::memset(buffer, '#', sizeof buffer);
     EXPECT_EQ(ContentGetDetectString(buffer, maxLen), 0);
     return std::string(buffer, strnlen(buffer, sizeof buffer));
   }
   bool Untouched() const { return buffer[0] == '#' && buffer[sizeof buffer - 1] == '#'; }
-  char buffer[2001];
+  char buffer[4096];
 };
 
 TEST_F(DetectString, OneTermPerExtensionInTheLibrarysOrder) {
@@ -71,18 +72,54 @@ TEST_F(DetectString, ASizeBeyondWhatCanBeAllocatedGivesAnEmptyString) {
   EXPECT_TRUE(fake::CallsNamed("GdipGetImageDecoders").empty());
 }
 
-TEST_F(DetectString, BoundedByMaxLenAndByTheWorkingText) {
-  for (int i = 0; i < 60; ++i) {
-    fake::AddDecoder(u"*.EXTENSION" + std::u16string{static_cast<char16_t>(u'A' + i / 26),
-                                                     static_cast<char16_t>(u'A' + i % 26)});
+// Decoders named "*.Fnnn;*.Snnn": a first extension and another spelling,
+// each term ten characters, thirteen with its separator.
+void AddDecoders(int count, bool otherSpelling) {
+  for (int i = 0; i < count; ++i) {
+    char16_t number[4] = {static_cast<char16_t>(u'0' + i / 100), static_cast<char16_t>(u'0' + i / 10 % 10),
+                          static_cast<char16_t>(u'0' + i % 10), u'\0'};
+    fake::AddDecoder(u"*.F" + std::u16string(number) + (otherSpelling ? u";*.S" + std::u16string(number) : u""));
   }
-  const std::string whole = Ask(2000);
-  ASSERT_EQ(whole.size(), 999u);
-  EXPECT_EQ(Ask(1000), whole);
-  EXPECT_EQ(Ask(1001), whole);
-  EXPECT_EQ(Ask(5000), whole);  // writes at most 1000 bytes
-  EXPECT_EQ(Ask(10), whole.substr(0, 9));
-  EXPECT_EQ(buffer[10], '#');
+}
+
+std::string Term(char kind, int i) {
+  char text[32];
+  std::snprintf(text, sizeof text, "EXT=\"%c%03d\"", kind, i);
+  return text;
+}
+
+// The host's buffer holds 2,047 characters and the terminator: 157 terms
+// of 13 characters fit (2,038 without the last separator), 158 do not.
+// Other spellings go first, the last listed first; every decoder keeps its
+// first extension.
+TEST_F(DetectString, TermsBeyondTheHostsBufferAreDroppedWhole) {
+  AddDecoders(150, true);
+  std::string expected;
+  for (int i = 0; i < 150; ++i) {
+    expected += (i == 0 ? "" : " | ") + Term('F', i);
+    if (i < 7) expected += " | " + Term('S', i);
+  }
+  EXPECT_EQ(Ask(), expected);
+  EXPECT_EQ(Ask(5000), expected);
+  EXPECT_EQ(buffer[expected.size() + 1], '#');
+}
+
+// Once only first extensions are left, the last listed go.
+TEST_F(DetectString, FirstExtensionsGoLastListedFirst) {
+  AddDecoders(250, false);
+  const std::string text = Ask();
+  EXPECT_EQ(text.size(), 2038u);
+  EXPECT_EQ(text.substr(text.size() - 10), Term('F', 156));
+}
+
+TEST_F(DetectString, BoundedByMaxLenInWholeTerms) {
+  AddDecoders(20, true);
+  EXPECT_EQ(Ask(30), Term('F', 0) + " | " + Term('F', 1));  // 23 characters; a third would need 36
+  EXPECT_EQ(buffer[23], '\0');
+  EXPECT_EQ(buffer[24], '#');
+  EXPECT_EQ(Ask(11), Term('F', 0));
+  EXPECT_EQ(Ask(10), "");  // no room for a whole term
+  EXPECT_EQ(buffer[1], '#');
   EXPECT_EQ(Ask(1), "");
 }
 

@@ -5,6 +5,7 @@
 
 #include "plugin/codes.h"
 #include "plugin/exports.h"
+#include "plugin/value_stops.h"
 #include "tests/native/fake_test_support.h"
 
 namespace {
@@ -98,24 +99,28 @@ TEST_F(FieldValues, IndexOutsideTheCatalogueOpensNothing) {
   EXPECT_TRUE(fake::Calls().empty());
 }
 
-TEST_F(FieldValues, UnreadableFilesReadAsZeroByZero) {
-  for (const char* file : {"notes.txt", "missing.png"}) {
-    EXPECT_EQ(Ask(file, 0), FieldTypeInt32);
-    EXPECT_EQ(Number(), 0);
-    EXPECT_EQ(Ask(file, 1), FieldTypeInt32);
-    EXPECT_EQ(Number(), 0);
-    EXPECT_EQ(Ask(file, 2), FieldTypeString);
-    EXPECT_EQ(Text(), "0 x 0");
-  }
+TEST_F(FieldValues, UnallocatableImageIsFieldEmptyAndNotCached) {
+  fake::FailNextAlloc();
+  EXPECT_EQ(Ask("photo.png", 1), ValueFieldEmpty);
+  EXPECT_TRUE(Untouched());
+  fake::FailNextAlloc();
+  EXPECT_EQ(Ask("photo.png", 2), ValueFieldEmpty);
+  EXPECT_TRUE(Untouched());
+  EXPECT_EQ(Ask("photo.png", 2), FieldTypeString);
+  EXPECT_EQ(Text(), "1920 x 1080");
 }
 
-TEST_F(FieldValues, UnallocatableImageReadsAsZeroWithTheNormalType) {
-  fake::FailNextAlloc();
-  EXPECT_EQ(Ask("photo.png", 1), FieldTypeInt32);
-  EXPECT_EQ(Number(), 0);
-  fake::FailNextAlloc();
-  EXPECT_EQ(Ask("photo.png", 2), FieldTypeString);
-  EXPECT_EQ(Text(), "0 x 0");
+// The host asks to stop the value while the library loads the file: the
+// load's reads fail, the value is empty and not cached, and the next ask
+// reads the file afresh.
+TEST_F(FieldValues, AValueStoppedWhileLoadingIsFieldEmptyAndNotCached) {
+  fake::StopWhileLoading("photo.png");
+  EXPECT_EQ(Ask("photo.png", 0), ValueFieldEmpty);
+  EXPECT_TRUE(Untouched());
+  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromStream").size(), 1u);
+  EXPECT_EQ(StopValuesOf("photo.png"), 0);  // nothing under way any more
+  EXPECT_EQ(Ask("photo.png", 0), FieldTypeInt32);
+  EXPECT_EQ(Number(), 1920);
 }
 
 TEST_F(FieldValues, DimensionsAreCutToMaxLen) {
@@ -198,6 +203,43 @@ TEST_F(FieldValues, AHeaderThatDoesNotSettleGoesToTheImagingLibrary) {
   EXPECT_EQ(Ask("broken.png", 2), FieldTypeString);
   EXPECT_EQ(Text(), "640 x 480");
   EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromStream").size(), 1u);
+}
+
+// A file that holds no picture shows nothing; a name that is no file is
+// left out of the host's search. Neither touches the host's buffer, with
+// or without the delay flag, and neither is cached: the file that turns
+// into a picture under the same name is sized.
+TEST_F(FieldValues, NoPictureIsFieldEmptyAndNoFileIsFileError) {
+  fake::AddFile("empty.png", "");
+  fake::AddFile("cut.png", PngHeader(300, 200).substr(0, 20));
+  for (int flags : {0, DelayIfSlowFlag}) {
+    for (int field : {0, 1, 2}) {
+      for (const char* file : {"notes.txt", "empty.png", "cut.png"}) {
+        EXPECT_EQ(Ask(file, field, 64, flags), ValueFieldEmpty) << file << " " << field;
+        EXPECT_TRUE(Untouched()) << file << " " << field;
+      }
+      EXPECT_EQ(Ask("missing.png", field, 64, flags), ValueFileError) << field;
+      EXPECT_TRUE(Untouched()) << field;
+    }
+  }
+  fake::ScriptedImage landed;
+  landed.width = 20;
+  landed.height = 10;
+  fake::AddImage("empty.png", landed);  // the scripted image, under the old stamp
+  EXPECT_EQ(Ask("empty.png", 2), FieldTypeString);
+  EXPECT_EQ(Text(), "20 x 10");
+}
+
+// A size of 0 is no picture's: the library's answer is not shown or cached.
+TEST_F(FieldValues, ASizeOfZeroIsFieldEmpty) {
+  fake::ScriptedImage flat;
+  flat.width = 640;
+  flat.height = 0;
+  fake::AddImage("flat.png", flat);
+  EXPECT_EQ(Ask("flat.png", 0), ValueFieldEmpty);
+  EXPECT_TRUE(Untouched());
+  EXPECT_EQ(Ask("flat.png", 0), ValueFieldEmpty);
+  EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromStream").size(), 2u);
 }
 
 }  // namespace
