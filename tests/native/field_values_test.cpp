@@ -7,6 +7,7 @@
 #include "plugin/exports.h"
 #include "plugin/value_stops.h"
 #include "tests/native/fake_test_support.h"
+#include "tests/native/header_bytes.h"
 
 namespace {
 
@@ -78,6 +79,22 @@ TEST_F(FieldValues, ASizeUnderARecentStampIsNeverCached) {
   fake::AddImage("photo.png", landed);  // the same bytes, so the same stamp
   Ask("photo.png", 0);
   EXPECT_EQ(Number(), 640);
+}
+
+// The same for a size the header settles, without the imaging library.
+TEST_F(FieldValues, AHeaderSizeUnderARecentStampIsNeverCached) {
+  const auto png = [](std::uint32_t width) {
+    const Bytes bytes = Png(Ihdr(width, 1080, 8, 2));
+    return std::string(bytes.begin(), bytes.end());
+  };
+  fake::AddFile("header.png", png(1920));
+  fake::MakeRecent("header.png");
+  Ask("header.png", 0);
+  EXPECT_EQ(Number(), 1920);
+  fake::AddFile("header.png", png(640));  // as long, so the same stamp
+  Ask("header.png", 0);
+  EXPECT_EQ(Number(), 640);
+  EXPECT_TRUE(fake::CallsNamed("GdipLoadImageFromStream").empty()) << "the size came from the header";
 }
 
 // The sizes come from a header read on this platform: the value is
