@@ -8,8 +8,6 @@
 // their embedded orientation applied, and must show the same pixels in the
 // same number of frames; else the run stops.
 #include <gdk-pixbuf/gdk-pixbuf.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,23 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/input_file.h"
 #include "plugin/exports.h"
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-const std::string& InputPath() {
-  static const std::string path = "/tmp/pixdim-fuzz-proof-" + std::to_string(getpid()) + ".img";
-  return path;
-}
-
-bool WriteInput(const std::uint8_t* data, std::size_t size) {
-  std::FILE* file = std::fopen(InputPath().c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(data, 1, size, file) == size;
-  return std::fclose(file) == 0 && written;
-}
 
 std::uint32_t Be32(const std::uint8_t* p) {
   return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];

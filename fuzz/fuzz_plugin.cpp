@@ -1,29 +1,10 @@
 // libFuzzer target: the fuzzed bytes become a file, and the plugin is asked
 // for all three fields and a comparison against a real image, as the host
 // would ask for a file that merely claims to be a picture.
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdio>
-#include <string>
 
+#include "fuzz/input_file.h"
 #include "plugin/exports.h"
-
-namespace {
-
-const std::string& InputPath() {
-  static const std::string path = "/tmp/pixdim-fuzz-" + std::to_string(getpid()) + ".img";
-  return path;
-}
-
-bool WriteInput(const std::uint8_t* data, std::size_t size) {
-  std::FILE* file = std::fopen(InputPath().c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(data, 1, size, file) == size;
-  return std::fclose(file) == 0 && written;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const bool started = (ContentSetDefaultParams(nullptr), true);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tools/plugin_library.h"
@@ -55,6 +56,11 @@ inline int ValueCode(const std::string& file, int flags = 0) {
 
 inline std::string Fixture(const std::string& name) { return std::string(PIXDIM_FIXTURES) + "/" + name; }
 
+inline std::string ReadFixture(const std::string& name) {
+  std::ifstream file(Fixture(name), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
 // Test suites that read images start the imaging library the way the host
 // does before its first query, and shut it down after the last.
 class StartedPlugin : public ::testing::Test {
@@ -66,7 +72,8 @@ class StartedPlugin : public ::testing::Test {
   static void TearDownTestSuite() { Exports().PluginUnloading(); }
 };
 
-// Crafted copies of fixtures, written for each test in a folder of its own.
+// Crafted copies of fixtures, written for each test in a folder of its own
+// and compared through the plugin's exports.
 class CraftedFiles : public StartedPlugin {
  protected:
   void SetUp() override {
@@ -81,14 +88,21 @@ class CraftedFiles : public StartedPlugin {
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
   }
+  // The compare of the file at path with a fixture.
+  static int CompareWith(const std::string& path, const std::string& fixture) {
+    return Exports().CompareFiles(nullptr, 10000, path.c_str(), Fixture(fixture).c_str(), nullptr);
+  }
+  // Why only the same bytes prove the file equal to another, as the plugin
+  // tells it: its number, and its text (empty when its pixels may).
+  static int Reason(const std::string& path) {
+    char text[256] = {};
+    return Exports().BytesReason(path.c_str(), text, sizeof text);
+  }
+  static std::string ReasonText(const std::string& path) {
+    char text[256] = {};
+    Exports().BytesReason(path.c_str(), text, sizeof text);
+    return text;
+  }
 
   std::filesystem::path folder;
 };
-
-// Why only the same bytes prove the file equal to another, as the plugin
-// tells it; empty when its pixels may.
-inline std::string BytesReasonTold(const std::string& path) {
-  char text[256] = {};
-  Exports().BytesReason(path.c_str(), text, sizeof text);
-  return text;
-}

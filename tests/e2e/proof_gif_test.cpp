@@ -3,7 +3,7 @@
 // changed.
 #include <string>
 
-#include "tests/e2e/crafted_copy.h"
+#include "tests/e2e/plugin_fixture.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ std::string Loop(const std::string& id, char count) {
   return std::string("!\xff\x0b", 3) + id + std::string("\x03\x01", 2) + count + std::string(2, '\0');
 }
 
-using ProofGif = CraftedCopies;
+using ProofGif = CraftedFiles;
 
 TEST_F(ProofGif, AnAddedCommentKeepsItEqual) {
   const std::string comment = std::string("!\xfe\x05notes", 8) + std::string(1, '\0');
@@ -61,7 +61,7 @@ TEST_F(ProofGif, BlocksNotAccountedForLeaveItToTheBytes) {
   for (const auto& crafted : cases) {
     const std::string path = Write(crafted.name, crafted.bytes);
     EXPECT_EQ(CompareWith(path, "flat.png"), Different) << crafted.name;
-    EXPECT_EQ(Reason(path), crafted.reason) << crafted.name;
+    EXPECT_EQ(ReasonText(path), crafted.reason) << crafted.name;
   }
 }
 

@@ -1,18 +1,12 @@
 // Copies of photo.jpg with segments put in after its start marker: inert
 // ones keep the pair equal, others leave it to the bytes, and the plugin
 // names the reason.
-#include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "imaging/bytes_reason.h"
 #include "tests/e2e/plugin_fixture.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string Segment(int marker, const std::string& payload) {
   const std::size_t length = payload.size() + 2;
@@ -26,46 +20,26 @@ std::string Exif(int orientation) {
                            static_cast<char>(orientation) + std::string(7, '\0'));
 }
 
-class JpegSegments : public StartedPlugin {
+class JpegSegments : public CraftedFiles {
  protected:
-  void SetUp() override {
-    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-    folder = fs::temp_directory_path() / ("pixdim-e2e-jpeg-" + std::to_string(tick));
-    fs::create_directories(folder);
-    std::ifstream in(Fixture("photo.jpg"), std::ios::binary);
-    photo.assign(std::istreambuf_iterator<char>(in), {});
-  }
-  void TearDown() override { fs::remove_all(folder); }
-
   // photo.jpg with the segments after its SOI marker.
   std::string Copy(const std::string& name, const std::string& segments) const {
-    const std::string path = (folder / name).string();
-    std::ofstream(path, std::ios::binary) << photo.substr(0, 2) + segments + photo.substr(2);
-    return path;
+    const std::string photo = ReadFixture("photo.jpg");
+    return Write(name, photo.substr(0, 2) + segments + photo.substr(2));
   }
-  static int Compare(const std::string& first, const std::string& second) {
-    return Exports().CompareFiles(nullptr, 10000, first.c_str(), second.c_str(), nullptr);
-  }
-  static int Reason(const std::string& file) {
-    char text[256] = {};
-    return Exports().BytesReason(file.c_str(), text, sizeof text);
-  }
-
-  fs::path folder;
-  std::string photo;
 };
 
 TEST_F(JpegSegments, CommentsAndXmpStayEqual) {
   const std::string annotated =
       Copy("annotated.jpg", Segment(0xfe, "a comment") +
                                 Segment(0xe1, std::string("http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>", 41)));
-  EXPECT_EQ(Compare(Fixture("photo.jpg"), annotated), Equal);
+  EXPECT_EQ(CompareWith(annotated, "photo.jpg"), Equal);
   EXPECT_EQ(Reason(annotated), static_cast<int>(BytesReason::None));
 }
 
 TEST_F(JpegSegments, AnUnknownSegmentLeavesThePairToTheBytes) {
   const std::string app3 = Copy("app3.jpg", Segment(0xe3, "maker data"));
-  EXPECT_EQ(Compare(Fixture("photo.jpg"), app3), Different);
+  EXPECT_EQ(CompareWith(app3, "photo.jpg"), Different);
   EXPECT_EQ(Reason(app3), static_cast<int>(BytesReason::UnknownSegment));
 }
 
@@ -73,9 +47,9 @@ TEST_F(JpegSegments, AnUnknownSegmentLeavesThePairToTheBytes) {
 // the first does not.
 TEST_F(JpegSegments, ASecondExifBlockLeavesThePairToTheBytes) {
   const std::string upright = Copy("upright.jpg", Exif(1));
-  EXPECT_EQ(Compare(Fixture("photo.jpg"), upright), Equal);
+  EXPECT_EQ(CompareWith(upright, "photo.jpg"), Equal);
   const std::string twice = Copy("twice.jpg", Exif(1) + Exif(6));
-  EXPECT_EQ(Compare(Fixture("photo.jpg"), twice), Different);
+  EXPECT_EQ(CompareWith(twice, "photo.jpg"), Different);
   EXPECT_EQ(Reason(twice), static_cast<int>(BytesReason::DuplicateStructure));
 }
 

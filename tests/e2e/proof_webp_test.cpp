@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tests/e2e/crafted_copy.h"
+#include "tests/e2e/plugin_fixture.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ void SetRiffSize(std::string& webp) {
   for (int i = 0; i < 4; ++i) webp[RiffSizeAt + i] = static_cast<char>(size >> (8 * i) & 0xff);
 }
 
-using ProofWebP = CraftedCopies;
+using ProofWebP = CraftedFiles;
 
 TEST_F(ProofWebP, ChunksNotAccountedForLeaveItToTheBytes) {
   ASSERT_EQ(CompareWith(Fixture("photo-lossless.webp"), "photo.png"), Equal);
@@ -39,7 +39,7 @@ TEST_F(ProofWebP, ChunksNotAccountedForLeaveItToTheBytes) {
   for (const auto& crafted : cases) {
     const std::string path = Write(crafted.name, crafted.bytes);
     EXPECT_EQ(CompareWith(path, "photo.png"), Different) << crafted.name;
-    EXPECT_EQ(Reason(path), crafted.reason) << crafted.name;
+    EXPECT_EQ(ReasonText(path), crafted.reason) << crafted.name;
   }
 }
 
