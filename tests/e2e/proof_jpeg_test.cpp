@@ -20,6 +20,22 @@ std::string Exif(int orientation) {
                            static_cast<char>(orientation) + std::string(7, '\0'));
 }
 
+// An EXIF block (little-endian) of orientation 1 whose second directory
+// names a thumbnail: the bytes given, right after the directory.
+std::string ExifWithThumbnail(const std::string& thumbnail) {
+  const auto le32 = [](std::size_t value) {
+    return std::string{static_cast<char>(value & 255), static_cast<char>(value >> 8 & 255),
+                       static_cast<char>(value >> 16 & 255), static_cast<char>(value >> 24 & 255)};
+  };
+  constexpr std::size_t SecondDirectory = 8 + 2 + 12 + 4;
+  constexpr std::size_t ThumbnailAt = SecondDirectory + 2 + 2 * 12 + 4;
+  const std::string first = std::string("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0\x01\0\0\0", 22) +
+                            le32(SecondDirectory);
+  const std::string second = std::string("\x02\0\x01\x02\x04\0\x01\0\0\0", 10) + le32(ThumbnailAt) +
+                             std::string("\x02\x02\x04\0\x01\0\0\0", 8) + le32(thumbnail.size()) + le32(0);
+  return Segment(0xe1, std::string("Exif\0\0", 6) + first + second + thumbnail);
+}
+
 class JpegSegments : public CraftedFiles {
  protected:
   // photo.jpg with the segments after its SOI marker.
@@ -51,6 +67,19 @@ TEST_F(JpegSegments, ASecondExifBlockLeavesThePairToTheBytes) {
   const std::string twice = Copy("twice.jpg", Exif(1) + Exif(6));
   EXPECT_EQ(CompareWith(twice, "photo.jpg"), Different);
   EXPECT_EQ(Reason(twice), static_cast<int>(BytesReason::DuplicateStructure));
+}
+
+// File managers show the thumbnail in the picture's place: two files with
+// other thumbnails are different, a re-tagged one that keeps it is not.
+TEST_F(JpegSegments, ThumbnailsMustBeTheSame) {
+  const std::string first = Copy("first.jpg", ExifWithThumbnail("\xff\xd8 one thumbnail \xff\xd9"));
+  const std::string again = Copy("again.jpg", Segment(0xfe, "re-tagged") +
+                                                  ExifWithThumbnail("\xff\xd8 one thumbnail \xff\xd9"));
+  const std::string other = Copy("other.jpg", ExifWithThumbnail("\xff\xd8 another one \xff\xd9"));
+  EXPECT_EQ(Reason(first), static_cast<int>(BytesReason::None));
+  EXPECT_EQ(Exports().CompareFiles(nullptr, 10000, first.c_str(), again.c_str(), nullptr), Equal);
+  EXPECT_EQ(Exports().CompareFiles(nullptr, 10000, first.c_str(), other.c_str(), nullptr), Different);
+  EXPECT_EQ(CompareWith(first, "photo.jpg"), Different);
 }
 
 }  // namespace
