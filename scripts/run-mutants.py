@@ -10,6 +10,7 @@ not build; 0 when every guard is killed by the test its row names.
 import argparse
 import os
 import pathlib
+import re
 import shutil
 import subprocess
 import sys
@@ -21,6 +22,8 @@ SCRATCH = ROOT / "build" / "mutants" / "tree"
 # Every test a mutant runs is bounded: a guard whose removal makes a test
 # hang is killed by the bound.
 TEST_SECONDS = 300
+# GoogleTest's line for a failed test, before its summary repeats it.
+FAILED_TEST = re.compile(r"^\[  FAILED  \] (\w+\.\w+) \(")
 FAST_TESTS = {
     "native": [("build/native/tests/native/unit_tests", []),
                ("build/native/tests/e2e/e2e_tests", [])],
@@ -69,19 +72,24 @@ def failing_tests(preset):
     """The names of the failing tests, or a line saying what went wrong."""
     failed = []
     for program, arguments in FAST_TESTS[preset]:
-        env = dict(os.environ, ASAN_OPTIONS="allocator_may_return_null=1", WINEDEBUG="-all")
+        # The sanitizer settings the native test preset gives its tests.
+        env = dict(os.environ, ASAN_OPTIONS="allocator_may_return_null=1:max_allocation_size_mb=2048:detect_leaks=1",
+                   WINEDEBUG="-all")
         try:
             result = subprocess.run([str(SCRATCH / program), *arguments], cwd=SCRATCH, env=env, capture_output=True,
                                     text=True, timeout=TEST_SECONDS, errors="replace")
         except subprocess.TimeoutExpired:
             failed.append(f"{pathlib.Path(program).name}: timed out")
             continue
-        names = [line.split()[2] for line in result.stdout.splitlines()
-                 if line.startswith("[  FAILED  ]") and len(line.split()) > 2 and "." in line.split()[2]]
+        names = [match.group(1) for match in map(FAILED_TEST.match, result.stdout.splitlines()) if match]
         failed += sorted(set(names))
         if result.returncode != 0 and not names:
             failed.append(f"{pathlib.Path(program).name}: exit {result.returncode}")
     return failed
+
+
+def say(line):
+    print(line, flush=True)
 
 
 def main():
@@ -104,7 +112,7 @@ def main():
         original = path.read_text()
         find = guard["find"].replace("\\n", "\n")
         if original.count(find) != 1:
-            print(f"STALE     {guard['name']}: its edit matches {guard['file']} {original.count(find)} times")
+            say(f"STALE     {guard['name']}: its edit matches {guard['file']} {original.count(find)} times")
             problems += 1
             continue
         path.write_text(original.replace(find, guard["replace"].replace("\\n", "\n")))
@@ -114,20 +122,20 @@ def main():
         finally:
             path.write_text(original)
         if failed is None:
-            print(f"NO BUILD  {guard['name']}\n{log}")
+            say(f"NO BUILD  {guard['name']}\n{log}")
             problems += 1
         elif not failed:
-            print(f"SURVIVED  {guard['name']} ({guard['file']})")
+            say(f"SURVIVED  {guard['name']} ({guard['file']})")
             problems += 1
         elif not any(name.startswith(guard["killed-by"]) for name in failed):
-            print(f"KILLED    {guard['name']}, but not by {guard['killed-by']}: {', '.join(failed[:4])}")
+            say(f"KILLED    {guard['name']}, but not by {guard['killed-by']}: {', '.join(failed[:4])}")
             problems += 1
         else:
-            print(f"killed    {guard['name']} by {', '.join(failed[:3])}")
+            say(f"killed    {guard['name']} by {', '.join(failed[:3])}")
     for preset in presets:
         build(preset)  # leaves the scratch build unmutated
     minutes = (time.monotonic() - started) / 60
-    print(f"{len(guards)} guards, {problems} survivors or problems, {minutes:.1f} minutes")
+    say(f"{len(guards)} guards, {problems} survivors or problems, {minutes:.1f} minutes")
     return 1 if problems else 0
 
 

@@ -80,6 +80,11 @@ void FillLock(Handle& handle, std::uint32_t top, std::uint32_t rows, Gdiplus::Bi
   handle.lock->bytes.assign(rowBytes * rows, ++paddingByte);
   for (std::uint32_t y = 0; y < rows; ++y) {
     const std::uint32_t storedRow = image.bottomUp ? rows - 1 - y : y;
+    // An image scripted by its size alone locks as transparent black.
+    if (image.argb.size() < std::size_t{top + y + 1} * image.width) {
+      std::memset(&handle.lock->bytes[storedRow * rowBytes], 0, std::size_t{image.width} * 4);
+      continue;
+    }
     std::memcpy(&handle.lock->bytes[storedRow * rowBytes], &image.argb[std::size_t{top + y} * image.width],
                 std::size_t{image.width} * 4);
   }

@@ -21,7 +21,7 @@ enum class Delivery { Exact, WrongSize, WrongFormat, OverlappingRows };
 struct ScriptedImage {
   std::uint32_t width = 0;
   std::uint32_t height = 0;
-  std::vector<std::uint32_t> argb;  // width * height pixels, top row first
+  std::vector<std::uint32_t> argb;  // width * height pixels, top row first; none: all transparent black
   std::int32_t stridePadding = 0;   // bytes after each locked row
   bool bottomUp = false;            // locked rows come with a negative stride
   Gdiplus::PixelFormat pixelFormat = Gdiplus::PixelFormat32bppARGB;

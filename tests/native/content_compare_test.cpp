@@ -176,6 +176,19 @@ TEST_F(ContentCompare, PairsBeyondTheBudgetAreNeverDecoded) {
   EXPECT_TRUE(fake::CallsNamed("GdipCreateBitmapFromStream").empty());
 }
 
+// The header tells of the first frame only: what was decoded so far counts
+// against the budget, so a later frame that would pass it by the first
+// frame's pixels is never locked, though all its pixels would agree.
+TEST_F(ContentCompare, FramesTogetherBeyondTheBudgetAreNeverDecoded) {
+  fake::ScriptedImage large;  // 2^27 pixels: two of them fill the budget
+  large.width = 16384;
+  large.height = 8192;
+  fake::AddImage("large.gif", Frames({large}, Gdiplus::FrameDimensionTime));
+  fake::AddImage("large-twin.gif", Frames({large}, Gdiplus::FrameDimensionTime));
+  EXPECT_EQ(Compare("large.gif", "large-twin.gif"), CompareDifferent);
+  EXPECT_EQ(fake::CallsNamed("GdipBitmapLockBits").size(), 2u) << "the large frame was locked";
+}
+
 TEST_F(ContentCompare, UndecodableFilesAreEqualOnlyWhenByteIdentical) {
   const std::string prefix(70 * 1024, 'x');
   fake::AddFile("first.bin", prefix + "same tail");
