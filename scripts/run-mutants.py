@@ -12,6 +12,7 @@ import os
 import pathlib
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import time
@@ -56,7 +57,7 @@ def copy_tree():
             continue
         if not target.exists() or target.read_bytes() != source.read_bytes():
             target.parent.mkdir(parents=True, exist_ok=True)
-            shutil.copy2(source, target)
+            shutil.copyfile(source, target)  # a new time, so the build sees it
 
 
 def build(preset):
@@ -96,6 +97,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--only", nargs="*", default=None)
     options = parser.parse_args()
+    # Ended from outside, it still puts back the guard it removed.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     guards = [g for g in read_table() if options.only is None or g["name"] in options.only]
     started = time.monotonic()
     SCRATCH.mkdir(parents=True, exist_ok=True)
