@@ -14,7 +14,6 @@ std::size_t HeaderReader::ReadUpTo(std::uint64_t offset, std::uint8_t* out, std:
         size <= WindowBytes - LookBehindBytes ? std::min<std::uint64_t>(offset, LookBehindBytes) : 0;
     windowFilled = false;
     windowSize = Fetch(offset - back, window.data(), WindowBytes);
-    if (fetchesLeft < 0) return 0;
     windowStart = offset - back;
     windowFilled = true;
   }

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -119,15 +120,46 @@ TEST_F(LinuxFiles, PathsBeyondTheSystemLimitAreUnreadable) {
 // An SVG's size is known only once its loader has built the whole drawing:
 // a drawing of more than 2 MiB shows none rather than take that memory.
 TEST_F(LinuxFiles, ADrawingTooLargeToBuildHasNoSize) {
-  const auto drawing = [&](const std::string& name, std::size_t shapes) {
+  const auto svg = [](std::size_t shapes) {
     std::string text = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"30\" height=\"20\">";
     for (std::size_t i = 0; i < shapes; ++i) text += "<rect x=\"1\" y=\"1\" width=\"1\" height=\"1\"/>";
+    return text + "</svg>";
+  };
+  const auto drawing = [&](const std::string& name, std::size_t shapes) {
     const std::string path = folder + "/" + name;
-    std::ofstream(path, std::ios::binary) << text << "</svg>";
+    std::ofstream(path, std::ios::binary) << svg(shapes);
     return path;
   };
   EXPECT_EQ(Dimensions(drawing("small.svg", 1000)), "30 x 20");
   EXPECT_EQ(ValueCode(drawing("large.svg", 60000)), ValueFieldEmpty);  // 2.4 MB
+  // Compressed, the bound is 64 KiB of the file: gzip's stored blocks keep
+  // the file as large as the drawing.
+  const auto compressed = [&](const std::string& name, std::size_t shapes) {
+    const std::string plain = svg(shapes);
+    std::string gzip("\x1f\x8b\x08\0\0\0\0\0\0\xff", 10);
+    const auto le = [&gzip](std::uint32_t value, int bytes) {
+      for (int i = 0; i < bytes; ++i) gzip += static_cast<char>(value >> (8 * i) & 255);
+    };
+    for (std::size_t at = 0; at < plain.size(); at += 65535) {
+      const auto length = static_cast<std::uint32_t>(std::min<std::size_t>(65535, plain.size() - at));
+      gzip += static_cast<char>(at + length == plain.size() ? 1 : 0);  // stored, the last one final
+      le(length, 2);
+      le(~length & 0xffff, 2);
+      gzip += plain.substr(at, length);
+    }
+    std::uint32_t crc = 0xffffffffu;
+    for (char byte : plain) {
+      crc ^= static_cast<std::uint8_t>(byte);
+      for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    le(~crc, 4);
+    le(static_cast<std::uint32_t>(plain.size()), 4);
+    const std::string path = folder + "/" + name;
+    std::ofstream(path, std::ios::binary) << gzip;
+    return path;
+  };
+  EXPECT_EQ(Dimensions(compressed("small.svgz", 1000)), "30 x 20");        // 45 KB
+  EXPECT_EQ(ValueCode(compressed("large.svgz", 2000)), ValueFieldEmpty);  // 90 KB
 }
 
 // Peak resident memory, in MiB, that a child adds to an idle one while it

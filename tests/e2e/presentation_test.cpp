@@ -55,6 +55,20 @@ TEST_F(ShowingInstructions, PixelsThatDoNotStandForTheFileLeaveItToTheBytes) {
   }
 }
 
+// The plugin tells why only the bytes count, in the words pixdim-compare
+// prints after a "different".
+TEST_F(ShowingInstructions, TheReasonTheBytesDecideIsTold) {
+  const auto reason = [](const std::string& fixture) {
+    char text[256] = {};
+    Exports().BytesReason(Fixture(fixture).c_str(), text, sizeof text);
+    return std::string(text);
+  };
+  EXPECT_EQ(reason("deep-a.png"), "has samples deeper than 8 bits");
+  EXPECT_EQ(reason("apng-a.png"), "holds images a decoder does not show");
+  EXPECT_EQ(reason("cmyk-k.tif"), "holds CMYK inks");
+  EXPECT_EQ(reason("photo.png"), "");
+}
+
 // The same picture read along another path of the decoder.
 TEST_F(ShowingInstructions, TiledTiffShowsTheSamePicture) {
   EXPECT_EQ(Compare("photo.png", "tiled-16.tif"), Equal);

@@ -237,6 +237,14 @@ TEST_F(ByteRoad, CancelStopsAtOnce) {
   EXPECT_EQ(CompareWithProgress("first.bin", "copy.bin", log), CompareStopped);
   EXPECT_EQ(log.counts.size(), 1u);
   EXPECT_TRUE(fake::CallsNamed("GdipCreateBitmapFromStream").empty());
+
+  // Nothing more is read, so nothing more is told, however much is left.
+  fake::AddFile("large.bin", std::string(4 << 20, 'z'));
+  fake::AddFile("large-copy.bin", std::string(4 << 20, 'z'));
+  ProgressLog stopLarge;
+  stopLarge.stopAtCall = 1;
+  EXPECT_EQ(CompareWithProgress("large.bin", "large-copy.bin", stopLarge), CompareStopped);
+  EXPECT_EQ(stopLarge.counts.size(), 1u) << "the bytes were read on after the stop";
 }
 
 // A file written while it is read may have been read half old, half new:
