@@ -14,13 +14,13 @@ set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 
 # core: the plugin's code; core_checked: the same under the sanitizers.
 foreach(variant core core_checked)
-  add_library(pixdim_${variant} OBJECT ${pixdim_core_sources} linux/ansi_code_page_utf8.cpp linux/value_delay.cpp)
+  add_library(pixdim_${variant} OBJECT ${pixdim_core_sources})
   target_include_directories(pixdim_${variant} PUBLIC ${CMAKE_SOURCE_DIR})
-  # The platform's files and imaging library: gdk-pixbuf behind the flat
-  # interface.
+  # What the platform supplies: its files, its policies and gdk-pixbuf's
+  # decoders.
   add_library(pixbuf_imaging_${variant} OBJECT
-    linux/host_file.cpp linux/file_stream.cpp
-    linux/gdiplus_pixbuf.cpp linux/pixbuf_formats.cpp linux/pixbuf_decoding.cpp)
+    linux/host_file.cpp linux/platform_policy.cpp
+    linux/pixbuf_picture.cpp linux/pixbuf_decoders.cpp linux/pixbuf_formats.cpp linux/pixbuf_decoding.cpp)
   target_link_libraries(pixbuf_imaging_${variant} PUBLIC PkgConfig::PIXBUF)
   target_include_directories(pixbuf_imaging_${variant} PUBLIC ${CMAKE_SOURCE_DIR})
 endforeach()

@@ -6,12 +6,11 @@ enable_language(RC)
 # test programs need no DLL beyond the system's own.
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-add_library(pixdim_core OBJECT ${pixdim_core_sources} windows/ansi_code_page.cpp windows/value_delay.cpp
-  windows/header_sizes.cpp)
+add_library(pixdim_core OBJECT ${pixdim_core_sources} ${gdiplus_decoder_sources} windows/ansi_code_page.cpp
+  windows/platform_policy.cpp)
 target_include_directories(pixdim_core PUBLIC ${CMAKE_SOURCE_DIR})
 
-# How the plugin reaches files: checked, opened and streamed to the imaging
-# library.
+# How the plugin reaches files: checked, opened and streamed to GDI+.
 add_library(windows_files OBJECT windows/host_file.cpp windows/extended_path.cpp windows/handle_stream.cpp)
 target_include_directories(windows_files PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(windows_files PUBLIC uuid)

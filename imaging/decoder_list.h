@@ -1,14 +1,13 @@
 #pragma once
-// The imaging library's installed decoders, listed afresh on construction.
-// The records and the strings they point to live in one buffer that this
-// object owns. When the buffer cannot be allocated or the library cannot
-// fill it, the list is empty and no record is ever read.
+// GDI+'s installed decoders, listed afresh on construction. The records and
+// the strings they point to live in one buffer that this object owns. When
+// the buffer cannot be allocated or the library cannot fill it, the list is
+// empty and no record is ever read.
 
 #include <cstdint>
-#include <cstdlib>
+#include <memory>
 
 #include "imaging/flat_api.h"
-#include "plugin/unique_handle.h"
 
 namespace Gdiplus {
 
@@ -19,11 +18,12 @@ class DecoderList {
   DecoderList& operator=(const DecoderList&) = delete;
 
   std::uint32_t Count() const { return count; }
-  const ImageCodecInfo& operator[](std::uint32_t index) const { return records[index]; }
+  const ImageCodecInfo& operator[](std::uint32_t index) const { return buffer[index]; }
 
  private:
-  UniqueHandle<void*, std::free> buffer;
-  const ImageCodecInfo* records = nullptr;
+  // Records, then their strings: whole records, so the buffer is aligned
+  // for them.
+  std::unique_ptr<ImageCodecInfo[]> buffer;
   std::uint32_t count = 0;
 };
 

@@ -10,16 +10,13 @@
 #include <cerrno>
 #include <cstring>
 
-#include "plugin/unique_handle.h"
+#include "linux/owners.h"
 
 namespace {
 
-using Folder = UniqueHandle<DIR*, closedir>;
-using Descriptor = UniqueHandle<int, close, -1>;
-
 void Walk(const std::string& root, const std::string& relative, FileTree& tree) {
   const std::string path = relative.empty() ? root : root + "/" + relative;
-  const Folder folder(opendir(path.c_str()));
+  const UniqueFolder folder(opendir(path.c_str()));
   if (!folder) {
     tree.unreadable.push_back({relative, std::strerror(errno)});
     return;
@@ -56,7 +53,7 @@ std::string OpenFailure(const std::string& path) {
   if (stat(path.c_str(), &status) != 0) return std::strerror(errno);
   if (!S_ISREG(status.st_mode)) return S_ISDIR(status.st_mode) ? "a folder, not a file" : "not a regular file";
   // Opened as the plugin opens it, so a FIFO swapped in meanwhile cannot block.
-  const Descriptor file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  const UniqueFd file(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   return file ? "" : std::strerror(errno);
 }
 

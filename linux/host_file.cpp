@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 
-#include "linux/file_stream.h"
-#include "plugin/host_file.h"
-#include "plugin/unique_handle.h"
+#include "linux/open_file.h"
+#include "linux/owners.h"
+#include "linux/pixbuf_picture.h"
+#include "plugin/platform.h"
 
 namespace {
 
@@ -43,9 +45,7 @@ class LinuxHostFile final : public HostFile {
       return false;
     }
     Describe(status);
-    stream.fd = file.Get();
-    stream.size = stamp.size;
-    stream.name = stamp.name;
+    opened = {file.Get(), stamp.size, stamp.name};
     return true;
   }
 
@@ -68,13 +68,13 @@ class LinuxHostFile final : public HostFile {
            stamp.identity == same->stamp.identity;
   }
 
-  IStream* ImagingStream() override {
-    if (file) stream.facts = &Facts();
-    return &stream;
+  std::unique_ptr<Picture> OpenPicture(PictureUse /*use*/) override {
+    static const HeaderFacts none;
+    return std::make_unique<PixbufPicture>(opened, file ? Facts() : none);
   }
 
-  // Values are never delayed here (value_delay.cpp), and the host asks to
-  // stop only a delayed one.
+  // Values are never delayed here (platform_policy.cpp), and the host asks
+  // to stop only a delayed one.
   void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& /*stop*/) override {}
 
   // The host waits for values only on Windows.
@@ -93,13 +93,25 @@ class LinuxHostFile final : public HostFile {
     device = status.st_dev;
   }
 
-  IStream stream;
+  OpenFile opened;
   bool regular = false;
   FileStamp stamp;
   dev_t device = 0;
-  UniqueHandle<int, close, -1> file;
+  UniqueFd file;
 };
 
 }  // namespace
+
+std::size_t ReadFileAt(int fd, std::uint64_t offset, void* buffer, std::size_t size) {
+  auto* bytes = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t read = pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+    if (read < 0 && errno == EINTR) continue;
+    if (read <= 0) break;
+    done += static_cast<std::size_t>(read);
+  }
+  return done;
+}
 
 std::unique_ptr<HostFile> FindHostFile(const char* name) { return std::make_unique<LinuxHostFile>(name); }

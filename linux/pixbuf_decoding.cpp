@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "linux/file_stream.h"
+#include "linux/open_file.h"
 #include "linux/pixbuf_formats.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "plugin/unique_handle.h"
+#include "linux/owners.h"
 
 struct ImageShape {
   std::uint32_t width;
@@ -50,8 +50,8 @@ class PixbufDecoding {
   static void AreaUpdated(GdkPixbufLoader* loader, int x, int y, int width, int height,
                           PixbufDecoding* self);
 
-  UniqueHandle<GdkPixbufLoader*, g_object_unref> loader;
-  UniqueHandle<GdkPixbuf*, g_object_unref> whole;  // a still image loaded from the whole file
+  UniqueGObject<GdkPixbufLoader> loader;
+  UniqueGObject<GdkPixbuf> whole;  // a still image loaded from the whole file
   int fd;
   ImageShape shape;
   std::vector<guchar> chunk;  // on the heap: the call runs on a thread of the host

@@ -5,18 +5,15 @@
 #include <initializer_list>
 #include <vector>
 
-#include "plugin/header_sizes.h"
-#include "plugin/unique_handle.h"
+#include "linux/owners.h"
 
 namespace {
 
 // As much as gdk-pixbuf looks at to tell the type.
 constexpr std::size_t SniffBytes = 4096;
 
-using Text = UniqueHandle<gchar*, g_free>;
-
 bool Named(GdkPixbufFormat* format, std::initializer_list<const char*> names) {
-  const Text name(gdk_pixbuf_format_get_name(format));
+  const UniqueGChars name(gdk_pixbuf_format_get_name(format));
   for (const char* candidate : names) {
     if (std::strcmp(name.Get(), candidate) == 0) return true;
   }
@@ -24,13 +21,12 @@ bool Named(GdkPixbufFormat* format, std::initializer_list<const char*> names) {
 }
 
 bool HasContentType(GdkPixbufFormat* format, const char* contentType) {
-  gchar** mimeTypes = gdk_pixbuf_format_get_mime_types(format);
+  const UniqueGStrv mimeTypes(gdk_pixbuf_format_get_mime_types(format));
   bool found = false;
-  for (gchar** mime = mimeTypes; !found && mime != nullptr && *mime != nullptr; ++mime) {
-    const Text type(g_content_type_from_mime_type(*mime));
+  for (gchar** mime = mimeTypes.Get(); !found && mime != nullptr && *mime != nullptr; ++mime) {
+    const UniqueGChars type(g_content_type_from_mime_type(*mime));
     found = type && g_content_type_equals(type.Get(), contentType);
   }
-  g_strfreev(mimeTypes);
   return found;
 }
 
@@ -39,13 +35,12 @@ bool HasContentType(GdkPixbufFormat* format, const char* contentType) {
 // gdk_pixbuf_get_formats lists them, so the last one listed wins (with both
 // AVIF modules installed, the HEIF one).
 GdkPixbufFormat* FormatForContentType(const char* contentType) {
-  GSList* formats = gdk_pixbuf_get_formats();
+  const UniqueGSList formats(gdk_pixbuf_get_formats());
   GdkPixbufFormat* found = nullptr;
-  for (GSList* item = formats; item != nullptr; item = item->next) {
+  for (GSList* item = formats.Get(); item != nullptr; item = item->next) {
     auto* format = static_cast<GdkPixbufFormat*>(item->data);
     if (!gdk_pixbuf_format_is_disabled(format) && HasContentType(format, contentType)) found = format;
   }
-  g_slist_free(formats);
   return found;
 }
 
@@ -74,7 +69,7 @@ GdkPixbufFormat* InstalledModule(std::size_t index) {
   static const auto installed = [] {
     std::array<GdkPixbufFormat*, HeaderModuleCount> modules{};
     for (std::size_t i = 0; i < HeaderModuleCount; ++i) {
-      const Text type(g_content_type_from_mime_type(HeaderModules[i].contentType));
+      const UniqueGChars type(g_content_type_from_mime_type(HeaderModules[i].contentType));
       modules[i] = FormatForContentType(type.Get());
     }
     return modules;
@@ -84,44 +79,37 @@ GdkPixbufFormat* InstalledModule(std::size_t index) {
 
 }  // namespace
 
-GdkPixbufFormat* FormatForFile(const IStream& stream) {
+GdkPixbufFormat* FormatForFile(const OpenFile& file) {
   std::vector<guchar> prefix(SniffBytes);  // on the heap: a host's thread runs this
-  const std::size_t size = ReadFileAt(stream.fd, 0, prefix.data(), prefix.size());
+  const std::size_t size = ReadFileAt(file.fd, 0, prefix.data(), prefix.size());
   if (size == 0) return nullptr;
   gboolean uncertain = FALSE;
-  Text type(g_content_type_guess(nullptr, prefix.data(), size, &uncertain));
+  UniqueGChars type(g_content_type_guess(nullptr, prefix.data(), size, &uncertain));
   if (uncertain || std::strcmp(type.Get(), "text/plain") == 0 ||
       std::strcmp(type.Get(), "application/gzip") == 0) {
-    type.Reset(g_content_type_guess(stream.name.c_str(), prefix.data(), size, nullptr));
+    type.Reset(g_content_type_guess(file.name.c_str(), prefix.data(), size, nullptr));
   }
   return FormatForContentType(type.Get());
 }
 
 // Formats with a signature of their own always go to their module; the
 // others (icons, PNM) only when the library would choose that module too.
-GdkPixbufFormat* FormatForHeader(ImageFormat format, const IStream& stream) {
+GdkPixbufFormat* FormatForHeader(ImageFormat format, const OpenFile& file) {
   for (std::size_t i = 0; i < HeaderModuleCount; ++i) {
     if (HeaderModules[i].format != format) continue;
     GdkPixbufFormat* module = InstalledModule(i);
     if (module == nullptr || HeaderModules[i].hasSignature) return module;
-    return FormatForFile(stream) == module ? module : nullptr;
+    return FormatForFile(file) == module ? module : nullptr;
   }
   return nullptr;
 }
 
-// Formats with a signature of their own, where an installed module reads
-// the very size the header gives. Icons and PNM are left to the imaging
-// layer, which checks that the library would pick the module the header
-// names.
-bool HeaderSettlesSize(ImageFormat format) {
+bool SignatureModuleInstalled(ImageFormat format) {
   for (std::size_t i = 0; i < HeaderModuleCount; ++i) {
     if (HeaderModules[i].format == format) return HeaderModules[i].hasSignature && InstalledModule(i) != nullptr;
   }
   return false;
 }
-
-// gdk-pixbuf's modules read every format the header reader knows.
-const char16_t* HeaderOnlyExtensions() { return u""; }
 
 bool HoldsOneImage(GdkPixbufFormat* format) {
   return Named(format, {"png", "jpeg", "bmp", "tiff", "ico", "pnm", "xpm", "xbm", "tga", "svg"});
@@ -134,6 +122,6 @@ bool HoldsOnly8BitSamples(GdkPixbufFormat* format) {
 }
 
 GdkPixbufLoader* NewLoader(GdkPixbufFormat* format) {
-  const Text name(gdk_pixbuf_format_get_name(format));
+  const UniqueGChars name(gdk_pixbuf_format_get_name(format));
   return gdk_pixbuf_loader_new_with_type(name.Get(), nullptr);
 }

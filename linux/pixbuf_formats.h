@@ -5,16 +5,20 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
 #include "imaging/header_facts.h"
-#include "linux/file_stream.h"
+#include "linux/open_file.h"
 
 // The enabled module that gdk-pixbuf would pick for the file: by the type
 // its first bytes show, and by its name where the bytes are not conclusive.
 // Null when none would.
-GdkPixbufFormat* FormatForFile(const IStream& stream);
+GdkPixbufFormat* FormatForFile(const OpenFile& file);
 
 // The module for a format whose header was read, when gdk-pixbuf would
 // pick it for this file; null otherwise (then FormatForFile decides).
-GdkPixbufFormat* FormatForHeader(ImageFormat format, const IStream& stream);
+GdkPixbufFormat* FormatForHeader(ImageFormat format, const OpenFile& file);
+
+// Whether the format has a signature of its own and an installed module,
+// which gdk-pixbuf then always picks for its files.
+bool SignatureModuleInstalled(ImageFormat format);
 
 // A loader of the module's own, as gdk-pixbuf would pick it; null when the
 // module cannot be loaded.

@@ -5,26 +5,22 @@
 #include <string>
 #include <vector>
 
-#include "imaging/decoder_list.h"
-#include "plugin/header_sizes.h"
 #include "plugin/imaging_lifecycle.h"
+#include "plugin/platform.h"
 #include "text/bounded_text.h"
-#include "text/code_pages.h"
 
 namespace {
 
 // The extensions of one decoder's list ("*.BMP;*.DIB" gives BMP and DIB).
 // Asterisks and full stops are dropped wherever they stand; each semicolon
 // ends an extension.
-std::vector<std::string> Extensions(const char16_t* list) {
-  char narrow[NarrowBufferBytes];
-  NarrowText(list != nullptr ? list : u"", narrow);
+std::vector<std::string> Extensions(const std::string& list) {
   std::vector<std::string> extensions(1);
-  for (const char* c = narrow; *c != '\0'; ++c) {
-    if (*c == ';') {
+  for (const char c : list) {
+    if (c == ';') {
       extensions.emplace_back();
-    } else if (*c != '*' && *c != '.') {
-      extensions.back() += *c;
+    } else if (c != '*' && c != '.') {
+      extensions.back() += c;
     }
   }
   return extensions;
@@ -79,13 +75,12 @@ void DropTermsBeyond(std::vector<Term>& terms, std::size_t limit) {
 void WriteDetectString(char* detectString, int maxLen) {
   if (maxLen <= 0) return;
   const ImagingInUse imaging;
-  const Gdiplus::DecoderList decoders;
   // Two decoders may claim one extension (two loaders for AVIF); an empty
   // entry ("*.PNG;") names none. Each extension is listed once. The
   // formats only the header reader reads come after the decoders'.
   std::vector<Term> terms;
   std::vector<std::string> listed;
-  const auto list = [&](const char16_t* extensionList) {
+  const auto list = [&](const std::string& extensionList) {
     std::size_t place = 0;
     for (const std::string& extension : Extensions(extensionList)) {
       if (extension.empty()) continue;
@@ -96,7 +91,7 @@ void WriteDetectString(char* detectString, int maxLen) {
       listed.push_back(extension);
     }
   };
-  for (std::uint32_t i = 0; i < decoders.Count(); ++i) list(decoders[i].FilenameExtension);
+  for (const std::string& decoder : DecoderExtensionLists()) list(decoder);
   list(HeaderOnlyExtensions());
   DropTermsBeyond(terms, std::min(MaxDetectLength, static_cast<std::size_t>(maxLen) - 1));
   std::string text;

@@ -8,7 +8,7 @@
 #include "plugin/field_table.h"
 #include "plugin/field_values.h"
 #include "plugin/guarded.h"
-#include "plugin/host_file.h"
+#include "plugin/platform.h"
 #include "plugin/imaging_lifecycle.h"
 
 extern "C" {

@@ -4,8 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "imaging/image.h"
-#include "plugin/header_sizes.h"
 #include "plugin/imaging_lifecycle.h"
 #include "plugin/size_cache.h"
 #include "plugin/value_stops.h"
@@ -22,12 +20,12 @@ enum class Measured { Sized, Delayed, NotAFile, NoPicture };
 
 // Reads both sizes at once, since the host asks for the other columns of
 // the same file next: from the header where it settles them, else through
-// the imaging library. A name that cannot be opened as a regular file is
+// the decoder. A name that cannot be opened as a regular file is
 // NotAFile; a file the library cannot size (not a picture, cut short, an
 // image object that cannot be allocated, a load the host stopped) holds
 // NoPicture, as no picture has a size of 0. Only a size is ever cached.
 // Delayed where the size would need a drive that may be slow or the
-// imaging library, and mayDelay allows it.
+// decoder, and mayDelay allows it.
 Measured Measure(HostFile& file, bool mayDelay, ImageSize& size) {
   if (!file.IsRegular()) return Measured::NotAFile;
   if (RecentSizes().Find(file.Stamp(), size)) return Measured::Sized;
@@ -43,12 +41,8 @@ Measured Measure(HostFile& file, bool mayDelay, ImageSize& size) {
   const ImagingInUse imaging;
   const ValueUnderWay underWay(file.Stamp().name);
   file.StopReadsOn(underWay.Flag());
-  const std::unique_ptr<Gdiplus::Image> image(new Gdiplus::Image(file.ImagingStream()));
-  if (!image) return Measured::NoPicture;
-  size = {image->ReadWidth(), image->ReadHeight()};
-  if (image->LastStatus() != Gdiplus::Ok || size.width == 0 || size.height == 0 || underWay.Stopped()) {
-    return Measured::NoPicture;
-  }
+  size = file.OpenPicture(PictureUse::Size)->Size();
+  if (size.width == 0 || size.height == 0 || underWay.Stopped()) return Measured::NoPicture;
   if (file.StampSettled()) RecentSizes().Store(file.Stamp(), size);
   return Measured::Sized;
 }

@@ -6,19 +6,15 @@
 #include "plugin/codes.h"
 #include "plugin/field_table.h"
 #include "plugin/host_file.h"
-
-// Whether a value asked for with the delay flag may be left for later: the
-// Windows host asks again from a background thread, while one Linux host
-// shows nothing for a delayed answer. Each platform sets it.
-extern const bool DelayedValuesAllowed;
+#include "plugin/platform.h"
 
 // Writes the value of field fieldIndex of file into fieldValue and returns
 // the field's type. It returns ValueFileError for a name that cannot be
 // opened as a regular file and ValueFieldEmpty for a file that holds no
 // picture it can size, leaving fieldValue alone. With mayDelay it returns
 // ValueDelayed instead, leaving fieldValue alone too, where the size is neither cached nor settled by the
-// header of a file on a local fixed disk: the imaging library would load
-// the file, or the drive may be slow.
+// header of a file on a local fixed disk: the decoder would load the
+// file, or the drive may be slow.
 int WriteValue(HostFile& file, int fieldIndex, void* fieldValue, int maxLen, bool mayDelay);
 
 // Returns ValueNoSuchField for an index outside the catalogue, else what

@@ -2,9 +2,9 @@
 // A file the host names. Only a regular file is ever opened for reading: a
 // directory, FIFO, socket or device reads as unreadable at once, so no call
 // can block on one or read from it without end. Whether the file is regular
-// is decided again on the open file, and the imaging library reads that
-// open file, never the name, so nothing can be swapped in between. Each
-// platform implements this.
+// is decided again on the open file, and the decoder reads that open file,
+// never the name, so nothing can be swapped in between. Each platform
+// implements this (FindHostFile in plugin/platform.h).
 
 #include <atomic>
 #include <cstdint>
@@ -12,8 +12,7 @@
 #include <string>
 
 #include "imaging/header_facts.h"
-
-struct IStream;
+#include "plugin/picture.h"
 
 // What tells one state of a file's contents from another: its name, size
 // and times at the file system's full resolution, and its identity where
@@ -64,12 +63,13 @@ class HostFile : public ByteSource {
   // Whether both open files are one and the same file.
   virtual bool IsSameFileAs(const HostFile& other) const = 0;
 
-  // The open file as the imaging library reads it, from its start each time
-  // it is asked for; it stays valid as long as this object.
-  virtual IStream* ImagingStream() = 0;
+  // The open file as the platform's decoder shows it, with the header facts
+  // read so far; never null (a file that does not decode reads 0 by 0). The
+  // picture reads this file, so it must not outlive it.
+  virtual std::unique_ptr<Picture> OpenPicture(PictureUse use) = 0;
 
-  // From now on the imaging library's reads of the open file fail once stop
-  // is set, so a load the host no longer wants ends early.
+  // From now on the decoder's reads of the open file fail once stop is set,
+  // so a load the host no longer wants ends early.
   virtual void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& stop) = 0;
 
   std::uint64_t Size() const override { return Stamp().size; }
@@ -79,8 +79,8 @@ class HostFile : public ByteSource {
   virtual bool OnLocalFixedDisk() const = 0;
 
   // What the open file's header says, as far as reach asks: read on first
-  // use after Open, and kept, so the sizes, the compare and the imaging
-  // library's own opening of the file share one header read. Facts read
+  // use after Open, and kept, so the sizes, the compare and the decoder's
+  // own opening of the file share one header read. Facts read
   // for a comparison answer for sizes too.
   const HeaderFacts& Facts(Reach reach = Reach::Sizes) {
     if (!factsRead || (reach == Reach::Comparison && factsReach == Reach::Sizes)) {
@@ -96,7 +96,3 @@ class HostFile : public ByteSource {
   bool factsRead = false;
   Reach factsReach = Reach::Sizes;
 };
-
-// Looks up a name as the host passes it to the 8-bit exports: text in the
-// system's code page on Windows, the file name's bytes on Linux.
-std::unique_ptr<HostFile> FindHostFile(const char* name);

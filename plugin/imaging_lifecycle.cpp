@@ -4,7 +4,7 @@
 #include <memory>
 #include <mutex>
 
-#include "imaging/flat_api.h"
+#include "plugin/platform.h"
 
 // The host's start, and the queries that began while it was held.
 struct HeldStart {
@@ -18,18 +18,13 @@ std::mutex mutex;
 std::condition_variable queryDone;
 std::unique_ptr<HeldStart> held;
 
-bool Start(std::uintptr_t& token) {
-  const Gdiplus::GdiplusStartupInput input;
-  return GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
-}
-
 }  // namespace
 
 void StartImaging() {
   const std::lock_guard<std::mutex> lock(mutex);
   if (held) return;
   auto start = std::make_unique<HeldStart>();
-  if (Start(start->token)) held = std::move(start);
+  if (StartDecoders(start->token)) held = std::move(start);
 }
 
 // The start is given up at once, so a query that comes from now on starts
@@ -40,7 +35,7 @@ void StopImaging() {
   if (!held) return;
   const std::unique_ptr<HeldStart> stopping = std::move(held);
   queryDone.wait(lock, [&] { return stopping->queries == 0; });
-  GdiplusShutdown(stopping->token);
+  StopDecoders(stopping->token);
 }
 
 ImagingInUse::ImagingInUse() {
@@ -52,11 +47,11 @@ ImagingInUse::ImagingInUse() {
       return;
     }
   }
-  ownStart = Start(ownToken);
+  ownStart = StartDecoders(ownToken);
 }
 
 ImagingInUse::~ImagingInUse() {
-  if (ownStart) GdiplusShutdown(ownToken);
+  if (ownStart) StopDecoders(ownToken);
   if (hostStart == nullptr) return;
   const std::lock_guard<std::mutex> lock(mutex);
   if (--hostStart->queries == 0) queryDone.notify_all();

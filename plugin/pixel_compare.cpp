@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
-#include "imaging/bitmap.h"
 #include "imaging/header_facts.h"
-#include "plugin/image_frames.h"
-#include "plugin/pixel_lock.h"
 
 namespace {
 
@@ -23,14 +21,14 @@ bool WithinBudget(std::uint64_t pixels1, std::uint64_t pixels2) {
 }
 
 // The pixels of the largest image, where the header knows it; else the
-// size of the image the library shows, read from an image object, which
-// decodes nothing where the library can help it (a bitmap object may
-// decode at once). False when neither tells.
+// size of the image the decoder shows, opened for its size only, which
+// decodes nothing where the library can help it (opened for its pixels it
+// may decode at once). False when neither tells.
 bool ReadLargestPixels(HostFile& file, const HeaderFacts& facts, std::uint64_t& pixels) {
   pixels = facts.largestImagePixels;
   if (pixels != 0) return true;
-  Gdiplus::Image image(file.ImagingStream());
-  pixels = std::uint64_t{image.ReadWidth()} * image.ReadHeight();
+  const ImageSize size = file.OpenPicture(PictureUse::Size)->Size();
+  pixels = std::uint64_t{size.width} * size.height;
   return pixels != 0;
 }
 
@@ -49,61 +47,51 @@ bool HeadersAllowDecoding(HostFile& first, HostFile& second) {
          WithinBudget(pixels1, pixels2);
 }
 
-bool HoldsAtMost8BitsPerChannel(Gdiplus::Image& image) {
-  Gdiplus::PixelFormat format = 0;
-  return image.ReadPixelFormat(format) == Gdiplus::Ok && (format & Gdiplus::PixelFormatExtended) == 0;
-}
-
-// Compares the current images of both bitmaps band by band, each with its
-// own stride, and stops at the first differing row or when the user stops.
-bool SameRows(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, std::uint32_t width, std::uint32_t height,
+// Compares the selected images of both pictures band by band, each with
+// its own stride, and stops at the first differing row or when the user
+// stops.
+bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_t height,
               CompareProgress& progress) {
   const std::size_t rowBytes = std::size_t{width} * 4;
   const auto bandRows = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, BandBytes / rowBytes));
   for (std::uint32_t top = 0; top < height; top += bandRows) {
     const std::uint32_t rows = std::min(bandRows, height - top);
-    const PixelLock lock1(first, width, top, rows);
-    if (!lock1.Locked()) return false;
-    const PixelLock lock2(second, width, top, rows);
-    if (!lock2.Locked()) return false;
+    RowBand band1;
+    RowBand band2;
+    if (!first.ReadRows(top, rows, band1) || !second.ReadRows(top, rows, band2)) return false;
     for (std::uint32_t y = 0; y < rows; ++y) {
-      if (std::memcmp(lock1.Row(y), lock2.Row(y), rowBytes) != 0) return false;
+      if (std::memcmp(band1.Row(y), band2.Row(y), rowBytes) != 0) return false;
     }
     if (!progress.Advance(std::uint64_t{rows} * rowBytes)) return false;
   }
   return true;
 }
 
-// The pair of images both bitmaps have selected. Each decode counts
+// The pair of images both pictures have selected. Each decode counts
 // against what the whole compare may decode.
-bool SameCurrentImage(Gdiplus::Bitmap& first, Gdiplus::Bitmap& second, std::uint64_t& decodedPixels,
-                      CompareProgress& progress) {
-  const std::uint32_t width = first.ReadWidth();
-  const std::uint32_t height = first.ReadHeight();
-  if (width == 0 || height == 0 || second.ReadWidth() != width || second.ReadHeight() != height) {
-    return false;
-  }
+bool SameSelectedImage(Picture& first, Picture& second, std::uint64_t& decodedPixels,
+                       CompareProgress& progress) {
+  const ImageSize size = first.Size();
+  const ImageSize size2 = second.Size();
+  const std::uint32_t width = size.width;
+  const std::uint32_t height = size.height;
+  if (width == 0 || height == 0 || size2.width != width || size2.height != height) return false;
   const std::uint64_t pixels = std::uint64_t{width} * height;
   if (pixels > DecodeBudgetBytes / 4 || !WithinBudget(decodedPixels, 2 * pixels)) return false;
   decodedPixels += 2 * pixels;
-  return HoldsAtMost8BitsPerChannel(first) && HoldsAtMost8BitsPerChannel(second) &&
-         SameRows(first, second, width, height, progress);
+  return first.SamplesFit8Bits() && second.SamplesFit8Bits() && SameRows(first, second, width, height, progress);
 }
 
 // The images of both files as two sequences: the same number of images,
-// and each image against the one at the same place in the other file,
-// whatever dimension either library lists it along. The first image is
-// the one selected after loading.
-bool SameImages(Gdiplus::Bitmap& first, const FrameLayout& layout1, Gdiplus::Bitmap& second,
-                const FrameLayout& layout2, CompareProgress& progress) {
-  const std::uint32_t images = ImageCount(layout1);
-  if (ImageCount(layout2) != images) return false;
+// and each image against the one at the same place in the other file. The
+// first image is the one selected after opening.
+bool SameImages(Picture& first, Picture& second, CompareProgress& progress) {
+  const std::uint32_t images = first.ImageCount();
+  if (images == 0 || second.ImageCount() != images) return false;
   std::uint64_t decodedPixels = 0;
   for (std::uint32_t position = 0; position < images; ++position) {
-    if (position > 0 && (!SelectImage(first, layout1, position) || !SelectImage(second, layout2, position))) {
-      return false;
-    }
-    if (!SameCurrentImage(first, second, decodedPixels, progress)) return false;
+    if (position > 0 && (!first.SelectImage(position) || !second.SelectImage(position))) return false;
+    if (!SameSelectedImage(first, second, decodedPixels, progress)) return false;
   }
   return true;
 }
@@ -112,10 +100,7 @@ bool SameImages(Gdiplus::Bitmap& first, const FrameLayout& layout1, Gdiplus::Bit
 
 bool SamePixels(HostFile& first, HostFile& second, CompareProgress& progress) {
   if (!HeadersAllowDecoding(first, second)) return false;
-  Gdiplus::Bitmap bitmap1(first.ImagingStream());
-  Gdiplus::Bitmap bitmap2(second.ImagingStream());
-  FrameLayout layout1;
-  FrameLayout layout2;
-  return ReadFrameLayout(bitmap1, layout1) && ReadFrameLayout(bitmap2, layout2) &&
-         SameImages(bitmap1, layout1, bitmap2, layout2, progress);
+  const std::unique_ptr<Picture> picture1 = first.OpenPicture(PictureUse::Pixels);
+  const std::unique_ptr<Picture> picture2 = second.OpenPicture(PictureUse::Pixels);
+  return SameImages(*picture1, *picture2, progress);
 }

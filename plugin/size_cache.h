@@ -11,11 +11,7 @@
 #include <mutex>
 
 #include "plugin/host_file.h"
-
-struct ImageSize {
-  std::uint32_t width = 0;
-  std::uint32_t height = 0;
-};
+#include "plugin/picture.h"
 
 class SizeCache {
  public:

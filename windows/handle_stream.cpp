@@ -27,6 +27,8 @@ std::size_t ReadHandleAt(HANDLE file, std::uint64_t offset, void* buffer, std::s
   return done;
 }
 
+void ReleaseStream(HandleStream* stream) { stream->Release(); }
+
 HRESULT STDMETHODCALLTYPE HandleStream::QueryInterface(REFIID id, void** object) {
   if (object == nullptr) return E_POINTER;
   if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_ISequentialStream) || IsEqualIID(id, IID_IStream)) {

@@ -1,6 +1,5 @@
 #pragma once
-// A read-only COM stream over an open file, through which the imaging
-// library reads the very file the plugin checked. The stream owns the file
+// A read-only COM stream over an open file, through which GDI+ reads the very file the plugin checked. The stream owns the file
 // handle and closes it when its last reference goes. Every read names its
 // own offset, so reading the file elsewhere (ReadHandleAt) never moves the
 // stream's position, nor the other way round.
@@ -14,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "plugin/unique_handle.h"
+#include "windows/owners.h"
 
 std::size_t ReadHandleAt(HANDLE file, std::uint64_t offset, void* buffer, std::size_t size);
 
@@ -22,7 +21,7 @@ class HandleStream final : public IStream {
  public:
   explicit HandleStream(HANDLE fileToOwn) : file(fileToOwn) {}
   HANDLE File() const { return file.Get(); }
-  // Every later Read fails once stop is set: the imaging library then gives
+  // Every later Read fails once stop is set: GDI+ then gives
   // up a load the host no longer wants.
   void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& flag) { stop = flag; }
 
@@ -51,7 +50,7 @@ class HandleStream final : public IStream {
 
   LONG references = 1;
   std::shared_ptr<std::atomic<bool>> stop;
-  UniqueHandle<HANDLE, CloseHandle> file;
+  UniqueFileHandle file;
   std::uint64_t position = 0;
   std::vector<char> ahead;
   std::uint64_t aheadStart = 0;

@@ -1,16 +1,18 @@
 // Host files on Windows. The name is looked up with its attributes, so a
 // directory is never opened; the open handle is checked again (a disk file,
-// not a directory), and the imaging library reads that handle through a
-// stream, never the name.
+// not a directory), and GDI+ reads that handle through a stream, never the
+// name.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
 #include <vector>
 
-#include "plugin/unique_handle.h"
+#include "plugin/platform.h"
 #include "windows/extended_path.h"
+#include "windows/gdiplus_picture.h"
 #include "windows/handle_stream.h"
+#include "windows/owners.h"
 #include "windows/wide_host_file.h"
 
 namespace {
@@ -20,8 +22,6 @@ std::int64_t Ticks(const FILETIME& time) {
 }
 
 std::uint64_t Join(DWORD high, DWORD low) { return (std::uint64_t{high} << 32) | low; }
-
-void ReleaseStream(HandleStream* stream) { stream->Release(); }
 
 class WindowsHostFile final : public HostFile {
  public:
@@ -86,9 +86,11 @@ class WindowsHostFile final : public HostFile {
            mine.nFileIndexHigh == theirs.nFileIndexHigh && mine.nFileIndexLow == theirs.nFileIndexLow;
   }
 
-  IStream* ImagingStream() override {
+  // GDI+ reads the stream from where it stands: each picture starts it
+  // afresh.
+  std::unique_ptr<Picture> OpenPicture(PictureUse use) override {
     if (stream) stream.Get()->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    return stream.Get();
+    return std::make_unique<GdiplusPicture>(stream.Get(), use);
   }
 
   void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& stop) override {
@@ -135,7 +137,7 @@ class WindowsHostFile final : public HostFile {
   std::wstring path;
   bool regular = false;
   FileStamp stamp;
-  UniqueHandle<HandleStream*, ReleaseStream> stream;
+  UniqueStreamReference stream;
   static constexpr std::size_t BlockBytes = 128 * 1024;
   std::vector<char> block;
   std::uint64_t blockStart = 0;

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "plugin/host_file.h"
+#include "plugin/platform.h"
 
 std::unique_ptr<HostFile> FindHostFileW(const wchar_t* name);
 

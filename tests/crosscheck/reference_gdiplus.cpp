@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "imaging/flat_api.h"
-#include "plugin/host_file.h"
-#include "plugin/header_sizes.h"
+#include "plugin/platform.h"
 #include "tests/crosscheck/reference_size.h"
+#include "windows/handle_stream.h"
 
 void StartReferenceLibrary() {
   static std::uintptr_t token = 0;
@@ -22,10 +22,11 @@ void StartReferenceLibrary() {
 
 Reference ReferenceSize(const std::string& file) {
   Reference reference;
-  const std::unique_ptr<HostFile> opened = FindHostFile(file.c_str());
+  const std::wstring name(file.begin(), file.end());
+  const HANDLE opened = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  const UniqueStreamReference stream(opened != INVALID_HANDLE_VALUE ? new HandleStream(opened) : nullptr);
   Gdiplus::GpImage* image = nullptr;
-  const Gdiplus::Status status =
-      opened->Open() ? GdipLoadImageFromStream(opened->ImagingStream(), &image) : Gdiplus::Status{1};
+  const Gdiplus::Status status = stream ? GdipLoadImageFromStream(stream.Get(), &image) : Gdiplus::Status{1};
   if (status == Gdiplus::Ok && GdipGetImageWidth(image, &reference.size.width) == Gdiplus::Ok &&
       GdipGetImageHeight(image, &reference.size.height) == Gdiplus::Ok) {
     reference.decoded = true;

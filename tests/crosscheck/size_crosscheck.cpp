@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "imaging/header_facts.h"
-#include "plugin/host_file.h"
+#include "plugin/platform.h"
 #include "tests/crosscheck/reference_size.h"
 #include "tools/plugin_library.h"
 

@@ -7,7 +7,6 @@
 #include <set>
 #include <sstream>
 
-#include "plugin/header_sizes.h"
 #include "plugin/value_stops.h"
 #include "tests/fake_gdiplus/fake_state.h"
 
@@ -153,7 +152,7 @@ void AddImage(const std::string& name, ScriptedImage image) {
 
 void AddDecoder(const std::u16string& filenameExtension) { S().decoders.push_back(filenameExtension); }
 
-void SetHeaderOnlyExtensions(const std::u16string& extensions) { S().headerOnlyExtensions = extensions; }
+void SetHeaderOnlyExtensions(const std::string& extensions) { S().headerOnlyExtensions = extensions; }
 
 void FailLoadOf(const std::string& name) {
   S().undecodable.insert(name);
@@ -394,7 +393,3 @@ Status GdipGetImageDecoders(std::uint32_t count, std::uint32_t byteSize, ImageCo
 }
 
 }  // extern "C"
-
-bool HeaderSettlesSize(ImageFormat format) { return format == ImageFormat::Png; }
-
-const char16_t* HeaderOnlyExtensions() { return fake::S().headerOnlyExtensions.c_str(); }

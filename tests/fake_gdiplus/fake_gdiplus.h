@@ -47,7 +47,7 @@ std::string ImageFileBytes(const std::string& name, const ScriptedImage& image);
 void AddDecoder(const std::u16string& filenameExtension);
 // The platform's policy for the plugin: the header settles PNG sizes only,
 // and these extensions are read by the header alone (none by default).
-void SetHeaderOnlyExtensions(const std::u16string& extensions);
+void SetHeaderOnlyExtensions(const std::string& extensions);
 
 // A file whose times are too recent to be settled.
 void MakeRecent(const std::string& name);

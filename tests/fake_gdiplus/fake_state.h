@@ -38,7 +38,7 @@ struct State {
   std::set<std::string> lockFailures;
   std::set<std::string> recentFiles;
   std::vector<std::u16string> decoders;
-  std::u16string headerOnlyExtensions;
+  std::string headerOnlyExtensions;
   bool failStartup = false;
   bool failNextAlloc = false;
   bool failDecoderFill = false;

@@ -27,7 +27,7 @@ TEST_F(DetectString, OneTermPerExtensionInTheLibrarysOrder) {
 
 // Formats only the header reader reads come after the library's own.
 TEST_F(DetectString, HeaderOnlyFormatsFollowTheDecoders) {
-  fake::SetHeaderOnlyExtensions(u"*.WEBP;*.HEIC");
+  fake::SetHeaderOnlyExtensions("*.WEBP;*.HEIC");
   EXPECT_EQ(Ask(), "EXT=\"WEBP\" | EXT=\"HEIC\"");
   fake::AddDecoder(u"*.PNG");
   EXPECT_EQ(Ask(), "EXT=\"PNG\" | EXT=\"WEBP\" | EXT=\"HEIC\"");

@@ -1,11 +1,15 @@
-// Host files of the stand-in: the files a test declared, read from memory
-// as they are at each read, so a test can rewrite one while it is read.
-// Every other name is not a regular file.
+// The platform of the stand-in. Host files: the files a test declared,
+// read from memory as they are at each read, so a test can rewrite one while
+// it is read; every other name is not a regular file. They open pictures on
+// GDI+, and so on the stand-in for it. Policies: the header settles PNG
+// sizes only, values are never delayed, and a test names the formats only
+// the header reader reads.
 #include <algorithm>
 #include <cstring>
 
-#include "plugin/host_file.h"
+#include "plugin/platform.h"
 #include "tests/fake_gdiplus/fake_state.h"
+#include "windows/gdiplus_picture.h"
 
 namespace {
 
@@ -33,7 +37,9 @@ class FakeHostFile final : public HostFile {
     const auto* same = dynamic_cast<const FakeHostFile*>(&other);
     return same != nullptr && opened && same->opened && same->stream.name == stream.name;
   }
-  IStream* ImagingStream() override { return &stream; }
+  std::unique_ptr<Picture> OpenPicture(PictureUse use) override {
+    return std::make_unique<GdiplusPicture>(&stream, use);
+  }
   void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& stop) override { stream.stop = stop; }
   bool OnLocalFixedDisk() const override { return true; }
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
@@ -58,3 +64,9 @@ class FakeHostFile final : public HostFile {
 }  // namespace
 
 std::unique_ptr<HostFile> FindHostFile(const char* name) { return std::make_unique<FakeHostFile>(name); }
+
+bool HeaderSettlesSize(ImageFormat format) { return format == ImageFormat::Png; }
+
+const char* HeaderOnlyExtensions() { return fake::S().headerOnlyExtensions.c_str(); }
+
+const bool DelayedValuesAllowed = false;

@@ -1,0 +1,27 @@
+// What the Windows plugin settles without GDI+, and when it answers later.
+#include "plugin/platform.h"
+
+// The header settles the formats whose size GDI+ takes from the same header
+// fields: PNG, JPEG and BMP (the stored size), GIF (the logical screen) and
+// TIFF (the first page). Icons are left to GDI+: which entry it shows is its
+// own choice. WebP, AVIF and HEIC/HEIF have no GDI+ decoder: their header is
+// all there is.
+bool HeaderSettlesSize(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Png:
+    case ImageFormat::Jpeg:
+    case ImageFormat::Gif:
+    case ImageFormat::Bmp:
+    case ImageFormat::Tiff:
+    case ImageFormat::WebP:
+    case ImageFormat::Avif: return true;  // HEIC too: the same box format
+    default: return false;
+  }
+}
+
+const char* HeaderOnlyExtensions() { return "*.WEBP;*.AVIF;*.HEIC;*.HEIF"; }
+
+// A size the header does not settle needs GDI+, which may decode the whole
+// image, and a slow drive can hold any read: the host asks again from a
+// background thread when a value is delayed.
+const bool DelayedValuesAllowed = true;
