@@ -40,11 +40,13 @@ endforeach()
 set_target_properties(plugin_core PROPERTIES OUTPUT_NAME pixdim LIBRARY_OUTPUT_DIRECTORY linux)
 set_target_properties(plugin_core_checked PROPERTIES OUTPUT_NAME pixdim-checked)
 
-add_library(plugin_loader STATIC tools/plugin_library.cpp linux/loadable_module.cpp)
+add_library(plugin_loader STATIC tools/plugin_library.cpp tools/utf16.cpp linux/tool_platform.cpp)
 target_include_directories(plugin_loader PUBLIC ${CMAKE_SOURCE_DIR})
+# The owners' table names glib's kinds too; the tools need only its headers.
+target_include_directories(plugin_loader SYSTEM PRIVATE ${PIXBUF_INCLUDE_DIRS})
 target_link_libraries(plugin_loader PUBLIC ${CMAKE_DL_LIBS})
 
-add_executable(wdxprobe tools/wdxprobe.cpp tools/utf16.cpp linux/probe_text.cpp)
+add_executable(wdxprobe tools/wdxprobe.cpp)
 target_link_libraries(wdxprobe PRIVATE plugin_loader)
 target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 
@@ -52,7 +54,7 @@ target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 # of the plugin: one file that works wherever it is put, whose answers
 # cannot drift from the plugin built beside it.
 add_executable(pixdim_compare tools/pixdim_compare.cpp tools/shown_name.cpp tools/folder_pairing.cpp
-  linux/file_tree.cpp)
+  linux/tool_platform.cpp)
 target_link_libraries(pixdim_compare PRIVATE pixdim_core pixbuf_imaging_core)
 target_compile_definitions(pixdim_compare PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 set_target_properties(pixdim_compare PROPERTIES OUTPUT_NAME pixdim-compare RUNTIME_OUTPUT_DIRECTORY linux)

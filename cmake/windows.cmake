@@ -20,9 +20,7 @@ configure_file(resources/pixdim.rc.in pixdim.rc @ONLY)
 configure_file(resources/pixdim.manifest.in pixdim.manifest @ONLY)
 
 add_library(pixdim SHARED
-  windows/dll_entry.cpp
-  windows/unicode_exports.cpp
-  windows/stop_exports.cpp
+  windows/windows_exports.cpp
   resources/pixdim.def
   ${CMAKE_CURRENT_BINARY_DIR}/pixdim.rc
 )
@@ -31,11 +29,12 @@ set_target_properties(pixdim PROPERTIES PREFIX "" SUFFIX ${PIXDIM_PLUGIN_SUFFIX}
 # Plain export names from the .def file for the stdcall functions; no symbols.
 target_link_options(pixdim PRIVATE -Wl,--enable-stdcall-fixup -s)
 
-add_library(plugin_loader STATIC tools/plugin_library.cpp windows/loadable_module.cpp)
+add_library(plugin_loader STATIC tools/plugin_library.cpp tools/utf16.cpp windows/tool_platform.cpp)
 target_include_directories(plugin_loader PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(plugin_loader PUBLIC shell32)
 
-add_executable(wdxprobe tools/wdxprobe.cpp tools/utf16.cpp windows/probe_text.cpp)
-target_link_libraries(wdxprobe PRIVATE plugin_loader shell32)
+add_executable(wdxprobe tools/wdxprobe.cpp)
+target_link_libraries(wdxprobe PRIVATE plugin_loader)
 target_compile_definitions(wdxprobe PRIVATE PIXDIM_VERSION="${PROJECT_VERSION}")
 
 # The end-to-end tests load the plugin itself, and use the plugin's code on

@@ -116,7 +116,6 @@ Gdiplus::Status PIXDIM_CALL GdipImageGetFrameCount(Gdiplus::GpImage* image,
 Gdiplus::Status PIXDIM_CALL GdipImageSelectActiveFrame(Gdiplus::GpImage* image,
                                                        const Gdiplus::Guid* dimension,
                                                        std::uint32_t index);
-Gdiplus::Status PIXDIM_CALL GdipCloneImage(Gdiplus::GpImage* image, Gdiplus::GpImage** clone);
 Gdiplus::Status PIXDIM_CALL GdipDisposeImage(Gdiplus::GpImage* image);
 Gdiplus::Status PIXDIM_CALL GdipBitmapLockBits(Gdiplus::GpImage* bitmap, const Gdiplus::Rect* rect,
                                                std::uint32_t flags, Gdiplus::PixelFormat format,

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "text/ansi_code_page.h"
-
 namespace {
 
 int Utf16Length(const char16_t* text) {

@@ -19,7 +19,7 @@
 
 #include "plugin/codes.h"
 #include "plugin/exports.h"
-#include "tools/file_tree.h"
+#include "tools/tool_platform.h"
 #include "tools/folder_pairing.h"
 #include "tools/shown_name.h"
 

@@ -1,6 +1,6 @@
 #include "tools/plugin_library.h"
 
-#include "tools/loadable_module.h"
+#include "tools/tool_platform.h"
 
 namespace {
 

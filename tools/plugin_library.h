@@ -6,11 +6,8 @@
 
 #include <string>
 
-#include "tools/loadable_module.h"
-
-// The host's progress callback of a compare: told the bytes compared since
-// its last call, it answers nonzero to stop the compare.
-using ProgressCallback = int(PIXDIM_CALL*)(int bytesSinceLastCall);
+#include "plugin/compare_progress.h"
+#include "tools/tool_platform.h"
 
 struct PluginExports {
   int(PIXDIM_CALL* GetDetectString)(char* detectString, int maxLen);

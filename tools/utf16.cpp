@@ -1,4 +1,4 @@
-#include "tools/probe_text.h"
+#include "tools/tool_platform.h"
 
 namespace {
 

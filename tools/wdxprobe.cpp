@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "tools/plugin_library.h"
-#include "tools/probe_text.h"
+#include "tools/tool_platform.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "text/ansi_code_page.h"
+#include "text/code_pages.h"
 
 #include <windows.h>
 

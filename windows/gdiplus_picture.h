@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "imaging/bitmap.h"
+#include "imaging/gdiplus_image.h"
 #include "plugin/picture.h"
 
 class GdiplusPicture final : public Picture {

@@ -165,7 +165,6 @@ void FailStartup() { S().failStartup = true; }
 void FailLockOf(const std::string& name) { S().lockFailures.insert(name); }
 void FailNextAlloc() { S().failNextAlloc = true; }
 void FailDecoderFill() { S().failDecoderFill = true; }
-void FailClone() { S().failClone = true; }
 
 void ReportDecoderBytes(std::uint32_t byteSize) {
   S().decoderBytesOverridden = true;
@@ -299,17 +298,6 @@ Status GdipImageSelectActiveFrame(GpImage* image, const Guid* dimension, std::ui
     return fake::InvalidParameter;
   }
   handle->frame = index;
-  return Ok;
-}
-
-Status GdipCloneImage(GpImage* image, GpImage** clone) {
-  fake::Handle* handle = fake::Live(image);
-  fake::Log("GdipCloneImage(" + fake::NameOf(handle) + ")");
-  if (handle == nullptr) return fake::InvalidParameter;
-  if (S().failClone) return fake::OutOfMemory;
-  auto* copy = new fake::Handle{handle->name, handle->image, handle->frame, nullptr};
-  S().handles.insert(copy);
-  *clone = reinterpret_cast<GpImage*>(copy);
   return Ok;
 }
 

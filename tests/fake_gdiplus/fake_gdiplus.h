@@ -59,7 +59,6 @@ void FailLockOf(const std::string& name);
 void StopWhileLoading(const std::string& name);
 void FailNextAlloc();
 void FailDecoderFill();
-void FailClone();
 void ReportDecoderBytes(std::uint32_t byteSize);  // overrides the size query
 
 // Every flat call in order, as "Name(arguments)".

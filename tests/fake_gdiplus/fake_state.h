@@ -42,7 +42,6 @@ struct State {
   bool failStartup = false;
   bool failNextAlloc = false;
   bool failDecoderFill = false;
-  bool failClone = false;
   bool decoderBytesOverridden = false;
   std::uint32_t decoderBytes = 0;
   std::uintptr_t nextToken = 0x1000;

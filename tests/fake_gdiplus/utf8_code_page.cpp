@@ -1,5 +1,5 @@
 // On Linux the host's 8-bit text is UTF-8.
-#include "text/ansi_code_page.h"
+#include "text/code_pages.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
-// pixdim-compare's platform services on POSIX calls.
-#include "tools/file_tree.h"
-
+// The tools' platform services on POSIX calls: dlopen, the command line's
+// bytes as they are, and the file tree pixdim-compare walks.
 #include <dirent.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +11,27 @@
 #include <cstring>
 
 #include "linux/owners.h"
+#include "tools/tool_platform.h"
+
+void* OpenModule(const std::string& path, std::string& error) {
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    const char* reason = dlerror();
+    error = "cannot load " + path + " (" + (reason != nullptr ? reason : "unknown error") + ")";
+  }
+  return module;
+}
+
+AnyFunction FindFunction(void* module, const char* name) {
+  return reinterpret_cast<AnyFunction>(dlsym(module, name));
+}
+
+void CloseModule(void* module) { dlclose(module); }
+
+// On Linux the command line and file names are bytes, and stay unchanged.
+std::vector<std::string> Utf8Arguments(int argc, char** argv) { return {argv, argv + argc}; }
+
+std::string Utf8ToHostAnsi(const std::string& utf8) { return utf8; }
 
 namespace {
 

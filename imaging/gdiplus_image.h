@@ -1,16 +1,26 @@
 #pragma once
-// An image file read through the imaging library from a file that is
-// already open. The object owns its handle and disposes it when destroyed.
-// Failures are not reported: a file that cannot be decoded leaves the
-// handle null and reads as 0 by 0; the object only remembers the last
-// failing status.
+// The GDI+ classes the plugin reads files through: an image, read from a
+// stream over a file that is already open, and a bitmap, whose decoded
+// pixels can be locked for reading. Each object owns its handle and
+// disposes it when destroyed. Failures are not reported: a file that cannot
+// be decoded leaves the handle null and reads as 0 by 0; the object only
+// remembers the last failing status.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "imaging/flat_api.h"
-#include "imaging/gdiplus_base.h"
 
 namespace Gdiplus {
+
+// Heap objects of the GDI+ classes take their memory from GDI+'s allocator.
+// The allocation function is non-throwing, so a failed new-expression
+// yields null without running the constructor.
+class GdiplusBase {
+ public:
+  static void* operator new(std::size_t size) noexcept;
+  static void operator delete(void* memory) noexcept;
+};
 
 class Image : public GdiplusBase {
  public:
@@ -19,11 +29,6 @@ class Image : public GdiplusBase {
   virtual ~Image();
   Image(const Image&) = delete;
   Image& operator=(const Image&) = delete;
-
-  // A new heap image holding a copy of the handle; after a failed copy it
-  // holds no handle and carries the failing status. Null only when the
-  // object cannot be allocated.
-  virtual Image* CloneImage();
 
   std::uint32_t ReadWidth();
   std::uint32_t ReadHeight();
@@ -44,11 +49,17 @@ class Image : public GdiplusBase {
 
  protected:
   Image() = default;
-  Image(GpImage* handleToOwn, Status status);
-  void AttachHandle(GpImage* handleToOwn) { handle = handleToOwn; }
 
   GpImage* handle = nullptr;
   Status lastStatus = Ok;
+};
+
+class Bitmap : public Image {
+ public:
+  explicit Bitmap(IStream* stream);
+
+  Status LockPixels(const Rect* rect, std::uint32_t flags, PixelFormat format, BitmapData* data);
+  Status UnlockPixels(BitmapData* data);
 };
 
 }  // namespace Gdiplus

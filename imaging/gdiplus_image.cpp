@@ -1,23 +1,14 @@
-#include "imaging/image.h"
+#include "imaging/gdiplus_image.h"
 
 namespace Gdiplus {
 
+void* GdiplusBase::operator new(std::size_t size) noexcept { return GdipAlloc(size); }
+
+void GdiplusBase::operator delete(void* memory) noexcept { GdipFree(memory); }
+
 Image::Image(IStream* stream) { lastStatus = GdipLoadImageFromStream(stream, &handle); }
 
-Image::Image(GpImage* handleToOwn, Status status) {
-  AttachHandle(handleToOwn);
-  lastStatus = status;
-}
-
 Image::~Image() { GdipDisposeImage(handle); }
-
-Image* Image::CloneImage() {
-  GpImage* copy = nullptr;
-  LatchStatus(GdipCloneImage(handle, &copy));
-  auto* clone = new Image(copy, lastStatus);
-  if (clone == nullptr) GdipDisposeImage(copy);  // nobody else would own the copy
-  return clone;
-}
 
 std::uint32_t Image::ReadWidth() {
   std::uint32_t width = 0;
@@ -55,5 +46,13 @@ Status Image::LatchStatus(Status status) {
   if (status != Ok) lastStatus = status;
   return status;
 }
+
+Bitmap::Bitmap(IStream* stream) { lastStatus = GdipCreateBitmapFromStream(stream, &handle); }
+
+Status Bitmap::LockPixels(const Rect* rect, std::uint32_t flags, PixelFormat format, BitmapData* data) {
+  return LatchStatus(GdipBitmapLockBits(handle, rect, flags, format, data));
+}
+
+Status Bitmap::UnlockPixels(BitmapData* data) { return LatchStatus(GdipBitmapUnlockBits(handle, data)); }
 
 }  // namespace Gdiplus

@@ -1,5 +1,4 @@
-#include "imaging/bitmap.h"
-#include "imaging/image.h"
+#include "imaging/gdiplus_image.h"
 
 #include <memory>
 
@@ -61,35 +60,6 @@ TEST_F(ImagingLayer, FailedAllocationYieldsNullAndOpensNothing) {
   EXPECT_EQ(image, nullptr);
   EXPECT_TRUE(fake::CallsNamed("GdipLoadImageFromStream").empty());
   EXPECT_TRUE(fake::CallsNamed("GdipDisposeImage").empty());
-}
-
-TEST_F(ImagingLayer, CloneOwnsItsOwnHandle) {
-  fake::AddImage("a.png", fake::PatternImage(5, 4));
-  Gdiplus::Image image(&aPng);
-  std::unique_ptr<Gdiplus::Image> clone(image.CloneImage());
-  ASSERT_NE(clone, nullptr);
-  EXPECT_NE(clone->Handle(), image.Handle());
-  EXPECT_EQ(clone->ReadHeight(), 4u);
-  EXPECT_EQ(fake::LiveHandles(), 2);
-}
-
-TEST_F(ImagingLayer, FailedCloneStillYieldsAnObjectWithTheFailure) {
-  fake::AddImage("a.png", fake::PatternImage(5, 4));
-  fake::FailClone();
-  Gdiplus::Image image(&aPng);
-  std::unique_ptr<Gdiplus::Image> clone(image.CloneImage());
-  ASSERT_NE(clone, nullptr);
-  EXPECT_EQ(clone->Handle(), nullptr);
-  EXPECT_NE(clone->LastStatus(), Gdiplus::Ok);
-  EXPECT_EQ(clone->LastStatus(), image.LastStatus());
-}
-
-TEST_F(ImagingLayer, CloneWhoseObjectCannotBeAllocatedReleasesTheCopy) {
-  fake::AddImage("a.png", fake::PatternImage(5, 4));
-  Gdiplus::Image image(&aPng);
-  fake::FailNextAlloc();
-  EXPECT_EQ(image.CloneImage(), nullptr);
-  EXPECT_EQ(fake::LiveHandles(), 1);  // only the original's
 }
 
 }  // namespace
