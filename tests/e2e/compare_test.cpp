@@ -14,7 +14,7 @@
 
 namespace {
 
-int Compare(const std::string& first, const std::string& second, int index = 10000) {
+int Compare(const std::string& first, const std::string& second, int index = CompareIndexContent) {
   return Exports().CompareFiles(nullptr, index, Fixture(first).c_str(), Fixture(second).c_str(),
                                 nullptr);
 }
@@ -28,8 +28,8 @@ std::string Member(const std::string& pattern, const std::string& part) {
 using ContentCompare = StartedPlugin;
 
 TEST_F(ContentCompare, OnlyTheContentIndexIsSupported) {
-  EXPECT_EQ(Compare("photo.png", "photo.png", 9999), -3);
-  EXPECT_EQ(Compare("photo.png", "photo.png", 10001), -3);
+  EXPECT_EQ(Compare("photo.png", "photo.png", 9999), NotSupported);
+  EXPECT_EQ(Compare("photo.png", "photo.png", 10001), NotSupported);
 }
 
 TEST_F(ContentCompare, SamePixelsInAnyFormAreEqual) {
@@ -133,7 +133,7 @@ TEST_F(ContentCompare, ConcurrentComparesDoNotHoldUpTheUnload) {
   for (int t = 0; t < 6; ++t) {
     workers.emplace_back([&] {
       while (running) {
-        if (Exports().CompareFiles(nullptr, 10000, first.c_str(), second.c_str(), nullptr) != Equal) ++wrong;
+        if (Exports().CompareFiles(nullptr, CompareIndexContent, first.c_str(), second.c_str(), nullptr) != Equal) ++wrong;
       }
     });
   }
@@ -189,7 +189,7 @@ class LargeFiles : public StartedPlugin {
 
   int CompareWithProgress(const std::string& first, const std::string& second, ProgressLog& log) const {
     return WithProgressLog(log, [&](ProgressCallback callback) {
-      return Exports().CompareFiles(callback, 10000, first.c_str(), second.c_str(), nullptr);
+      return Exports().CompareFiles(callback, CompareIndexContent, first.c_str(), second.c_str(), nullptr);
     });
   }
 

@@ -30,7 +30,7 @@ constexpr int Integer = 1;
 
 int AskDelayable(std::int32_t& width, const std::string& file) {
   width = -1;
-  return Exports().GetValue(file.c_str(), 0, 0, &width, sizeof width, DelayIfSlow);
+  return Exports().GetValue(file.c_str(), FieldWidth, 0, &width, sizeof width, DelayIfSlow);
 }
 
 // Files of a folder of their own: names the plugin has not seen, so no
@@ -67,7 +67,7 @@ TEST_F(DelayFlag, WhatGdiplusMustLoadIsDelayedThenAnswered) {
   EXPECT_EQ(AskDelayable(width, metafile), Delayed);
   EXPECT_EQ(width, -1);  // left alone
   // The host's background thread asks again without the flag.
-  EXPECT_EQ(Exports().GetValue(metafile.c_str(), 0, 0, &width, sizeof width, 0), Integer);
+  EXPECT_EQ(Exports().GetValue(metafile.c_str(), FieldWidth, 0, &width, sizeof width, 0), Integer);
   EXPECT_GT(width, 0);
   // Which icon entry shows is GDI+'s choice.
   const std::filesystem::path icon = FreshFolder() / "fresh.ico";
@@ -193,8 +193,8 @@ TEST_F(DelayFlag, ConcurrentStopEndsTheLoadEmptyAndTheNextOneIsSized) {
   const std::u16string wideName(wide.u16string());
   const std::string ansiName(ansi.string());
   std::int32_t width = -1;
-  const auto askWide = [&] { return Exports().GetValueW(wideName.c_str(), 0, 0, &width, sizeof width, 0); };
-  const auto askAnsi = [&] { return Exports().GetValue(ansiName.c_str(), 0, 0, &width, sizeof width, 0); };
+  const auto askWide = [&] { return Exports().GetValueW(wideName.c_str(), FieldWidth, 0, &width, sizeof width, 0); };
+  const auto askAnsi = [&] { return Exports().GetValue(ansiName.c_str(), FieldWidth, 0, &width, sizeof width, 0); };
   const auto stopWide = [&] { Exports().StopGetValueW(wideName.c_str()); };
   const auto stopAnsi = [&] { Exports().StopGetValue(ansiName.c_str()); };
 
@@ -233,13 +233,13 @@ TEST(DelayFlagOnSlowDrives, NetworkRemovableAndOpticalDrivesAreDelayed) {
   for (const auto& drive : drives) {
     QueryDriveType = drive.type;
     std::int32_t width = -1;
-    EXPECT_EQ(ContentGetValue(Fixture(drive.file).c_str(), 0, 0, &width, sizeof width, DelayIfSlow), Delayed)
+    EXPECT_EQ(ContentGetValue(Fixture(drive.file).c_str(), FieldWidth, 0, &width, sizeof width, DelayIfSlow), Delayed)
         << drive.file;
     EXPECT_EQ(width, -1);
     // Without the flag the value is read, and cached: the slow drive is
     // not asked again for it.
-    EXPECT_EQ(ContentGetValue(Fixture(drive.file).c_str(), 0, 0, &width, sizeof width, 0), Integer);
-    EXPECT_EQ(ContentGetValue(Fixture(drive.file).c_str(), 1, 0, &width, sizeof width, DelayIfSlow), Integer)
+    EXPECT_EQ(ContentGetValue(Fixture(drive.file).c_str(), FieldWidth, 0, &width, sizeof width, 0), Integer);
+    EXPECT_EQ(ContentGetValue(Fixture(drive.file).c_str(), FieldHeight, 0, &width, sizeof width, DelayIfSlow), Integer)
         << drive.file;
   }
   QueryDriveType = GetDriveTypeW;

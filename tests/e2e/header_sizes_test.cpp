@@ -11,12 +11,12 @@ namespace {
 
 std::string Dimensions(const std::string& file) {
   char text[64] = "";
-  Exports().GetValue(file.c_str(), 2, 0, text, sizeof text, 0);
+  Exports().GetValue(file.c_str(), FieldDimensions, 0, text, sizeof text, 0);
   return text;
 }
 
 int Compare(const std::string& first, const std::string& second) {
-  return Exports().CompareFiles(nullptr, 10000, Fixture(first).c_str(), Fixture(second).c_str(), nullptr);
+  return Exports().CompareFiles(nullptr, CompareIndexContent, Fixture(first).c_str(), Fixture(second).c_str(), nullptr);
 }
 
 using HeaderSizes = StartedPlugin;

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "tests/e2e/bounded_call.h"
+#include "tests/e2e/child_peak.h"
 #include "tests/e2e/plugin_fixture.h"
 
 namespace {
@@ -31,14 +32,14 @@ std::string ReadFile(const std::string& path) {
 std::string Dimensions(const std::string& file) {
   return WithinSeconds(10, ("the value of " + file).c_str(), [file] {
     char text[64] = "";
-    Exports().GetValue(file.c_str(), 2, 0, text, sizeof text, 0);
+    Exports().GetValue(file.c_str(), FieldDimensions, 0, text, sizeof text, 0);
     return std::string(text);
   });
 }
 
 int Compare(const std::string& first, const std::string& second) {
   return WithinSeconds(10, ("comparing " + first).c_str(),
-                       [=] { return Exports().CompareFiles(nullptr, 10000, first.c_str(), second.c_str(), nullptr); });
+                       [=] { return Exports().CompareFiles(nullptr, CompareIndexContent, first.c_str(), second.c_str(), nullptr); });
 }
 
 class LinuxFiles : public StartedPlugin {
@@ -162,27 +163,6 @@ TEST_F(LinuxFiles, ADrawingTooLargeToBuildHasNoSize) {
   EXPECT_EQ(ValueCode(compressed("large.svgz", 2000)), ValueFieldEmpty);  // 90 KB
 }
 
-// Peak resident memory, in MiB, that a child adds to an idle one while it
-// runs the work; the work's answer comes back as the child's exit code.
-template <typename Work>
-double PeakMiBOfChild(Work work, int& answer) {
-  const auto peak = [](auto childWork, int& exitCode) {
-    const pid_t child = fork();
-    if (child == 0) {
-      alarm(60);  // a child that hangs dies and fails the test
-      std::_Exit(childWork() + 10);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    exitCode = WIFEXITED(status) ? WEXITSTATUS(status) - 10 : 100;
-    return static_cast<double>(usage.ru_maxrss) / 1024;
-  };
-  int idleAnswer = 0;
-  const double idle = peak([] { return 0; }, idleAnswer);
-  return peak(work, answer) - idle;
-}
-
 // Two PNGs of 12000 x 12000 that would take 1.1 GiB decoded, the pair: the
 // budget leaves them to their bytes, and the compare stays small.
 TEST_F(LinuxFiles, ABudgetBlockedCompareStaysSmall) {
@@ -190,7 +170,7 @@ TEST_F(LinuxFiles, ABudgetBlockedCompareStaysSmall) {
   const std::string b = Fixture("flat-large-b.png");
   int answer = 0;
   const double mib = PeakMiBOfChild(
-      [&] { return Exports().CompareFiles(nullptr, 10000, a.c_str(), b.c_str(), nullptr); }, answer);
+      [&] { return Exports().CompareFiles(nullptr, CompareIndexContent, a.c_str(), b.c_str(), nullptr); }, answer);
   EXPECT_EQ(answer, Different);
   EXPECT_LT(mib, 64.0);
 }

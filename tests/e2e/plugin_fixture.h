@@ -11,6 +11,8 @@
 #include <iterator>
 #include <string>
 
+#include "plugin/codes.h"
+#include "plugin/field_table.h"
 #include "tools/plugin_library.h"
 
 // The plugin under test and the folder of image fixtures; the build passes
@@ -29,11 +31,6 @@ constexpr int FileError = -1;
 constexpr int Stopped = -2;
 constexpr int NotSupported = -3;
 
-// The value codes of a file that has no size: one that cannot be opened
-// (left out of the host's search), one that holds no picture (shown
-// empty).
-constexpr int ValueFileError = -2;
-constexpr int ValueFieldEmpty = -3;
 constexpr int ValueCodesDiffer = 99;
 
 inline const PluginExports& Exports() { return Plugin().Exports(); }

@@ -9,7 +9,7 @@
 namespace {
 
 int Compare(const std::string& first, const std::string& second) {
-  return Exports().CompareFiles(nullptr, 10000, Fixture(first).c_str(), Fixture(second).c_str(), nullptr);
+  return Exports().CompareFiles(nullptr, CompareIndexContent, Fixture(first).c_str(), Fixture(second).c_str(), nullptr);
 }
 
 using ShowingInstructions = StartedPlugin;

@@ -36,9 +36,9 @@ std::ostream& operator<<(std::ostream& out, const Values& values) {
 Values Ask(const std::string& file) {
   Values values{};
   char text[64] = "";
-  values.widthType = Exports().GetValue(file.c_str(), 0, 0, &values.width, 4, 0);
-  values.heightType = Exports().GetValue(file.c_str(), 1, 0, &values.height, 4, 0);
-  values.dimensionsType = Exports().GetValue(file.c_str(), 2, 0, text, sizeof text, 0);
+  values.widthType = Exports().GetValue(file.c_str(), FieldWidth, 0, &values.width, 4, 0);
+  values.heightType = Exports().GetValue(file.c_str(), FieldHeight, 0, &values.height, 4, 0);
+  values.dimensionsType = Exports().GetValue(file.c_str(), FieldDimensions, 0, text, sizeof text, 0);
   values.dimensions = text;
   return values;
 }
@@ -117,11 +117,11 @@ TEST_F(FieldValues, AFileRewrittenInPlaceIsReadAgain) {
 // are in delay_test.cpp).
 TEST_F(FieldValues, DelayFlagFollowsThePlatform) {
   std::int32_t width = -1;
-  EXPECT_EQ(Exports().GetValue(Fixture("photo.png").c_str(), 0, 0, &width, 4, 1), 1);
+  EXPECT_EQ(Exports().GetValue(Fixture("photo.png").c_str(), FieldWidth, 0, &width, 4, 1), FieldTypeInt32);
   EXPECT_EQ(width, 64);
   if (!PIXDIM_DELAYS_VALUES) {
     width = -1;
-    EXPECT_EQ(Exports().GetValue(Fixture("entries-a.ico").c_str(), 0, 0, &width, 4, 1), 1);
+    EXPECT_EQ(Exports().GetValue(Fixture("entries-a.ico").c_str(), FieldWidth, 0, &width, 4, 1), FieldTypeInt32);
     EXPECT_GT(width, 0);
   }
 }

@@ -14,7 +14,7 @@ const char16_t* Units(const std::wstring& text) { return reinterpret_cast<const 
 
 std::string DimensionsW(const std::wstring& file) {
   char text[64] = "";
-  Exports().GetValueW(Units(file), 2, 0, text, sizeof text, 0);
+  Exports().GetValueW(Units(file), FieldDimensions, 0, text, sizeof text, 0);
   return text;
 }
 
@@ -24,18 +24,18 @@ std::string DimensionsW(const std::wstring& file) {
 int ValueCodeW(const std::wstring& file) {
   char text[64];
   std::memset(text, '#', sizeof text);
-  const int code = Exports().GetValueW(Units(file), 2, 0, text, sizeof text, 0);
+  const int code = Exports().GetValueW(Units(file), FieldDimensions, 0, text, sizeof text, 0);
   return code < 1 && std::string(text, sizeof text) != std::string(sizeof text, '#') ? ValueCodesDiffer : code;
 }
 
 std::string Dimensions(const std::string& file) {
   char text[64] = "";
-  Exports().GetValue(file.c_str(), 2, 0, text, sizeof text, 0);
+  Exports().GetValue(file.c_str(), FieldDimensions, 0, text, sizeof text, 0);
   return text;
 }
 
 int CompareW(const std::wstring& first, const std::wstring& second) {
-  return Exports().CompareFilesW(nullptr, 10000, Units(first), Units(second), nullptr);
+  return Exports().CompareFilesW(nullptr, CompareIndexContent, Units(first), Units(second), nullptr);
 }
 
 // The name as the host hands it to the 8-bit exports: converted to the
