@@ -55,11 +55,11 @@ class LinuxHostFile final : public HostFile {
            Nanoseconds(status.st_mtim) == stamp.modified && Nanoseconds(status.st_ctim) == stamp.changed;
   }
 
-  bool StampSettled() const override {
+  bool StampAtRest() const override {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     const std::int64_t latest = std::max(stamp.modified, stamp.changed);
-    return Nanoseconds(now) - latest > SettledAfterSeconds * 1000000000;
+    return Nanoseconds(now) - latest > AtRestAfterSeconds * 1000000000;
   }
 
   bool IsSameFileAs(const HostFile& other) const override {

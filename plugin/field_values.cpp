@@ -34,7 +34,7 @@ Measured Measure(HostFile& file, bool mayDelay, ImageSize& size) {
   const HeaderFacts& facts = file.Facts();
   if (HeaderSettlesSize(facts.format) && facts.width != 0 && facts.height != 0) {
     size = {facts.width, facts.height};
-    if (file.StampSettled()) RecentSizes().Store(file.Stamp(), size);
+    if (file.StampAtRest()) RecentSizes().Store(file.Stamp(), size);
     return Measured::Sized;
   }
   if (mayDelay) return Measured::Delayed;
@@ -43,7 +43,7 @@ Measured Measure(HostFile& file, bool mayDelay, ImageSize& size) {
   file.StopReadsOn(underWay.Flag());
   size = file.OpenPicture(PictureUse::Size)->Size();
   if (size.width == 0 || size.height == 0 || underWay.Stopped()) return Measured::NoPicture;
-  if (file.StampSettled()) RecentSizes().Store(file.Stamp(), size);
+  if (file.StampAtRest()) RecentSizes().Store(file.Stamp(), size);
   return Measured::Sized;
 }
 

@@ -35,7 +35,7 @@ struct FileStamp {
 // How old a file's times must be before they count as settled: above the
 // coarsest write-time resolution of the file systems a host reads (FAT
 // keeps two seconds), so a later write always shows in the times.
-constexpr std::int64_t SettledAfterSeconds = 3;
+constexpr std::int64_t AtRestAfterSeconds = 3;
 
 class HostFile : public ByteSource {
  public:
@@ -57,8 +57,8 @@ class HostFile : public ByteSource {
   // Whether the file's times lie so far in the past that no write can still
   // be under way behind them. A writer moves the times before its bytes
   // land, so a size read from a file whose times are recent may be the old
-  // one under the new stamp: only a settled stamp may answer for a size later.
-  virtual bool StampSettled() const = 0;
+  // one under the new stamp: only a stamp at rest may answer for a size later.
+  virtual bool StampAtRest() const = 0;
 
   // Whether both open files are one and the same file.
   virtual bool IsSameFileAs(const HostFile& other) const = 0;

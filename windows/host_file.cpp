@@ -70,10 +70,10 @@ class WindowsHostFile final : public HostFile {
   }
 
   // The creation time is not moved by a write, the last write time is.
-  bool StampSettled() const override {
+  bool StampAtRest() const override {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    return Ticks(now) - stamp.modified > SettledAfterSeconds * 10000000;
+    return Ticks(now) - stamp.modified > AtRestAfterSeconds * 10000000;
   }
 
   bool IsSameFileAs(const HostFile& other) const override {

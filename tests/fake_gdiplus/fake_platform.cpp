@@ -31,7 +31,7 @@ class FakeHostFile final : public HostFile {
     opened = regular;
     return opened;
   }
-  bool StampSettled() const override { return fake::S().recentFiles.count(stream.name) == 0; }
+  bool StampAtRest() const override { return fake::S().recentFiles.count(stream.name) == 0; }
   bool UnchangedSinceOpen() override { return opened && Bytes() == bytesAtOpen; }
   bool IsSameFileAs(const HostFile& other) const override {
     const auto* same = dynamic_cast<const FakeHostFile*>(&other);
