@@ -18,6 +18,7 @@
 
 #include "imaging/flat_api.h"
 #include "imaging/header_facts.h"
+#include "linux/compressed_drawing.h"
 #include "linux/file_stream.h"
 #include "linux/pixbuf_decoding.h"
 #include "linux/pixbuf_formats.h"
@@ -40,9 +41,8 @@ constexpr std::uint64_t MaxDecodePixels = std::uint64_t{1} << 28;
 // would have to be read to its end (XPM and SVG do that, and an SVG's
 // module builds the whole drawing first, at hundreds of bytes a shape),
 // and a header comes first in every format worth reading. Compressed
-// data (SVGZ) may stand for a hundred times its size.
+// drawings (SVGZ) are inflated first, and as much of their text is given.
 constexpr std::uint64_t MaxSizeReadBytes = 2 * 1024 * 1024;
-constexpr std::uint64_t MaxCompressedSizeReadBytes = 64 * 1024;
 
 struct PixbufImage {
   const IStream* stream;  // the plugin keeps it open while the image lives
@@ -71,16 +71,22 @@ void SizePrepared(GdkPixbufLoader* loader, int width, int height, PixbufImage* i
 // module renders as 1 x 1; a QuickTime image's inner picture), the size
 // comes from decoding the file.
 bool ReadSizeWithLoader(PixbufImage& image) {
+  const CompressedDrawing drawing = InflateDrawing(image.stream->fd);
+  if (drawing.compressed && drawing.width != 0 && drawing.height != 0) {
+    image.width = drawing.width;
+    image.height = drawing.height;
+    return true;
+  }
+  if (drawing.compressed && !drawing.whole) return false;
   const bool announcedSizeHolds = AnnouncedSizeIsDecoded(image.format);
   const UniqueHandle<GdkPixbufLoader*, g_object_unref> loader(NewLoader(image.format));
   if (!loader) return false;
   if (announcedSizeHolds) g_signal_connect(loader.Get(), "size-prepared", G_CALLBACK(SizePrepared), &image);
   std::vector<guchar> chunk(4096);
   bool sizeKnown = false;
-  std::uint64_t limit = MaxSizeReadBytes;
-  for (std::uint64_t offset = 0; !sizeKnown && offset < limit; offset += chunk.size()) {
-    const std::size_t read = ReadFileAt(image.stream->fd, offset, chunk.data(), chunk.size());
-    if (offset == 0 && read >= 2 && chunk[0] == 0x1f && chunk[1] == 0x8b) limit = MaxCompressedSizeReadBytes;
+  for (std::uint64_t offset = 0; !sizeKnown && offset < MaxSizeReadBytes; offset += chunk.size()) {
+    const std::size_t read = drawing.compressed ? drawing.CopyAt(offset, chunk.data(), chunk.size())
+                                                : ReadFileAt(image.stream->fd, offset, chunk.data(), chunk.size());
     if (read == 0 || !gdk_pixbuf_loader_write(loader.Get(), chunk.data(), read, nullptr)) break;
     sizeKnown = announcedSizeHolds && image.width != 0;
   }
