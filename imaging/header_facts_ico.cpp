@@ -1,7 +1,7 @@
 // ICO and CUR: a directory of entries, each a DIB or an embedded PNG. The
-// size is settled only when there is one entry to choose: a DIB the
-// decoder accepts, or a PNG by its own header (the decoder skips PNG
-// entries, so on its own it would show nothing). A comparison accounts for
+// size is settled for one DIB entry the decoder accepts, and for icons of
+// PNG entries only, which the decoder refuses (it skips PNG entries): the
+// first entry's, by its PNG header, the one GDI+ shows. A comparison accounts for
 // every byte after the directory as part of one entry, and lets the PNG
 // reader account for an embedded PNG's.
 #include <algorithm>
@@ -137,6 +137,7 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
   facts.format = format;
   facts.moreThanOneImage = count > 1 ? Answer::Yes : Answer::No;
   bool allKnown = true;
+  bool allPng = true;
   bool deep = false;
   BytesReason pngReason = BytesReason::None;
   bool listedSizesFit = true;
@@ -147,6 +148,7 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
     IconEntry entry;
     const EntryImage image = ReadEntry(reader, index, entry) ? ReadEntryImage(reader, entry) : EntryImage{};
     allKnown = image.known;
+    allPng = allPng && image.png;
     deep = deep || image.deep;
     if (reader.ForComparison() && image.png && image.known && pngReason == BytesReason::None) {
       Presentation shown;
@@ -175,7 +177,7 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
   if (count == 1 && allKnown && !firstImage.png && DecoderTakesDib(reader, first)) {
     facts.width = first.width;
     facts.height = first.height;
-  } else if (count == 1 && allKnown && firstImage.png) {
+  } else if (count >= 1 && allKnown && allPng) {
     const HeaderFacts png = ReadEmbeddedPngFacts(reader, first.offset, first.size);
     facts.width = png.width;
     facts.height = png.height;

@@ -87,7 +87,11 @@ ViewBox ParseViewBox(const std::string& text) {
     while (IsSpace(*at) || (i > 0 && *at == ',')) ++at;
     char* end = nullptr;
     values[i] = static_cast<double>(std::strtof(at, &end));
-    if (end == at) return box;
+    // CSS numbers only: no hexadecimal, infinities or NaN.
+    const bool number = std::all_of(at, static_cast<const char*>(end), [](char c) {
+      return std::isdigit(static_cast<unsigned char>(c)) != 0 || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
+    });
+    if (end == at || !number) return box;
     at = end;
   }
   while (IsSpace(*at)) ++at;

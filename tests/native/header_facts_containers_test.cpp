@@ -105,13 +105,18 @@ Bytes Icon(const std::vector<Bytes>& entries) {
   return icon.bytes;
 }
 
-// The icon decoder skips PNG entries and would show nothing: one entry's
-// size is its PNG's; which of several a viewer picks is its own choice.
-TEST(HeaderFactsContainers, IconOfOnePngEntry) {
+// The icon decoder skips PNG entries and would show nothing: an icon of
+// PNG entries shows its first entry, as GDI+ does, by the PNG's header.
+// Beside a DIB entry, the decoder shows a DIB of its own choice.
+TEST(HeaderFactsContainers, IconOfPngEntries) {
   const HeaderFacts facts = Facts(Icon({Png(Ihdr(16, 12, 8, 6))}));
   EXPECT_EQ(facts.format, ImageFormat::Ico);
   EXPECT_EQ(Size(facts.width, facts.height), Size(16, 12));
-  EXPECT_EQ(SizeOf(Icon({Png(Ihdr(16, 12, 8, 6)), Png(Ihdr(32, 32, 8, 6))})), Size(0, 0));
+  EXPECT_EQ(SizeOf(Icon({Png(Ihdr(16, 12, 8, 6)), Png(Ihdr(32, 32, 8, 6))})), Size(16, 12));
+  EXPECT_EQ(SizeOf(Icon({Png(Ihdr(32, 32, 8, 6)), Png(Ihdr(16, 12, 8, 6))})), Size(32, 32));
+  Bytes dib = Writer().Le32(40).Le32(16).Le32(24).Le16(1).Le16(32).Zeros(24).bytes;
+  dib.resize(dib.size() + 16 * 12 * 4 + 12 * 4, 0);
+  EXPECT_EQ(SizeOf(Icon({Png(Ihdr(16, 12, 8, 6)), dib})), Size(0, 0));
   Bytes broken = Png(Ihdr(16, 12, 8, 6));
   broken[29] ^= 1;
   EXPECT_EQ(SizeOf(Icon({broken})), Size(0, 0));

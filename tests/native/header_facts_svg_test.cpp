@@ -46,6 +46,8 @@ TEST(HeaderFactsSvg, PercentagesTakeTheViewBox) {
   // An empty or negative viewBox draws nothing or is dropped.
   EXPECT_EQ(SvgSize("viewBox=\"0 0 0 150\""), Size(0, 0));
   EXPECT_EQ(SvgSize("viewBox=\"0 0 -300 150\""), Size(0, 0));
+  EXPECT_EQ(SvgSize("viewBox=\"0 0 0x10 16\""), Size(0, 0));
+  EXPECT_EQ(SvgSize("viewBox=\"0 0 inf 16\""), Size(0, 0));
 }
 
 TEST(HeaderFactsSvg, PrologBeforeTheRoot) {
