@@ -13,6 +13,7 @@ import os
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 import zlib
 
@@ -84,6 +85,63 @@ def rects(count):
     return svg(shapes, 1000)
 
 
+def box(kind, payload):  # an ISO media box, a QuickTime atom or an Apple icon element
+    return struct.pack(">I", len(payload) + 8) + kind + payload
+
+
+def turned_avif(side, depth):
+    """A flat AVIF whose header turns it a quarter: its decoder decodes
+    the whole picture, the header tells the size."""
+    flat = flat_png(side)
+    with tempfile.TemporaryDirectory() as scratch:
+        source, made = os.path.join(scratch, "flat.png"), os.path.join(scratch, "turned.avif")
+        with open(source, "wb") as out:
+            out.write(flat)
+        subprocess.run(["/usr/bin/avifenc", "--jobs", "1", "-s", "10", "--depth", str(depth), "--irot", "1",
+                        source, made], check=True, capture_output=True)
+        with open(made, "rb") as result:
+            return result.read()
+
+
+def quicktime_image(picture):
+    return box(b"idsc", b"png " + bytes(82)) + box(b"idat", picture)
+
+
+def apple_icon(picture):
+    element = box(b"ic08", picture)
+    return b"icns" + struct.pack(">I", len(element) + 8) + element
+
+
+def depth_map_jpeg(segments):
+    """A 400 x 300 photo after extended XMP segments, each near 64 KB, as a
+    camera app stores a depth map."""
+    photo = subprocess.run(["/usr/bin/convert", "-size", "400x300", "plasma:", "-quality", "90", "jpeg:-"],
+                           check=True, capture_output=True).stdout
+    pieces = b""
+    for i in range(segments):
+        payload = b"http://ns.adobe.com/xmp/extension/\0" + b"A" * 32 + struct.pack(">II", segments * 65000, i * 65000)
+        payload += b" " * (65533 - len(payload))
+        pieces += b"\xff\xe1" + struct.pack(">H", len(payload) + 2) + payload
+    return photo[:2] + pieces + photo[2:]
+
+
+def striped_tiff(path, width, rows):
+    """8-bit grey, a strip per row, the strip offsets, byte counts and
+    directory after the strips at the end, as GDAL writes it; the strips
+    hold zeros (a sparse file)."""
+    data_end = 8 + width * rows
+    offsets = struct.pack(f"<{rows}I", *(8 + width * row for row in range(rows)))
+    counts = struct.pack(f"<{rows}I", *([width] * rows))
+    directory = data_end + len(offsets) + len(counts)
+    entries = [(256, 4, 1, width), (257, 4, 1, rows), (258, 3, 1, 8), (259, 3, 1, 1), (262, 3, 1, 1),
+               (273, 4, rows, data_end), (277, 3, 1, 1), (278, 3, 1, 1), (279, 4, rows, data_end + len(offsets))]
+    ifd = struct.pack("<H", len(entries)) + b"".join(struct.pack("<HHII", *entry) for entry in entries) + b"\0" * 4
+    with open(path, "wb") as out:
+        out.write(b"II*\0" + struct.pack("<I", directory))
+        out.seek(data_end)
+        out.write(offsets + counts + ifd)
+
+
 def make_inputs(folder):
     blur = '<filter id="f"><feGaussianBlur stdDeviation="300"/></filter><rect width="100%" height="100%" fill="{}" filter="url(#f)"/>'
     noise = '<filter id="f"><feTurbulence baseFrequency="{}" numOctaves="10"/></filter><rect width="100%" height="100%" filter="url(#f)"/>'
@@ -102,6 +160,12 @@ def make_inputs(folder):
         "rects.svgz": lambda: zlib.compress(rects(2000000), 9, wbits=31),
         "huge-30000.png": lambda: flat_png(30000),
         "huge-65500.jpg": lambda: huge_jpeg_header(65500),
+        "repeated.svgz": lambda: zlib.compress(svg('<rect width="1" height="1"/>' * 2000000, 1000), 9, wbits=31),
+        "irot-8192-8bit.avif": lambda: turned_avif(8192, 8),
+        "irot-8192-12bit.avif": lambda: turned_avif(8192, 12),
+        "huge-30000.qtif": lambda: quicktime_image(read(folder, "huge-30000.png")),
+        "huge-30000.icns": lambda: apple_icon(read(folder, "huge-30000.png")),
+        "xmp-64.jpg": lambda: depth_map_jpeg(64),
     }
     os.makedirs(folder, exist_ok=True)
     for name, make in inputs.items():
@@ -110,6 +174,15 @@ def make_inputs(folder):
             with open(path + ".part", "wb") as out:
                 out.write(make())
             os.rename(path + ".part", path)
+    striped = os.path.join(folder, "strips-6000.tif")
+    if not os.path.exists(striped):
+        striped_tiff(striped + ".part", 10000, 6000)
+        os.rename(striped + ".part", striped)
+
+
+def read(folder, name):
+    with open(os.path.join(folder, name), "rb") as made:
+        return made.read()
 
 
 def measure(command):
@@ -143,11 +216,14 @@ def main():
         first, second = [os.path.join(folder, pair + suffix) for suffix in ("-a", "-b")]
         extension = {"scans": ".jpg", "frames": ".gif"}.get(pair.split("-")[0], ".svg")
         runs.append((f"Linux compare, {pair} pair", [probe, plugin, "--compare", first + extension, second + extension]))
-    for name in ["rects.svg", "rects.svgz", "scans-8000-a.jpg", "huge-30000.png", "huge-65500.jpg"]:
+    header_side = ["irot-8192-8bit.avif", "irot-8192-12bit.avif", "huge-30000.qtif", "huge-30000.icns", "rects.svgz", "repeated.svgz",
+                   "xmp-64.jpg", "strips-6000.tif"]
+    for name in ["rects.svg", "scans-8000-a.jpg", "huge-30000.png", "huge-65500.jpg"] + header_side:
         runs.append((f"Linux values, {name}", [probe, plugin, os.path.join(folder, name)]))
     if len(sys.argv) == 7:
         wine_run, windows_probe, windows_plugin = sys.argv[4:7]
-        for name in ["scans-8000-a.jpg", "huge-30000.png", "huge-65500.jpg"]:
+        for name in ["scans-8000-a.jpg", "huge-30000.png", "huge-65500.jpg", "irot-8192-8bit.avif", "xmp-64.jpg",
+                     "strips-6000.tif"]:
             runs.append((f"wine64 values, {name}",
                          wine_run.split() + ["wine64", windows_probe, windows_plugin, os.path.join(folder, name)]))
     print("| call | seconds | peak MiB |\n|---|---:|---:|")

@@ -4,6 +4,7 @@
 # the tests use a checked twin of the same code.
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(PIXBUF REQUIRED IMPORTED_TARGET gdk-pixbuf-2.0 gio-2.0)
+find_package(ZLIB REQUIRED)
 
 set(sanitizers -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 # The clang build is for fuzzing: the checked code also reports its coverage.
@@ -19,9 +20,9 @@ foreach(variant core core_checked)
   # What the platform supplies: its files, its policies and gdk-pixbuf's
   # decoders.
   add_library(pixbuf_imaging_${variant} OBJECT
-    linux/host_file.cpp linux/platform_policy.cpp
+    linux/host_file.cpp linux/platform_policy.cpp linux/compressed_drawing.cpp
     linux/pixbuf_picture.cpp linux/pixbuf_decoders.cpp linux/pixbuf_formats.cpp linux/pixbuf_decoding.cpp)
-  target_link_libraries(pixbuf_imaging_${variant} PUBLIC PkgConfig::PIXBUF)
+  target_link_libraries(pixbuf_imaging_${variant} PUBLIC PkgConfig::PIXBUF ZLIB::ZLIB)
   target_include_directories(pixbuf_imaging_${variant} PUBLIC ${CMAKE_SOURCE_DIR})
 endforeach()
 foreach(target pixdim_core_checked pixbuf_imaging_core_checked)

@@ -52,6 +52,8 @@ ImageFormat FormatBySignature(const std::uint8_t* bytes, std::size_t size) {
   }
   if (Starts(bytes, size, "RIFF", 4) && Holds(bytes, size, 8, "WEBP", 4)) return ImageFormat::WebP;
   if (IsAvif(bytes, size) || IsHeic(bytes, size)) return ImageFormat::Avif;
+  if (Holds(bytes, size, 4, "idsc", 4) || Holds(bytes, size, 4, "idat", 4)) return ImageFormat::QuickTime;
+  if (Starts(bytes, size, "icns", 4)) return ImageFormat::Icns;
   return ImageFormat::Unknown;
 }
 
@@ -90,10 +92,13 @@ bool ClaimedByOtherType(const std::uint8_t* bytes, std::size_t size, ImageFormat
 // markup, its first character after blanks a '<'), SVGZ (gzip), EMF (a
 // header record naming " EMF") and WMF (placeable or plain). Their pixels
 // lose whatever a larger rendering would show.
-bool IsVectorDrawing(const std::uint8_t* bytes, std::size_t size) {
+bool IsMarkup(const std::uint8_t* bytes, std::size_t size) {
   std::size_t first = Starts(bytes, size, "\xef\xbb\xbf", 3) ? 3 : 0;  // a UTF-8 byte order mark
   while (first < size && IsBlank(bytes[first])) ++first;
-  if (first < size && bytes[first] == '<') return true;
+  return first < size && bytes[first] == '<';
+}
+bool IsVectorDrawing(const std::uint8_t* bytes, std::size_t size) {
+  if (IsMarkup(bytes, size)) return true;
   return Starts(bytes, size, "\x1f\x8b", 2) || (Starts(bytes, size, "\1\0\0\0", 4) && Holds(bytes, size, 40, " EMF", 4)) ||
          Starts(bytes, size, "\xd7\xcd\xc6\x9a", 4) || Starts(bytes, size, "\1\0\x09\0", 4) ||
          Starts(bytes, size, "\2\0\x09\0", 4);
@@ -111,6 +116,9 @@ HeaderFacts ReadFormat(HeaderReader& reader, ImageFormat format) {
     case ImageFormat::Pnm: return ReadPnmFacts(reader);
     case ImageFormat::WebP: return ReadWebPFacts(reader);
     case ImageFormat::Avif: return ReadAvifFacts(reader);
+    case ImageFormat::QuickTime: return ReadQuickTimeFacts(reader);
+    case ImageFormat::Icns: return ReadIcnsFacts(reader);
+    case ImageFormat::Svg:  // named by its reader, after the signatures
     case ImageFormat::Unknown: break;
   }
   return HeaderFacts{};
@@ -126,7 +134,9 @@ HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
   HeaderFacts facts = ReadFormat(reader, format);
   // The AVIF reader settles AV1 images only.
   if (IsHeic(start, size)) SettleHeicSize(reader, facts);
-  if (format == ImageFormat::Unknown) {
+  if (format == ImageFormat::Unknown && IsMarkup(start, size)) {
+    facts = ReadSvgFacts(reader);
+  } else if (format == ImageFormat::Unknown) {
     facts.bytesReason = IsVectorDrawing(start, size) ? BytesReason::VectorDrawing : BytesReason::FormatNotChecked;
   }
   // A file the sniffing does not give this format's decoder is decoded by

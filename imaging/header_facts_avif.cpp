@@ -1,9 +1,9 @@
 // AVIF: an ISO base media file decoded by the HEIF decoder, which shows the
 // primary item, rotated, mirrored and cropped as its properties say, at the
-// size its AV1 data decodes to. The size is settled for a plain AV1
-// primary item: no transform, no grid, its 'ispe' and 'av1C' properties
-// agreeing with its AV1 sequence header, and every item's data inside the
-// file. The 'meta' box lists every item; an image sequence ('avis',
+// size its AV1 data decodes to. The size is settled for an AV1 primary
+// item that is not a grid, its 'ispe' and 'av1C' properties agreeing with
+// its AV1 sequence header, and every item's data inside the file; its
+// transforms turn and crop that size as the decoder does. The 'meta' box lists every item; an image sequence ('avis',
 // 'moov') or more than one top-level image holds images the decoder does
 // not show.
 #include <algorithm>
@@ -14,6 +14,7 @@
 #include "imaging/header_facts_av1.h"
 
 #include "imaging/header_facts_avif_boxes.h"
+#include "imaging/header_facts_avif_transforms.h"
 #include "imaging/header_facts_formats.h"
 #include "imaging/header_facts_presentation.h"
 
@@ -160,7 +161,7 @@ PrimarySize SizeOfPrimary(const Meta& meta) {
     size.width = shape.size->width;
     size.height = shape.size->height;
   }
-  size.settled = shape.configuration != nullptr && !shape.transformed && shape.size != nullptr && size.width >= 1 &&
+  size.settled = shape.configuration != nullptr && shape.size != nullptr && size.width >= 1 &&
                  size.width <= MaxSide && size.height >= 1 && size.height <= MaxSide;
   return size;
 }
@@ -419,8 +420,11 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
   const Av1SequenceHeader sequence = ReadAv1SequenceHeader(reader, data.primaryStart, data.primaryFirstLength);
   if (sequence.known && sequence.reduced && sequence.width == primary.width && sequence.height == primary.height &&
       sequence.format == primary.format) {
-    facts.width = primary.width;
-    facts.height = primary.height;
+    const avif::ShownSize turned = avif::ShownSizeOf(reader, meta, meta.primary, primary.width, primary.height);
+    if (turned.known) {
+      facts.width = turned.width;
+      facts.height = turned.height;
+    }
   }
   return facts;
 }

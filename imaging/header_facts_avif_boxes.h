@@ -99,12 +99,10 @@ void ForEachProperty(const Meta& meta, std::uint32_t item, Visit visit) {
   }
 }
 
-// What an image item's properties say of its coding and shape: its codec's
-// configuration (the first 'av1C' or 'hvcC'), whether a rotation, mirror
-// or clean aperture turns what the decoder shows, and its first 'ispe'.
+// What an image item's properties say of its coding and size: its codec's
+// configuration (the first 'av1C' or 'hvcC') and its first 'ispe'.
 struct ItemShape {
   const Property* configuration = nullptr;
-  bool transformed = false;
   const Property* size = nullptr;
 };
 
@@ -112,8 +110,6 @@ inline ItemShape ReadItemShape(const Meta& meta, std::uint32_t item, std::uint32
   ItemShape shape;
   ForEachProperty(meta, item, [&](const Property& property) {
     if (property.type == configurationType && shape.configuration == nullptr) shape.configuration = &property;
-    shape.transformed = shape.transformed || property.type == Type("irot") ||
-                        property.type == Type("imir") || property.type == Type("clap");
     if (property.type == Type("ispe") && shape.size == nullptr) shape.size = &property;
   });
   return shape;

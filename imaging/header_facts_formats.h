@@ -17,6 +17,10 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format);
 HeaderFacts ReadPnmFacts(HeaderReader& reader);
 HeaderFacts ReadWebPFacts(HeaderReader& reader);
 HeaderFacts ReadAvifFacts(HeaderReader& reader);
+HeaderFacts ReadQuickTimeFacts(HeaderReader& reader);
+HeaderFacts ReadIcnsFacts(HeaderReader& reader);
+// A file of markup: an SVG drawing when its root element is one.
+HeaderFacts ReadSvgFacts(HeaderReader& reader);
 // HEIC files are read by the AVIF reader, which settles AV1 images only:
 // this settles the size of their HEVC primary image.
 void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts);

@@ -2,12 +2,13 @@
 // gives every fact but their size. The size is the primary image's 'ispe'
 // property, as stored: it is settled under the rules the AVIF reader
 // applies, for a visible HEVC image ('hvc1' with its 'hvcC') or a grid of
-// them (phones store their photos as grids of tiles) that is neither
-// rotated, mirrored nor cropped ('irot', 'imir', 'clap'), in a 'meta' box
-// read whole, with every item's data inside the file.
+// them (phones store their photos as grids of tiles), in a 'meta' box read
+// whole, with every item's data inside the file; its rotation and clean
+// aperture ('irot', 'clap') turn and crop it as the decoder does.
 #include <memory>
 
 #include "imaging/header_facts_avif_boxes.h"
+#include "imaging/header_facts_avif_transforms.h"
 #include "imaging/header_facts_formats.h"
 
 using avif::Item;
@@ -51,7 +52,7 @@ PrimarySize SizeOfPrimary(const Meta& meta, const Item& primary) {
     size.height = shape.size->height;
   }
   const std::uint32_t maxSide = primary.type == Type("grid") ? UINT32_MAX : MaxSide;
-  size.settled = !primary.hidden && coded && !shape.transformed && shape.size != nullptr && size.width >= 1 &&
+  size.settled = !primary.hidden && coded && shape.size != nullptr && size.width >= 1 &&
                  size.height >= 1 && size.width <= maxSide && size.height <= maxSide;
   return size;
 }
@@ -84,8 +85,10 @@ void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts) {
   if (codedItem == nullptr || codedItem->type != Type("hvc1")) return;
   const PrimarySize size = SizeOfPrimary(meta, *primary);
   const avif::ItemData data = avif::LocateItems(reader, meta.locations, coded);
-  if (size.settled && data.located && reader.HasByteAt(data.end - 1)) {
-    facts.width = size.width;
-    facts.height = size.height;
+  if (!size.settled || !data.located || !reader.HasByteAt(data.end - 1)) return;
+  const avif::ShownSize shown = avif::ShownSizeOf(reader, meta, primary->id, size.width, size.height);
+  if (shown.known) {
+    facts.width = shown.width;
+    facts.height = shown.height;
   }
 }

@@ -1,6 +1,7 @@
 // ICO and CUR: a directory of entries, each a DIB or an embedded PNG. The
-// size is settled only when there is one entry to choose, and it is a DIB
-// the decoder accepts (it skips PNG entries). A comparison accounts for
+// size is settled for one DIB entry the decoder accepts, and for icons of
+// PNG entries only, which the decoder refuses (it skips PNG entries): the
+// first entry's, by its PNG header, the one GDI+ shows. A comparison accounts for
 // every byte after the directory as part of one entry, and lets the PNG
 // reader account for an embedded PNG's.
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "imaging/header_facts_embedded.h"
 #include "imaging/header_facts_formats.h"
 
 namespace {
@@ -102,33 +104,10 @@ bool DecoderTakesDib(HeaderReader& reader, const IconEntry& entry) {
   return reader.HasByteAt(static_cast<std::uint64_t>(headersEnd - 1));
 }
 
-// The bytes of one entry as a file of their own, read through the icon's
-// reader and within its budget.
-class EntrySource : public ByteSource {
- public:
-  EntrySource(HeaderReader& iconReader, const IconEntry& entry)
-      : icon(iconReader), start(entry.offset), size(entry.size) {}
-  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t wanted) override {
-    if (offset >= size) return 0;
-    const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, size - offset));
-    return icon.ReadUpTo(start + offset, static_cast<std::uint8_t*>(buffer), count);
-  }
-  std::uint64_t Size() const override {
-    return std::min<std::uint64_t>(size, icon.FileSize() > start ? icon.FileSize() - start : 0);
-  }
-
- private:
-  HeaderReader& icon;
-  std::uint64_t start;
-  std::uint64_t size;
-};
-
 // An embedded PNG, read by the PNG reader as a file of its own: why its
 // pixels do not prove it equal, and how they are to be shown.
 BytesReason ReadPngEntry(HeaderReader& reader, const IconEntry& entry, Presentation& shown) {
-  EntrySource bytes(reader, entry);
-  HeaderReader png(bytes, Reach::Comparison);
-  const HeaderFacts facts = ReadPngFacts(png);
+  const HeaderFacts facts = ReadEmbeddedPngFacts(reader, entry.offset, entry.size);
   shown = facts.presentation;
   return BytesReasonOf(facts);
 }
@@ -158,6 +137,7 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
   facts.format = format;
   facts.moreThanOneImage = count > 1 ? Answer::Yes : Answer::No;
   bool allKnown = true;
+  bool allPng = true;
   bool deep = false;
   BytesReason pngReason = BytesReason::None;
   bool listedSizesFit = true;
@@ -168,6 +148,7 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
     IconEntry entry;
     const EntryImage image = ReadEntry(reader, index, entry) ? ReadEntryImage(reader, entry) : EntryImage{};
     allKnown = image.known;
+    allPng = allPng && image.png;
     deep = deep || image.deep;
     if (reader.ForComparison() && image.png && image.known && pngReason == BytesReason::None) {
       Presentation shown;
@@ -196,6 +177,10 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
   if (count == 1 && allKnown && !firstImage.png && DecoderTakesDib(reader, first)) {
     facts.width = first.width;
     facts.height = first.height;
+  } else if (count >= 1 && allKnown && allPng) {
+    const HeaderFacts png = ReadEmbeddedPngFacts(reader, first.offset, first.size);
+    facts.width = png.width;
+    facts.height = png.height;
   }
   return facts;
 }

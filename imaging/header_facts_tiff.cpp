@@ -409,11 +409,29 @@ bool OnePerPiece(const Entry& entry, std::uint64_t pieces) {
   return entry.present && (entry.type == 3 || entry.type == 4) && entry.count == pieces;
 }
 
+// Whether the last strip or tile ends inside the file, and both arrays lie
+// in it: writers store the pieces in order, so a file cut short loses its
+// last piece first.
+bool LastPieceInFile(TiffFile& tiff, const Entry& offsets, const Entry& byteCounts) {
+  std::uint64_t start = 0;
+  std::uint64_t byteCount = 0;
+  if (!tiff.AllValuesInFile(offsets) || !tiff.AllValuesInFile(byteCounts) ||
+      !tiff.Value(offsets, offsets.count - 1, start) || !tiff.Value(byteCounts, offsets.count - 1, byteCount) ||
+      start > UINT64_MAX / 2 || byteCount > UINT64_MAX / 2) {
+    return false;
+  }
+  return start + byteCount == 0 || tiff.HasByteAt(start + byteCount - 1);
+}
+
 // Whether every strip or tile lies inside the file: the decoder fails on
 // the first it cannot read, as in a file cut short. The two arrays are read
-// a window's worth at a time.
+// a window's worth at a time. Arrays too long to read within the budget
+// are checked by their last piece, for a size only: a comparison decodes
+// the pieces and needs them all.
 bool PiecesInFile(TiffFile& tiff, const Entry& offsets, const Entry& byteCounts) {
-  if (offsets.count > MaxPieces) return false;
+  if (offsets.count > MaxPieces) {
+    return !tiff.Reader().ForComparison() && LastPieceInFile(tiff, offsets, byteCounts);
+  }
   std::uint64_t end = 0;
   std::vector<std::uint64_t> starts(PiecesPerPass);  // on the heap: a host's thread runs this
   for (std::uint32_t first = 0; first < offsets.count; first += PiecesPerPass) {

@@ -15,8 +15,11 @@ class HeaderReader {
  public:
   static constexpr std::size_t WindowBytes = 4096;
   static constexpr std::size_t LookBehindBytes = 256;
-  static constexpr int MaxFetches = 64;
   static constexpr std::size_t MaxFetchedBytes = std::size_t{1} << 20;
+  // As many fetches as whole windows fit the byte budget: a walk that hops
+  // from header to header over long bodies (a JPEG's metadata segments)
+  // costs one window per hop.
+  static constexpr int MaxFetches = int{MaxFetchedBytes / WindowBytes};
   // A comparison's reads may walk the image data of files up to this size.
   static constexpr std::size_t MaxImageDataBytes = std::size_t{256} << 20;
 

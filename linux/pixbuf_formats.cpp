@@ -60,6 +60,8 @@ constexpr HeaderModule HeaderModules[] = {
     {ImageFormat::Tiff, "image/tiff", true}, {ImageFormat::WebP, "image/webp", true},
     {ImageFormat::Avif, "image/avif", false}, {ImageFormat::Ico, "image/x-icon", false},
     {ImageFormat::Cur, "image/x-icon", false}, {ImageFormat::Pnm, "image/x-portable-anymap", false},
+    {ImageFormat::QuickTime, "image/x-quicktime", false}, {ImageFormat::Icns, "image/x-icns", false},
+    {ImageFormat::Svg, "image/svg+xml", false},
 };
 constexpr std::size_t HeaderModuleCount = sizeof HeaderModules / sizeof HeaderModules[0];
 

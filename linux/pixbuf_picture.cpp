@@ -1,5 +1,6 @@
 #include "linux/pixbuf_picture.h"
 
+#include "linux/compressed_drawing.h"
 #include "linux/owners.h"
 #include "linux/pixbuf_formats.h"
 
@@ -13,9 +14,8 @@ constexpr std::uint64_t MaxDecodePixels = std::uint64_t{1} << 28;
 // would have to be read to its end (XPM and SVG do that, and an SVG's
 // module builds the whole drawing first, at hundreds of bytes a shape),
 // and a header comes first in every format worth reading. Compressed
-// data (SVGZ) may stand for a hundred times its size.
+// drawings (SVGZ) are inflated first, and as much of their text is given.
 constexpr std::uint64_t MaxSizeReadBytes = 2 * 1024 * 1024;
-constexpr std::uint64_t MaxCompressedSizeReadBytes = 64 * 1024;
 constexpr std::size_t SizeReadChunkBytes = 4096;
 
 void SizePrepared(GdkPixbufLoader* loader, int width, int height, ImageSize* size) {
@@ -61,15 +61,20 @@ PixbufPicture::PixbufPicture(const OpenFile& openFile, const HeaderFacts& header
 // renders as 1 x 1; a QuickTime image's inner picture), the size comes
 // from decoding the file.
 bool PixbufPicture::ReadSizeWithLoader() {
+  const CompressedDrawing drawing = InflateDrawing(file.fd);
+  if (drawing.compressed && drawing.width != 0 && drawing.height != 0) {
+    size = {drawing.width, drawing.height};
+    return true;
+  }
+  if (drawing.compressed && !drawing.whole) return false;
   const bool announcedSizeHolds = AnnouncedSizeIsDecoded(format);
   const UniqueGObject<GdkPixbufLoader> loader(NewLoader(format));
   if (!loader) return false;
   if (announcedSizeHolds) g_signal_connect(loader.Get(), "size-prepared", G_CALLBACK(SizePrepared), &size);
   std::vector<guchar> chunk(SizeReadChunkBytes);
-  std::uint64_t limit = MaxSizeReadBytes;
-  for (std::uint64_t offset = 0; size.width == 0 && offset < limit; offset += chunk.size()) {
-    const std::size_t read = ReadFileAt(file.fd, offset, chunk.data(), chunk.size());
-    if (offset == 0 && read >= 2 && chunk[0] == 0x1f && chunk[1] == 0x8b) limit = MaxCompressedSizeReadBytes;
+  for (std::uint64_t offset = 0; size.width == 0 && offset < MaxSizeReadBytes; offset += chunk.size()) {
+    const std::size_t read = drawing.compressed ? drawing.CopyAt(offset, chunk.data(), chunk.size())
+                                                : ReadFileAt(file.fd, offset, chunk.data(), chunk.size());
     if (read == 0 || !gdk_pixbuf_loader_write(loader.Get(), chunk.data(), read, nullptr)) break;
   }
   // Some modules announce the size only once the data has ended.

@@ -164,6 +164,9 @@ make_webp_avif() {
   cwebp -quiet -lossless -exact "$d/photo.png" -o "$d/photo-lossless.webp"
   cwebp -quiet -q 75 "$d/photo.png" -o "$d/photo-lossy.webp"
   avifenc --lossless --jobs 1 "$d/photo.png" "$d/photo-lossless.avif" > /dev/null
+  # 8192 x 4096, flat, turned a quarter by its header: 4096 x 8192 shown.
+  "$im" -size 8192x4096 xc:'rgb(120,130,140)' "$scratch/flat-wide.png"
+  avifenc --jobs 1 -s 10 --irot 1 "$scratch/flat-wide.png" "$d/turned-large.avif" > /dev/null
   two_frame_webp "$d/anim-a.webp" blue
   two_frame_webp "$d/anim-b.webp" lime
   copy_of "$d/anim-a.webp"

@@ -47,6 +47,9 @@ const char* FormatName(ImageFormat format) {
     case ImageFormat::Pnm: return "PNM";
     case ImageFormat::WebP: return "WebP";
     case ImageFormat::Avif: return "AVIF";
+    case ImageFormat::QuickTime: return "QuickTime";
+    case ImageFormat::Icns: return "ICNS";
+    case ImageFormat::Svg: return "SVG";
     case ImageFormat::Unknown: break;
   }
   return "other";

@@ -1,6 +1,7 @@
 #pragma once
-// What a call costs, measured in a child process of its own (Linux only):
-// its peak memory, with a time limit so a child that hangs fails the test.
+// Runs work in a child process of its own and measures what it costs: the
+// peak resident memory it adds to an idle child. A child that hangs is
+// killed by an alarm and fails the test.
 
 #include <sys/resource.h>
 #include <sys/wait.h>

@@ -27,6 +27,11 @@ TEST_F(HeaderSizes, WebPAvifAndHeicShowTheirSizes) {
   }
 }
 
+// 8192 x 4096, turned a quarter by its 'irot' property.
+TEST_F(HeaderSizes, ATurnedAvifShowsItsTurnedSize) {
+  EXPECT_EQ(Dimensions(Fixture("turned-large.avif")), "4096 x 8192");
+}
+
 TEST_F(HeaderSizes, TodaysFormatsCompareAsThePlatformDecodesThem) {
   EXPECT_EQ(Compare("photo.heic", "photo-copy.heic"), Equal);
   EXPECT_EQ(Compare("anim-a.webp", "anim-a-copy.webp"), Equal);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/header_facts.h"
@@ -26,7 +27,7 @@ Bytes Ispe(std::uint32_t width, std::uint32_t height) { return FullBox("ispe", W
 struct HeifOptions {
   std::string brands = std::string("heic\0\0\0\0mif1heic", 16);
   bool grid = false;          // item 2, the primary, a grid of the one tile, item 1
-  std::string transform;      // "irot", "imir" or "clap" on the primary
+  std::vector<Bytes> transforms;  // properties of the primary, in association order
   bool secondImage = false;   // a second top-level image, item 3
   bool cutShort = false;      // the file ends inside the tile's data
 };
@@ -43,12 +44,11 @@ Bytes Heif(const HeifOptions& options) {
   if (options.grid) info(2, "grid");
   if (options.secondImage) info(3, "hvc1");
   const std::uint32_t items = 1 + (options.grid ? 1 : 0) + (options.secondImage ? 1 : 0);
-  Writer properties;  // 1 hvcC, 2 ispe 64 x 64, 3 ispe 64 x 48, 4 the transform
+  Writer properties;  // 1 hvcC, 2 ispe 64 x 64, 3 ispe 64 x 48, 4 on the transforms
   properties.Append(Box("hvcC", Bytes(23, 0)));
   properties.Append(Ispe(64, 64));
   properties.Append(Ispe(64, 48));
-  if (!options.transform.empty()) properties.Append(Box(options.transform, Bytes(options.transform == "clap" ? 32 : 1, 0)));
-  const int transform = options.transform.empty() ? 0 : 0x84;
+  for (const Bytes& transform : options.transforms) properties.Append(transform);
   const std::uint32_t primary = options.grid ? 2 : 1;
   Writer associations;
   associations.Be32(items);
@@ -57,7 +57,9 @@ Bytes Heif(const HeifOptions& options) {
     if (item == 3 && !options.secondImage) continue;
     const bool isGrid = item == 2;
     std::vector<int> indices = isGrid ? std::vector<int>{0x03} : std::vector<int>{0x81, 0x02};
-    if (item == primary && transform != 0) indices.push_back(transform);
+    for (std::size_t i = 0; item == primary && i < options.transforms.size(); ++i) {
+      indices.push_back(0x84 + static_cast<int>(i));
+    }
     associations.Be16(item).Raw({static_cast<int>(indices.size())});
     for (int index : indices) associations.Raw({index});
   }
@@ -111,17 +113,69 @@ TEST(HeaderFactsHeif, BrandsNameTheFormat) {
   EXPECT_EQ(Facts(Heif(other)).format, ImageFormat::Unknown);
 }
 
-// Rotation, mirroring and cropping change what the decoder shows: the size
-// stays open, as for AVIF.
-TEST(HeaderFactsHeif, TransformsAndCutDataLeaveTheSizeOpen) {
-  for (const char* transform : {"irot", "imir", "clap"}) {
-    for (bool grid : {false, true}) {
-      HeifOptions options;
-      options.transform = transform;
-      options.grid = grid;
-      ExpectSize(Facts(Heif(options)), 0, 0);
-    }
-  }
+Bytes Rotation(int quarterTurns) { return Box("irot", {static_cast<std::uint8_t>(quarterTurns)}); }
+Bytes Mirror() { return Box("imir", {1}); }
+// A clean aperture: width, height, horizontal and vertical offset, each a
+// numerator and a denominator.
+Bytes CleanAperture(std::uint32_t widthN, std::uint32_t widthD, std::uint32_t heightN, std::uint32_t heightD,
+                    std::int32_t horizontalN = 0, std::uint32_t horizontalD = 1, std::int32_t verticalN = 0,
+                    std::uint32_t verticalD = 1) {
+  return Box("clap", Writer().Be32(widthN).Be32(widthD).Be32(heightN).Be32(heightD)
+                         .Be32(static_cast<std::uint32_t>(horizontalN)).Be32(horizontalD)
+                         .Be32(static_cast<std::uint32_t>(verticalN)).Be32(verticalD).bytes);
+}
+
+std::pair<std::uint32_t, std::uint32_t> GridShown(std::vector<Bytes> transforms) {
+  HeifOptions options;
+  options.grid = true;  // 64 x 48
+  options.transforms = std::move(transforms);
+  const HeaderFacts facts = Facts(Heif(options));
+  return {facts.width, facts.height};
+}
+using Size = std::pair<std::uint32_t, std::uint32_t>;
+
+// The decoder turns, mirrors and crops the primary image in the order its
+// associations list the transforms.
+TEST(HeaderFactsHeif, TransformsTurnAndCropTheShownSize) {
+  EXPECT_EQ(GridShown({Rotation(1)}), Size(48, 64));
+  EXPECT_EQ(GridShown({Rotation(3)}), Size(48, 64));
+  EXPECT_EQ(GridShown({Rotation(2)}), Size(64, 48));
+  EXPECT_EQ(GridShown({Rotation(5)}), Size(48, 64));  // the low two bits count
+  EXPECT_EQ(GridShown({Mirror()}), Size(64, 48));
+  EXPECT_EQ(GridShown({CleanAperture(40, 1, 30, 1)}), Size(40, 30));
+  // Cropped after a turn, or turned after a crop.
+  EXPECT_EQ(GridShown({Rotation(1), CleanAperture(40, 1, 30, 1)}), Size(40, 30));
+  EXPECT_EQ(GridShown({CleanAperture(40, 1, 30, 1), Rotation(1)}), Size(30, 40));
+  EXPECT_EQ(GridShown({Rotation(1), Mirror(), Rotation(1)}), Size(64, 48));
+  // The plain image is turned too.
+  HeifOptions plain;
+  plain.transforms = {CleanAperture(20, 1, 10, 1), Rotation(3)};
+  ExpectSize(Facts(Heif(plain)), 10, 20);
+}
+
+// Half-pixel apertures: the first column is rounded down, the first row
+// to nearest, and the last of each to nearest; an aperture past the
+// picture is clamped to it.
+TEST(HeaderFactsHeif, CleanApertureRoundsAndClampsAsTheDecoder) {
+  EXPECT_EQ(GridShown({CleanAperture(81, 2, 61, 2)}), Size(41, 31));
+  EXPECT_EQ(GridShown({CleanAperture(80, 2, 60, 2, 1, 2, 1, 2)}), Size(40, 30));
+  EXPECT_EQ(GridShown({CleanAperture(100, 1, 100, 1)}), Size(64, 48));
+  EXPECT_EQ(GridShown({CleanAperture(10, 1, 10, 1, -30, 1, 0, 1)}), Size(7, 10));
+}
+
+// Apertures the decoder refuses (a zero denominator, a term past 31 bits,
+// a crop wholly outside the picture, a short box), and one whose arithmetic
+// overflows the decoder's integers: no size.
+TEST(HeaderFactsHeif, ApertureTheDecoderCannotApplyLeavesTheSizeOpen) {
+  EXPECT_EQ(GridShown({CleanAperture(40, 0, 30, 1)}), Size(0, 0));
+  EXPECT_EQ(GridShown({CleanAperture(0x80000000u, 1, 30, 1)}), Size(0, 0));
+  EXPECT_EQ(GridShown({CleanAperture(10, 1, 10, 1, 100, 1, 0, 1)}), Size(0, 0));
+  EXPECT_EQ(GridShown({Box("clap", Bytes(31, 0))}), Size(0, 0));
+  EXPECT_EQ(GridShown({Box("irot", {})}), Size(0, 0));
+  EXPECT_EQ(GridShown({CleanAperture(40, 65535, 30, 1, 7, 65521, 0, 1)}), Size(0, 0));
+}
+
+TEST(HeaderFactsHeif, CutDataLeavesTheSizeOpen) {
   HeifOptions cut;
   cut.cutShort = true;
   ExpectSize(Facts(Heif(cut)), 0, 0);
@@ -145,7 +199,7 @@ TEST(HeaderFactsHeif, PropertiesOfKnownKinds) {
   grid.grid = true;
   MemoryFile phone(Heif(grid));
   EXPECT_EQ(ReadHeaderFacts(phone, Reach::Comparison).bytesReason, BytesReason::None);
-  grid.transform = "wxyz";
+  grid.transforms = {Box("wxyz", {0})};
   MemoryFile unknown(Heif(grid));
   const HeaderFacts facts = ReadHeaderFacts(unknown, Reach::Comparison);
   EXPECT_EQ(facts.bytesReason, BytesReason::UnknownBox);

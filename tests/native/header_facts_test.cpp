@@ -583,7 +583,7 @@ TEST(HeaderFactsIco, SeveralEntriesOrPngEntries) {
   EXPECT_EQ(several.largestImagePixels, 48u * 48u);
   // The directory says 256 (0); the embedded PNG is larger and deeper.
   const HeaderFacts png = Facts(Icon(1, {{0, Png(Ihdr(512, 512, 16, 6))}}));
-  Expect(png, 0, 0);  // the decoder skips PNG entries
+  Expect(png, 512, 512);  // the decoder skips PNG entries: the PNG's own header tells
   EXPECT_EQ(png.largestImagePixels, 512u * 512u);
   EXPECT_EQ(png.deeperThan8Bits, Answer::Yes);
 }
@@ -798,9 +798,11 @@ TEST(HeaderFactsAvif, PlainPrimaryItemIsSettled) {
 }
 
 TEST(HeaderFactsAvif, WhatTheDecoderShowsDifferently) {
-  AvifOptions rotated;
+  AvifOptions rotated;  // turned a quarter, then cropped
   rotated.rotated = true;
-  Expect(Facts(Avif(rotated)), 0, 0);
+  Expect(Facts(Avif(rotated)), 48, 64);
+  rotated.properties = {Box("clap", Writer().Be32(40).Be32(1).Be32(30).Be32(1).Zeros(4).Be32(1).Zeros(4).Be32(1).bytes)};
+  Expect(Facts(Avif(rotated)), 40, 30);
   AvifOptions disagreeing;
   disagreeing.codedWidth = 65;  // the decoder shows the coded frame, not 'ispe'
   Expect(Facts(Avif(disagreeing)), 0, 0);
