@@ -36,6 +36,19 @@ bool IsHeic(const std::uint8_t* bytes, std::size_t size) {
          (Holds(bytes, size, 16, "heic", 4) || Holds(bytes, size, 20, "heic", 4) || Holds(bytes, size, 24, "heic", 4));
 }
 
+// Camera raw files with signatures of their own: Olympus (a TIFF header
+// of another magic), Panasonic (likewise), Fujifilm, Canon's CR3 boxes.
+bool IsCameraRaw(const std::uint8_t* bytes, std::size_t size) {
+  return Starts(bytes, size, "IIRO", 4) || Starts(bytes, size, "IIRS", 4) || Starts(bytes, size, "MMOR", 4) ||
+         Starts(bytes, size, "IIU\0", 4) || Starts(bytes, size, "FUJIFILMCCD-RAW ", 16) ||
+         Holds(bytes, size, 4, "ftypcrx ", 8);
+}
+
+// A JPEG XL codestream, or the container's signature box.
+bool IsJpegXl(const std::uint8_t* bytes, std::size_t size) {
+  return Starts(bytes, size, "\xff\x0a", 2) || Starts(bytes, size, "\0\0\0\x0cJXL \r\n\x87\n", 12);
+}
+
 ImageFormat FormatBySignature(const std::uint8_t* bytes, std::size_t size) {
   if (Starts(bytes, size, "\x89PNG", 4)) return ImageFormat::Png;
   if (Starts(bytes, size, "\xff\xd8", 2)) return ImageFormat::Jpeg;
@@ -52,6 +65,8 @@ ImageFormat FormatBySignature(const std::uint8_t* bytes, std::size_t size) {
   }
   if (Starts(bytes, size, "RIFF", 4) && Holds(bytes, size, 8, "WEBP", 4)) return ImageFormat::WebP;
   if (IsAvif(bytes, size) || IsHeic(bytes, size)) return ImageFormat::Avif;
+  if (IsCameraRaw(bytes, size)) return ImageFormat::CameraRaw;
+  if (IsJpegXl(bytes, size)) return ImageFormat::JpegXl;
   return ImageFormat::Unknown;
 }
 
@@ -111,6 +126,8 @@ HeaderFacts ReadFormat(HeaderReader& reader, ImageFormat format) {
     case ImageFormat::Pnm: return ReadPnmFacts(reader);
     case ImageFormat::WebP: return ReadWebPFacts(reader);
     case ImageFormat::Avif: return ReadAvifFacts(reader);
+    case ImageFormat::CameraRaw: return ReadCameraRawFacts(reader);
+    case ImageFormat::JpegXl: return ReadJpegXlFacts(reader);
     case ImageFormat::Unknown: break;
   }
   return HeaderFacts{};
@@ -122,7 +139,9 @@ HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
   HeaderReader reader(source, reach);
   std::uint8_t start[SniffBytes];
   const std::size_t size = reader.ReadUpTo(0, start, sizeof start);
-  const ImageFormat format = FormatBySignature(start, size);
+  ImageFormat format = FormatBySignature(start, size);
+  // Raw files built on TIFF are told apart by their tags.
+  if (format == ImageFormat::Tiff && IsCameraRawTiff(reader)) format = ImageFormat::CameraRaw;
   HeaderFacts facts = ReadFormat(reader, format);
   // The AVIF reader settles AV1 images only.
   if (IsHeic(start, size)) SettleHeicSize(reader, facts);

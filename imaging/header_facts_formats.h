@@ -17,6 +17,11 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format);
 HeaderFacts ReadPnmFacts(HeaderReader& reader);
 HeaderFacts ReadWebPFacts(HeaderReader& reader);
 HeaderFacts ReadAvifFacts(HeaderReader& reader);
+HeaderFacts ReadCameraRawFacts(HeaderReader& reader);
+HeaderFacts ReadJpegXlFacts(HeaderReader& reader);
+// Whether a file of a TIFF signature is a camera's raw file: a DNG version,
+// Canon's CR2 mark, or a camera's name with sensor data at full resolution.
+bool IsCameraRawTiff(HeaderReader& reader);
 // HEIC files are read by the AVIF reader, which settles AV1 images only:
 // this settles the size of their HEVC primary image.
 void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts);

@@ -112,16 +112,18 @@ GdkPixbufFormat* FormatForHeader(ImageFormat format, const IStream& stream) {
 // Formats with a signature of their own, where an installed module reads
 // the very size the header gives. Icons and PNM are left to the imaging
 // layer, which checks that the library would pick the module the header
-// names.
+// names. Camera raw files and JPEG XL have no module here (the TIFF module
+// would show a DNG's preview): their header is all there is.
 bool HeaderSettlesSize(ImageFormat format) {
+  if (format == ImageFormat::CameraRaw || format == ImageFormat::JpegXl) return true;
   for (std::size_t i = 0; i < HeaderModuleCount; ++i) {
     if (HeaderModules[i].format == format) return HeaderModules[i].hasSignature && InstalledModule(i) != nullptr;
   }
   return false;
 }
 
-// gdk-pixbuf's modules read every format the header reader knows.
-const char16_t* HeaderOnlyExtensions() { return u""; }
+// The formats the header reader knows and no gdk-pixbuf module reads.
+const char16_t* HeaderOnlyExtensions() { return u"*.JXL;*.DNG;*.CR2;*.CR3;*.NEF;*.ARW;*.ORF;*.RW2;*.PEF;*.RAF"; }
 
 bool HoldsOneImage(GdkPixbufFormat* format) {
   return Named(format, {"png", "jpeg", "bmp", "tiff", "ico", "pnm", "xpm", "xbm", "tga", "svg"});

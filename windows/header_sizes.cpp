@@ -2,7 +2,8 @@
 // same header fields: PNG, JPEG and BMP (the stored size), GIF (the
 // logical screen) and TIFF (the first page). Icons are left to GDI+: which
 // entry it shows is its own choice. WebP, AVIF and HEIC/HEIF have no GDI+
-// decoder: their header is all there is.
+// decoder: their header is all there is; so for camera raw files (whose
+// TIFF-built kinds GDI+ would show by a preview) and JPEG XL.
 #include "plugin/header_sizes.h"
 
 bool HeaderSettlesSize(ImageFormat format) {
@@ -13,9 +14,13 @@ bool HeaderSettlesSize(ImageFormat format) {
     case ImageFormat::Bmp:
     case ImageFormat::Tiff:
     case ImageFormat::WebP:
-    case ImageFormat::Avif: return true;  // HEIC too: the same box format
+    case ImageFormat::Avif:  // HEIC too: the same box format
+    case ImageFormat::CameraRaw:
+    case ImageFormat::JpegXl: return true;
     default: return false;
   }
 }
 
-const char16_t* HeaderOnlyExtensions() { return u"*.WEBP;*.AVIF;*.HEIC;*.HEIF"; }
+const char16_t* HeaderOnlyExtensions() {
+  return u"*.WEBP;*.AVIF;*.HEIC;*.HEIF;*.JXL;*.DNG;*.CR2;*.CR3;*.NEF;*.ARW;*.ORF;*.RW2;*.PEF;*.RAF";
+}

@@ -47,6 +47,8 @@ const char* FormatName(ImageFormat format) {
     case ImageFormat::Pnm: return "PNM";
     case ImageFormat::WebP: return "WebP";
     case ImageFormat::Avif: return "AVIF";
+    case ImageFormat::CameraRaw: return "raw";
+    case ImageFormat::JpegXl: return "JXL";
     case ImageFormat::Unknown: break;
   }
   return "other";

@@ -39,6 +39,8 @@ std::string ExpectedFromDecoders() {
   };
   for (std::uint32_t i = 0; i < decoders.Count(); ++i) addList(decoders[i].FilenameExtension);
   if (PIXDIM_DELAYS_VALUES) addList(u"*.WEBP;*.AVIF;*.HEIC;*.HEIF");
+  // Camera raw files and JPEG XL: no platform decoder reads them.
+  addList(u"*.JXL;*.DNG;*.CR2;*.CR3;*.NEF;*.ARW;*.ORF;*.RW2;*.PEF;*.RAF");
   return expected;
 }
 
