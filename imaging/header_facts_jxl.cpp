@@ -71,13 +71,25 @@ bool ReadSizeHeader(const std::uint8_t* bytes, std::size_t size, std::uint32_t& 
   return !in.Overrun() && width != 0 && height != 0;
 }
 
-// A box at offset ending by limit; a size of 0 runs to the end of the file.
+// A box at offset ending by limit; a size of 0 runs to the end of the
+// file. Early libjxl writers put a 64-bit size before the type, which
+// libjxl still reads: a box whose size is 1 and whose type field is zeros
+// (no box type is) is read that way.
 bool ReadContainerBox(HeaderReader& reader, std::uint64_t offset, std::uint64_t limit, avif::Box& box) {
-  std::uint8_t head[8];
-  if (offset + sizeof head > limit || !reader.Read(offset, head, sizeof head)) return false;
+  std::uint8_t head[16];
+  if (offset + 8 > limit || !reader.Read(offset, head, 8)) return false;
+  if (Be32(head) == 1 && Be32(head + 4) == 0) {
+    if (offset + sizeof head > limit || !reader.Read(offset, head, sizeof head)) return false;
+    const std::uint64_t size = Be64(head + 4);
+    if (size < sizeof head || size > limit - offset) return false;
+    box.type = Be32(head + 12);
+    box.start = offset + sizeof head;
+    box.end = offset + size;
+    return true;
+  }
   if (Be32(head) != 0) return avif::ReadBox(reader, offset, limit, box);
   box.type = Be32(head + 4);
-  box.start = offset + sizeof head;
+  box.start = offset + 8;
   box.end = limit;
   return true;
 }
@@ -114,11 +126,11 @@ std::size_t ContainedCodestream(HeaderReader& reader, std::uint8_t* out, std::si
 HeaderFacts ReadJpegXlFacts(HeaderReader& reader) {
   HeaderFacts facts = Unsettled(ImageFormat::JpegXl);
   facts.bytesReason = BytesReason::JpegXl;
+  std::uint8_t head[sizeof ContainerSignature] = {};
+  const bool contained = reader.Read(0, head, sizeof head) && std::memcmp(head, ContainerSignature, sizeof head) == 0;
   std::uint8_t bytes[SizeHeaderBytes] = {};
-  std::size_t size = reader.ReadUpTo(0, bytes, sizeof bytes);
-  if (size >= sizeof ContainerSignature && std::memcmp(bytes, ContainerSignature, sizeof ContainerSignature) == 0) {
-    size = ContainedCodestream(reader, bytes, sizeof bytes);
-  }
+  const std::size_t size =
+      contained ? ContainedCodestream(reader, bytes, sizeof bytes) : reader.ReadUpTo(0, bytes, sizeof bytes);
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   if (ReadSizeHeader(bytes, size, width, height)) {

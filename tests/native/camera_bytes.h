@@ -169,13 +169,15 @@ inline Bytes Dng(std::uint32_t width, std::uint32_t height, const std::vector<Fi
 // A NEF-, ARW- or PEF-like file: IFD0 names the camera; the raw image is
 // IFD0 itself (rawInFirst) or its SubIFD after a preview.
 inline Bytes MakerRaw(bool bigEndian, const std::string& make, const std::string& model, std::uint32_t width,
-                      std::uint32_t height, bool rawInFirst, const std::vector<Field>& rawFields = {}) {
+                      std::uint32_t height, bool rawInFirst, const std::vector<Field>& rawFields = {},
+                      std::uint32_t rawData = 0) {
   const std::vector<Field> camera = {Text(271, make), Text(272, model)};
-  const std::vector<Field> raw = Joined(ImageFields(0, width, height, Cfa), rawFields);
-  if (rawInFirst) return TiffWriter(bigEndian, TiffMagic).Build({{Joined(raw, camera), -1, 0}});
+  const std::vector<Field> raw =
+      Joined(ImageFields(0, width, height, Cfa), Joined(rawFields, {Shorts(33421, {2, 2}), Bytes4(33422, {0, 1, 1, 2})}));
+  if (rawInFirst) return TiffWriter(bigEndian, TiffMagic).Build({{Joined(raw, camera), -1, rawData}});
   const std::vector<Field> first = Joined(ImageFields(1, 32, 24, Rgb), Joined(camera, {Links(330, {1, 2})}));
   const std::vector<Field> preview = ImageFields(1, 64, 48, Rgb);
-  return TiffWriter(bigEndian, TiffMagic).Build({{first, -1, 32 * 24 * 3}, {preview, -1, 0}, {raw, -1, 0}});
+  return TiffWriter(bigEndian, TiffMagic).Build({{first, -1, 32 * 24 * 3}, {preview, -1, 64 * 48 * 3}, {raw, -1, rawData}});
 }
 
 // A CR2: "CR", version 2.0 and the raw directory's offset after the TIFF
@@ -210,7 +212,8 @@ inline Bytes Rw2(std::uint32_t sensorWidth, std::uint32_t sensorHeight, std::uin
 
 // A RAF: the 16-byte signature, version, camera id and name, directory
 // version, the preview's and the records' offsets and lengths; then the
-// records (tag, size, value), each size record a height then a width.
+// records (tag, size, value), each size record a height then a width; then
+// the preview.
 struct RafRecord {
   std::uint16_t tag;
   std::uint32_t height;
@@ -222,10 +225,14 @@ inline Bytes Raf(const std::vector<RafRecord>& records) {
   Writer list;
   list.Be32(static_cast<std::uint32_t>(records.size()));
   for (const RafRecord& record : records) list.Be16(record.tag).Be16(4).Be16(record.height).Be16(record.width);
+  // The preview: a JPEG of nothing but its start and end markers.
+  const Bytes preview = {0xff, 0xd8, 0xff, 0xd9};
+  const auto previewAt = static_cast<std::uint32_t>(RecordsAt + list.bytes.size());
   Writer out;
   out.Text("FUJIFILMCCD-RAW ").Text("0201").Text("FF129502").Text("X-T2").Zeros(28).Text("0100").Zeros(20);
-  out.Be32(0).Be32(0).Be32(RecordsAt).Be32(static_cast<std::uint32_t>(list.bytes.size())).Be32(0).Be32(0);
-  out.Zeros(RecordsAt - out.bytes.size()).Append(list.bytes);
+  out.Be32(previewAt).Be32(static_cast<std::uint32_t>(preview.size()));
+  out.Be32(RecordsAt).Be32(static_cast<std::uint32_t>(list.bytes.size())).Be32(0).Be32(0);
+  out.Zeros(RecordsAt - out.bytes.size()).Append(list.bytes).Append(preview);
   return out.bytes;
 }
 
@@ -276,7 +283,8 @@ class BitWriter {
   int bits = 0;
 };
 
-// A codestream of the SizeHeader and a few bytes of what follows: small
+// A codestream of the SizeHeader, image metadata of default values and a
+// few bytes of zeros: small
 // sizes (multiples of 8 up to 256) in 5-bit fields, others in the U32
 // distribution; a ratio code (1 to 7) gives the width from the height.
 inline Bytes JxlCodestream(std::uint32_t width, std::uint32_t height, std::uint32_t ratio = 0) {
@@ -286,6 +294,7 @@ inline Bytes JxlCodestream(std::uint32_t width, std::uint32_t height, std::uint3
   small ? header.Put(height / 8 - 1, 5) : header.Size(height);
   header.Put(ratio, 3);
   if (ratio == 0) small ? header.Put(width / 8 - 1, 5) : header.Size(width);
+  header.Put(1, 1);  // image metadata: all defaults
   return Writer().Raw({0xff, 0x0a}).Append(header.bytes).Zeros(8).bytes;
 }
 

@@ -156,6 +156,15 @@ TEST(HeaderFactsJpegXl, Containers) {
   // The last box's size of 0 runs to the end of the file.
   Bytes toEnd = Writer().Append(JxlContainerHead()).Be32(0).Text("jxlc").Append(stream).bytes;
   ExpectJxl(toEnd, 500, 333);
+  // 64-bit sizes: after the type, and before it as early libjxl wrote them.
+  const auto boxed = static_cast<std::uint32_t>(16 + stream.size());
+  ExpectJxl(Writer().Append(JxlContainerHead()).Be32(1).Text("jxlc").Be32(0).Be32(boxed).Append(stream).bytes,
+            500, 333);
+  ExpectJxl(Writer().Append(JxlContainerHead()).Be32(1).Be32(0).Be32(boxed).Text("jxlc").Append(stream).bytes,
+            500, 333);
+  // A legacy size that runs past the file.
+  ExpectJxl(Writer().Append(JxlContainerHead()).Be32(1).Be32(0).Be32(boxed + 1).Text("jxlc").Append(stream).bytes,
+            0, 0);
 }
 
 TEST(HeaderFactsJpegXl, BrokenHeadersShowNothing) {
