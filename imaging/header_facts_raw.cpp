@@ -8,8 +8,8 @@
 //   DefaultScale; without it the ActiveArea, else the stored size. This is
 //   what DNG's own specification calls the final image and what raw
 //   converters render. exiftool's ImageSize gives the stored size of that
-//   directory, LibRaw's raw-identify the ActiveArea: both include the
-//   margins the camera means to be cut off.
+//   directory, LibRaw's raw-identify the ActiveArea (scaled): both include
+//   the margins the camera means to be cut off.
 // - NEF, ARW, PEF without crop tags: the stored size of the main raw image
 //   (a SubIFD or IFD0 of colour-filter samples), as exiftool gives it.
 //   LibRaw trims further margins from tables of camera models, which no

@@ -1,7 +1,7 @@
 // Camera raw and JPEG XL files show the developed size their header gives
 // on every plugin, whatever the platform's imaging library makes of them
 // (the TIFF decoders would show a DNG's or NEF's preview), and compare by
-// their bytes alone. Animated WebP shows its canvas.
+// their bytes alone.
 #include <cstdint>
 #include <string>
 
@@ -65,10 +65,6 @@ TEST_F(CameraSizes, TheBytesDecide) {
   EXPECT_EQ(ReasonText(a), "is a camera raw file, which pixdim does not decode");
   const std::string jxl = Write("a.jxl", AsText(JxlCodestream(500, 333)));
   EXPECT_EQ(ReasonText(jxl), "is a JPEG XL file, which pixdim does not decode");
-}
-
-TEST_F(CameraSizes, AnimatedWebPShowsItsCanvas) {
-  EXPECT_EQ(Dimensions(Fixture("anim-a.webp")), "8 x 8");
 }
 
 }  // namespace
