@@ -22,7 +22,6 @@ enum Tag : std::uint16_t {
   NewSubfileType = 254,
   ImageWidth = 256,
   ImageLength = 257,
-  Compression = 259,
   Photometric = 262,
   Make = 271,
   SubIfds = 330,
@@ -36,9 +35,9 @@ enum Tag : std::uint16_t {
 };
 
 constexpr Tag KeptTags[] = {SensorWidth,     SensorHeight,    SensorTopBorder, SensorLeftBorder, SensorBottomBorder,
-                            SensorRightBorder, NewSubfileType, ImageWidth,      ImageLength,      Compression,
-                            Photometric,     Make,            SubIfds,         ExifIfd,          PixelXDimension,
-                            PixelYDimension, DngVersion,      DefaultScale,    DefaultCropSize,  ActiveArea};
+                            SensorRightBorder, NewSubfileType, ImageWidth,     ImageLength,      Photometric,
+                            Make,            SubIfds,         ExifIfd,         PixelXDimension,  PixelYDimension,
+                            DngVersion,      DefaultScale,    DefaultCropSize, ActiveArea};
 constexpr int KeptTagCount = sizeof KeptTags / sizeof KeptTags[0];
 
 struct Entry {
