@@ -120,7 +120,11 @@ HeaderFacts ReadFormat(HeaderReader& reader, ImageFormat format) {
     case ImageFormat::Jpeg: return ReadJpegFacts(reader);
     case ImageFormat::Gif: return ReadGifFacts(reader);
     case ImageFormat::Bmp: return ReadBmpFacts(reader);
-    case ImageFormat::Tiff: return ReadTiffFacts(reader);
+    case ImageFormat::Tiff: {
+      // Raw files built on TIFF are told apart by their tags.
+      HeaderFacts raw;
+      return ReadCameraRawTiffFacts(reader, raw) ? raw : ReadTiffFacts(reader);
+    }
     case ImageFormat::Ico:
     case ImageFormat::Cur: return ReadIconFacts(reader, format);
     case ImageFormat::Pnm: return ReadPnmFacts(reader);
@@ -140,9 +144,8 @@ HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
   std::uint8_t start[SniffBytes];
   const std::size_t size = reader.ReadUpTo(0, start, sizeof start);
   ImageFormat format = FormatBySignature(start, size);
-  // Raw files built on TIFF are told apart by their tags.
-  if (format == ImageFormat::Tiff && IsCameraRawTiff(reader)) format = ImageFormat::CameraRaw;
   HeaderFacts facts = ReadFormat(reader, format);
+  if (facts.format == ImageFormat::CameraRaw) format = ImageFormat::CameraRaw;
   // The AVIF reader settles AV1 images only.
   if (IsHeic(start, size)) SettleHeicSize(reader, facts);
   if (format == ImageFormat::Unknown) {

@@ -19,9 +19,10 @@ HeaderFacts ReadWebPFacts(HeaderReader& reader);
 HeaderFacts ReadAvifFacts(HeaderReader& reader);
 HeaderFacts ReadCameraRawFacts(HeaderReader& reader);
 HeaderFacts ReadJpegXlFacts(HeaderReader& reader);
-// Whether a file of a TIFF signature is a camera's raw file: a DNG version,
-// Canon's CR2 mark, or a camera's name with sensor data at full resolution.
-bool IsCameraRawTiff(HeaderReader& reader);
+// Reads a file of a TIFF signature as a camera's raw file: false, with
+// facts untouched, when it is none (no DNG version, no CR2 mark, no
+// camera's name with sensor data at full resolution).
+bool ReadCameraRawTiffFacts(HeaderReader& reader, HeaderFacts& facts);
 // HEIC files are read by the AVIF reader, which settles AV1 images only:
 // this settles the size of their HEVC primary image.
 void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts);

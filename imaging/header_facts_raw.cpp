@@ -80,23 +80,33 @@ Directory MainRawImage(TiffStructure& tiff, const Directory& first, bool dng) {
   return Directory{};
 }
 
-RawKind TiffRawKind(HeaderReader& reader) {
+// What a TIFF structure holds of a raw file: its kind, IFD0 and, for DNG
+// and other makers' files, the main raw image's directory.
+struct TiffRaw {
+  RawKind kind = RawKind::None;
+  Directory first;
+  Directory image;
+};
+
+TiffRaw FindTiffRaw(HeaderReader& reader, TiffStructure& tiff) {
+  TiffRaw found;
   std::uint8_t head[11];
-  if (!reader.Read(0, head, sizeof head)) return RawKind::None;
+  if (!tiff.Valid() || !reader.Read(0, head, sizeof head)) return found;
   const std::uint16_t magic = Magic(head);
-  if (magic == OrfMagic || magic == OrfSMagic) return RawKind::Orf;
-  if (magic == Rw2Magic && head[0] == 'I') return RawKind::Rw2;
-  if (magic != TiffMagic) return RawKind::None;
-  if (head[Cr2MarkOffset] == 'C' && head[Cr2MarkOffset + 1] == 'R' && head[Cr2MarkOffset + 2] == Cr2Major) {
-    return RawKind::Cr2;
-  }
-  TiffStructure tiff(reader, 0, reader.FileSize());
-  const Directory first = tiff.ReadDirectory(tiff.FirstDirectory());
-  if (!first.readable) return RawKind::None;
-  if (first.Get(raw::DngVersion).present) return RawKind::Dng;
+  const bool cr2 = magic == TiffMagic && head[Cr2MarkOffset] == 'C' && head[Cr2MarkOffset + 1] == 'R' &&
+                   head[Cr2MarkOffset + 2] == Cr2Major;
+  if (magic == OrfMagic || magic == OrfSMagic) found.kind = RawKind::Orf;
+  if (magic == Rw2Magic && head[0] == 'I') found.kind = RawKind::Rw2;
+  if (cr2) found.kind = RawKind::Cr2;
+  found.first = tiff.ReadDirectory(tiff.FirstDirectory());
+  if (magic != TiffMagic || cr2 || !found.first.readable) return found;
+  const bool dng = found.first.Get(raw::DngVersion).present;
   // A maker's raw file: a camera's name and sensor data.
-  if (first.Get(raw::Make).present && MainRawImage(tiff, first, false).readable) return RawKind::Maker;
-  return RawKind::None;
+  if (!dng && !found.first.Get(raw::Make).present) return found;
+  found.image = MainRawImage(tiff, found.first, dng);
+  if (dng) found.kind = RawKind::Dng;
+  if (!dng && found.image.readable) found.kind = RawKind::Maker;
+  return found;
 }
 
 bool Positive(std::uint32_t width, std::uint32_t height) { return width != 0 && height != 0; }
@@ -175,44 +185,52 @@ bool Rw2Size(TiffStructure& tiff, const Directory& first, std::uint32_t& width, 
   return true;
 }
 
-bool TiffRawSize(HeaderReader& reader, RawKind kind, std::uint32_t& width, std::uint32_t& height) {
-  TiffStructure tiff(reader, 0, reader.FileSize());
-  const Directory first = tiff.ReadDirectory(tiff.FirstDirectory());
-  if (!first.readable) return false;
-  switch (kind) {
+bool TiffRawSize(TiffStructure& tiff, const TiffRaw& found, std::uint32_t& width, std::uint32_t& height) {
+  switch (found.kind) {
     case RawKind::Dng:
-    case RawKind::Maker: {
-      const Directory image = MainRawImage(tiff, first, kind == RawKind::Dng);
-      return image.readable && CroppedRawSize(tiff, image, width, height);
-    }
+    case RawKind::Maker: return found.image.readable && CroppedRawSize(tiff, found.image, width, height);
     case RawKind::Cr2: {
       std::uint32_t exif = 0;
-      return tiff.Single(first.Get(raw::ExifIfd), exif) && ExifImageSize(tiff, tiff.ReadDirectory(exif), width, height);
+      return tiff.Single(found.first.Get(raw::ExifIfd), exif) &&
+             ExifImageSize(tiff, tiff.ReadDirectory(exif), width, height);
     }
     case RawKind::Orf:
-      return tiff.Single(first.Get(raw::ImageWidth), width) && tiff.Single(first.Get(raw::ImageLength), height) &&
-             Positive(width, height);
-    case RawKind::Rw2: return Rw2Size(tiff, first, width, height);
+      return tiff.Single(found.first.Get(raw::ImageWidth), width) &&
+             tiff.Single(found.first.Get(raw::ImageLength), height) && Positive(width, height);
+    case RawKind::Rw2: return Rw2Size(tiff, found.first, width, height);
     case RawKind::None: break;
   }
   return false;
 }
 
-}  // namespace
-
-bool IsCameraRawTiff(HeaderReader& reader) { return TiffRawKind(reader) != RawKind::None; }
-
-HeaderFacts ReadCameraRawFacts(HeaderReader& reader) {
+HeaderFacts RawFacts(bool sized, std::uint32_t width, std::uint32_t height) {
   HeaderFacts facts = Unsettled(ImageFormat::CameraRaw);
   facts.bytesReason = BytesReason::CameraRaw;
-  std::uint32_t width = 0;
-  std::uint32_t height = 0;
-  const RawKind kind = TiffRawKind(reader);
-  const bool sized = kind != RawKind::None ? TiffRawSize(reader, kind, width, height)
-                                           : raw::RafSize(reader, width, height) || raw::Cr3Size(reader, width, height);
   if (sized) {
     facts.width = width;
     facts.height = height;
   }
   return facts;
+}
+
+}  // namespace
+
+bool ReadCameraRawTiffFacts(HeaderReader& reader, HeaderFacts& facts) {
+  TiffStructure tiff(reader, 0, reader.FileSize());
+  const TiffRaw found = FindTiffRaw(reader, tiff);
+  if (found.kind == RawKind::None) return false;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  const bool sized = TiffRawSize(tiff, found, width, height);
+  facts = RawFacts(sized, width, height);
+  return true;
+}
+
+HeaderFacts ReadCameraRawFacts(HeaderReader& reader) {
+  HeaderFacts facts;
+  if (ReadCameraRawTiffFacts(reader, facts)) return facts;
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+  const bool sized = raw::RafSize(reader, width, height) || raw::Cr3Size(reader, width, height);
+  return RawFacts(sized, width, height);
 }
