@@ -6,7 +6,7 @@
 //   DNG's crop tags: the main raw image's DefaultCropSize (the directory,
 //   IFD0 or one of its SubIFDs, whose NewSubfileType is 0), scaled by
 //   DefaultScale; without it the ActiveArea, else the stored size. This is
-//   what DNG's own specification calls the final image and what raw
+//   what Adobe's DNG format defines as the final image and what raw
 //   converters render. exiftool's ImageSize gives the stored size of that
 //   directory, LibRaw's raw-identify the ActiveArea (scaled): both include
 //   the margins the camera means to be cut off.
