@@ -138,7 +138,7 @@ def explain(kind, tags, reference, value, raw_sizes):
     if reference == "exiftool" and kind in ("DNG", "NEF", "ARW", "PEF") and value == stored_raw_size(tags):
         return "exiftool shows the stored raw size, margins included"
     if reference == "exiftool" and kind == "RAF" and value is None:
-        return "exiftool composes no ImageSize without a preview's size"
+        return "exiftool composes no ImageSize from a preview without an image"
     if reference == "exiftool" and kind == "CR3" and value is None:
         return "exiftool composes no ImageSize for CR3"
     if reference == "exiftool" and kind == "JXL" and value is None:

@@ -211,28 +211,32 @@ inline Bytes Rw2(std::uint32_t sensorWidth, std::uint32_t sensorHeight, std::uin
 }
 
 // A RAF: the 16-byte signature, version, camera id and name, directory
-// version, the preview's and the records' offsets and lengths; then the
-// records (tag, size, value), each size record a height then a width; then
-// the preview.
+// version, the preview's, the records' and the sensor data's offsets and
+// lengths; then the records (tag, size, value), each size record a height
+// then a width; then the preview (a JPEG of an EXIF block naming the
+// camera, and no image), then the sensor data (zeros).
 struct RafRecord {
   std::uint16_t tag;
   std::uint32_t height;
   std::uint32_t width;
 };
 
-inline Bytes Raf(const std::vector<RafRecord>& records) {
+inline Bytes Raf(const std::vector<RafRecord>& records, std::uint32_t rawData = 0) {
   constexpr std::uint32_t RecordsAt = 0x100;
   Writer list;
   list.Be32(static_cast<std::uint32_t>(records.size()));
   for (const RafRecord& record : records) list.Be16(record.tag).Be16(4).Be16(record.height).Be16(record.width);
-  // The preview: a JPEG of nothing but its start and end markers.
-  const Bytes preview = {0xff, 0xd8, 0xff, 0xd9};
+  const Bytes exif = TiffWriter(true, TiffMagic).Build({{{Text(271, "FUJIFILM"), Text(272, "X-T2")}, -1, 0}});
+  Writer preview;
+  preview.Raw({0xff, 0xd8, 0xff, 0xe1}).Be16(static_cast<std::uint32_t>(2 + 6 + exif.size()));
+  preview.Text("Exif").Zeros(2).Append(exif).Raw({0xff, 0xd9});
   const auto previewAt = static_cast<std::uint32_t>(RecordsAt + list.bytes.size());
+  const auto dataAt = static_cast<std::uint32_t>(previewAt + preview.bytes.size());
   Writer out;
   out.Text("FUJIFILMCCD-RAW ").Text("0201").Text("FF129502").Text("X-T2").Zeros(28).Text("0100").Zeros(20);
-  out.Be32(previewAt).Be32(static_cast<std::uint32_t>(preview.size()));
-  out.Be32(RecordsAt).Be32(static_cast<std::uint32_t>(list.bytes.size())).Be32(0).Be32(0);
-  out.Zeros(RecordsAt - out.bytes.size()).Append(list.bytes).Append(preview);
+  out.Be32(previewAt).Be32(static_cast<std::uint32_t>(preview.bytes.size()));
+  out.Be32(RecordsAt).Be32(static_cast<std::uint32_t>(list.bytes.size())).Be32(dataAt).Be32(rawData);
+  out.Zeros(RecordsAt - out.bytes.size()).Append(list.bytes).Append(preview.bytes).Zeros(rawData);
   return out.bytes;
 }
 
