@@ -38,6 +38,8 @@ const char* BytesReasonText(BytesReason reason) {
     case BytesReason::EntriesOverlap: return "has images that share bytes";
     case BytesReason::OrientationConflict: return "describes its orientation in two ways";
     case BytesReason::UnknownItem: return "holds an item pixdim does not know";
+    case BytesReason::CameraRaw: return "is a camera raw file, which pixdim does not decode";
+    case BytesReason::JpegXl: return "is a JPEG XL file, which pixdim does not decode";
   }
   return "";
 }

@@ -49,6 +49,10 @@ enum class BytesReason : std::uint8_t {
   TimingUnreadable,
   ThumbnailUnreadable,
   FrameBeyondCanvas,
+  // Formats no platform decoder here reads: their sizes come from the
+  // header alone.
+  CameraRaw,
+  JpegXl,
 };
 
 // The reason as the end of a sentence that starts with the file's name:

@@ -36,6 +36,19 @@ bool IsHeic(const std::uint8_t* bytes, std::size_t size) {
          (Holds(bytes, size, 16, "heic", 4) || Holds(bytes, size, 20, "heic", 4) || Holds(bytes, size, 24, "heic", 4));
 }
 
+// Camera raw files with signatures of their own: Olympus (a TIFF header
+// of another magic), Panasonic (likewise), Fujifilm, Canon's CR3 boxes.
+bool IsCameraRaw(const std::uint8_t* bytes, std::size_t size) {
+  return Starts(bytes, size, "IIRO", 4) || Starts(bytes, size, "IIRS", 4) || Starts(bytes, size, "MMOR", 4) ||
+         Starts(bytes, size, "IIU\0", 4) || Starts(bytes, size, "FUJIFILMCCD-RAW ", 16) ||
+         Holds(bytes, size, 4, "ftypcrx ", 8);
+}
+
+// A JPEG XL codestream, or the container's signature box.
+bool IsJpegXl(const std::uint8_t* bytes, std::size_t size) {
+  return Starts(bytes, size, "\xff\x0a", 2) || Starts(bytes, size, "\0\0\0\x0cJXL \r\n\x87\n", 12);
+}
+
 ImageFormat FormatBySignature(const std::uint8_t* bytes, std::size_t size) {
   if (Starts(bytes, size, "\x89PNG", 4)) return ImageFormat::Png;
   if (Starts(bytes, size, "\xff\xd8", 2)) return ImageFormat::Jpeg;
@@ -52,6 +65,8 @@ ImageFormat FormatBySignature(const std::uint8_t* bytes, std::size_t size) {
   }
   if (Starts(bytes, size, "RIFF", 4) && Holds(bytes, size, 8, "WEBP", 4)) return ImageFormat::WebP;
   if (IsAvif(bytes, size) || IsHeic(bytes, size)) return ImageFormat::Avif;
+  if (IsCameraRaw(bytes, size)) return ImageFormat::CameraRaw;
+  if (IsJpegXl(bytes, size)) return ImageFormat::JpegXl;
   if (Holds(bytes, size, 4, "idsc", 4) || Holds(bytes, size, 4, "idat", 4)) return ImageFormat::QuickTime;
   if (Starts(bytes, size, "icns", 4)) return ImageFormat::Icns;
   return ImageFormat::Unknown;
@@ -110,12 +125,18 @@ HeaderFacts ReadFormat(HeaderReader& reader, ImageFormat format) {
     case ImageFormat::Jpeg: return ReadJpegFacts(reader);
     case ImageFormat::Gif: return ReadGifFacts(reader);
     case ImageFormat::Bmp: return ReadBmpFacts(reader);
-    case ImageFormat::Tiff: return ReadTiffFacts(reader);
+    case ImageFormat::Tiff: {
+      // Raw files built on TIFF are told apart by their tags.
+      HeaderFacts raw;
+      return ReadCameraRawTiffFacts(reader, raw) ? raw : ReadTiffFacts(reader);
+    }
     case ImageFormat::Ico:
     case ImageFormat::Cur: return ReadIconFacts(reader, format);
     case ImageFormat::Pnm: return ReadPnmFacts(reader);
     case ImageFormat::WebP: return ReadWebPFacts(reader);
     case ImageFormat::Avif: return ReadAvifFacts(reader);
+    case ImageFormat::CameraRaw: return ReadCameraRawFacts(reader);
+    case ImageFormat::JpegXl: return ReadJpegXlFacts(reader);
     case ImageFormat::QuickTime: return ReadQuickTimeFacts(reader);
     case ImageFormat::Icns: return ReadIcnsFacts(reader);
     case ImageFormat::Svg:  // named by its reader, after the signatures
@@ -130,8 +151,9 @@ HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
   HeaderReader reader(source, reach);
   std::uint8_t start[SniffBytes];
   const std::size_t size = reader.ReadUpTo(0, start, sizeof start);
-  const ImageFormat format = FormatBySignature(start, size);
+  ImageFormat format = FormatBySignature(start, size);
   HeaderFacts facts = ReadFormat(reader, format);
+  if (facts.format == ImageFormat::CameraRaw) format = ImageFormat::CameraRaw;
   // The AVIF reader settles AV1 images only.
   if (IsHeic(start, size)) SettleHeicSize(reader, facts);
   if (format == ImageFormat::Unknown && IsMarkup(start, size)) {

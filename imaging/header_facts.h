@@ -22,7 +22,7 @@ class ByteSource {
   virtual std::uint64_t Size() const = 0;
 };
 
-enum class ImageFormat { Unknown, Png, Jpeg, Gif, Bmp, Tiff, Ico, Cur, Pnm, WebP, Avif, QuickTime, Icns, Svg };
+enum class ImageFormat { Unknown, Png, Jpeg, Gif, Bmp, Tiff, Ico, Cur, Pnm, WebP, Avif, QuickTime, Icns, Svg, CameraRaw, JpegXl };
 
 // Yes also stands for "could not be ruled out" wherever the decoder would
 // not report it itself; Unknown only where the imaging library can tell

@@ -21,6 +21,12 @@ HeaderFacts ReadQuickTimeFacts(HeaderReader& reader);
 HeaderFacts ReadIcnsFacts(HeaderReader& reader);
 // A file of markup: an SVG drawing when its root element is one.
 HeaderFacts ReadSvgFacts(HeaderReader& reader);
+HeaderFacts ReadCameraRawFacts(HeaderReader& reader);
+HeaderFacts ReadJpegXlFacts(HeaderReader& reader);
+// Reads a file of a TIFF signature as a camera's raw file: false, with
+// facts untouched, when it is none (no DNG version, no CR2 mark, no
+// camera's name with sensor data at full resolution).
+bool ReadCameraRawTiffFacts(HeaderReader& reader, HeaderFacts& facts);
 // HEIC files are read by the AVIF reader, which settles AV1 images only:
 // this settles the size of their HEVC primary image.
 void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts);

@@ -1,6 +1,6 @@
 // WebP: a RIFF container holding one VP8 (lossy) or VP8L (lossless)
 // bitstream, or a VP8X header with a canvas, flags and further chunks. An
-// animation is decoded frame by frame, so its size is left to the decoder.
+// animation's size is its canvas, on which its frames are shown.
 // A comparison accounts for every chunk of a still image.
 #include <cstring>
 
@@ -197,8 +197,11 @@ HeaderFacts ReadWebPFacts(HeaderReader& reader) {
     const std::uint64_t area = std::uint64_t{canvasWidth} * canvasHeight;
     if (area >= MaxCanvasArea) return facts;
     facts.largestImagePixels = area;
+    // An animation shows its frames on the canvas: the canvas is its size.
     if ((flags & AnimationFlag) != 0) {
       facts.bytesReason = BytesReason::ImagesNotShown;
+      facts.width = canvasWidth;
+      facts.height = canvasHeight;
       return facts;
     }
     stream = FindBitstream(reader, riffSize);

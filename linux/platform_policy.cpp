@@ -5,10 +5,14 @@
 // Formats with a signature of their own, where the installed module reads
 // the very size the header gives. Icons and PNM are left to the picture,
 // which checks that gdk-pixbuf would pick the module the header names.
-bool HeaderSettlesSize(ImageFormat format) { return SignatureModuleInstalled(format); }
+// Camera raw files and JPEG XL have no module here (the TIFF module would
+// show a DNG's preview): their header is all there is.
+bool HeaderSettlesSize(ImageFormat format) {
+  return format == ImageFormat::CameraRaw || format == ImageFormat::JpegXl || SignatureModuleInstalled(format);
+}
 
-// gdk-pixbuf's modules read every format the header reader knows.
-const char* HeaderOnlyExtensions() { return ""; }
+// The formats the header reader knows and no gdk-pixbuf module reads.
+const char* HeaderOnlyExtensions() { return "*.JXL;*.DNG;*.CR2;*.CR3;*.NEF;*.ARW;*.ORF;*.RW2;*.PEF;*.RAF"; }
 
 // Sizes come from a header read, and the loader reads little more where
 // the header does not settle them: answering at once costs the host less

@@ -37,6 +37,8 @@ Measured Measure(HostFile& file, bool mayDelay, ImageSize& size) {
     if (file.StampAtRest()) RecentSizes().Store(file.Stamp(), size);
     return Measured::Sized;
   }
+  // The imaging library would show a raw file's preview, not its picture.
+  if (facts.format == ImageFormat::CameraRaw) return Measured::NoPicture;
   if (mayDelay) return Measured::Delayed;
   const ImagingInUse imaging;
   const ValueUnderWay underWay(file.Stamp().name);

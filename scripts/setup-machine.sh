@@ -15,6 +15,7 @@ packages=(
   zip unzip dpkg-dev lintian
   doublecmd-gtk xvfb openbox xdotool xclip fonts-wqy-microhei
   python3-pil
+  libimage-exiftool-perl libraw-bin libjxl-tools libjxl-testdata
 )
 
 sudo=""

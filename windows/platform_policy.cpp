@@ -5,7 +5,8 @@
 // fields: PNG, JPEG and BMP (the stored size), GIF (the logical screen) and
 // TIFF (the first page). Icons are left to GDI+: which entry it shows is its
 // own choice. WebP, AVIF and HEIC/HEIF have no GDI+ decoder: their header is
-// all there is.
+// all there is; so for camera raw files (whose TIFF-built kinds GDI+ would
+// show by a preview) and JPEG XL.
 bool HeaderSettlesSize(ImageFormat format) {
   switch (format) {
     case ImageFormat::Png:
@@ -14,12 +15,16 @@ bool HeaderSettlesSize(ImageFormat format) {
     case ImageFormat::Bmp:
     case ImageFormat::Tiff:
     case ImageFormat::WebP:
-    case ImageFormat::Avif: return true;  // HEIC too: the same box format
+    case ImageFormat::Avif:  // HEIC too: the same box format
+    case ImageFormat::CameraRaw:
+    case ImageFormat::JpegXl: return true;
     default: return false;
   }
 }
 
-const char* HeaderOnlyExtensions() { return "*.WEBP;*.AVIF;*.HEIC;*.HEIF"; }
+const char* HeaderOnlyExtensions() {
+  return "*.WEBP;*.AVIF;*.HEIC;*.HEIF;*.JXL;*.DNG;*.CR2;*.CR3;*.NEF;*.ARW;*.ORF;*.RW2;*.PEF;*.RAF";
+}
 
 // A size the header does not settle needs GDI+, which may decode the whole
 // image, and a slow drive can hold any read: the host asks again from a

@@ -50,6 +50,8 @@ const char* FormatName(ImageFormat format) {
     case ImageFormat::QuickTime: return "QuickTime";
     case ImageFormat::Icns: return "ICNS";
     case ImageFormat::Svg: return "SVG";
+    case ImageFormat::CameraRaw: return "raw";
+    case ImageFormat::JpegXl: return "JXL";
     case ImageFormat::Unknown: break;
   }
   return "other";

@@ -32,6 +32,18 @@ TEST_F(HeaderSizes, ATurnedAvifShowsItsTurnedSize) {
   EXPECT_EQ(Dimensions(Fixture("turned-large.avif")), "4096 x 8192");
 }
 
+// An animation's size is its canvas, on Windows from the VP8X header: the
+// fixture's 8 x 8 frames on a canvas of 20 x 10 (the 24-bit fields at 24
+// and 27 hold the sides less one).
+class AnimatedWebP : public CraftedFiles {};
+
+TEST_F(AnimatedWebP, ShowsItsCanvas) {
+  EXPECT_EQ(Dimensions(Fixture("anim-a.webp")), "8 x 8");
+  std::string wide = ReadFixture("anim-a.webp");
+  wide.replace(24, 6, std::string("\x13\0\0\x09\0\0", 6));
+  EXPECT_EQ(Dimensions(Write("wide.webp", wide)), "20 x 10");
+}
+
 TEST_F(HeaderSizes, TodaysFormatsCompareAsThePlatformDecodesThem) {
   EXPECT_EQ(Compare("photo.heic", "photo-copy.heic"), Equal);
   EXPECT_EQ(Compare("anim-a.webp", "anim-a-copy.webp"), Equal);

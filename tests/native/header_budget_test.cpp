@@ -118,8 +118,9 @@ TEST(HeaderBudget, TiffOfSixThousandStripsWithItsDirectoryAtTheEnd) {
   const HeaderFacts facts = ReadHeaderFacts(tiff);
   EXPECT_EQ(facts.width, 10000u);
   EXPECT_EQ(facts.height, 6000u);
-  // The strip arrays (48 KB) are not read for a size.
-  EXPECT_LE(tiff.bytesRead, std::size_t{8} * HeaderReader::WindowBytes);
+  // The strip arrays (48 KB) are not read for a size: a few windows serve
+  // the header and the directory, for the camera check and the TIFF reader.
+  EXPECT_LE(tiff.bytesRead, std::size_t{10} * HeaderReader::WindowBytes);
   // A comparison decodes every strip: it leaves the size to the decoder
   // rather than read arrays that long.
   StripedTiff compared(10000, 6000);

@@ -657,10 +657,16 @@ TEST(HeaderFactsWebP, StillImages) {
   Expect(Facts(Riff(extended.Append(Lossy(300, 200)).bytes)), 300, 200);
 }
 
-TEST(HeaderFactsWebP, AnimationsAndMismatchedCanvasesAreNotSettled) {
+// An animation shows the canvas of its VP8X header; a still image whose
+// bitstream does not fill the canvas, or a hidden frame, settles nothing.
+TEST(HeaderFactsWebP, AnimationsShowTheCanvasMismatchedStillsAreNotSettled) {
   const Bytes animation = Writer().Append(Extended(0x02, 64, 48)).Append(RiffChunk("ANIM", Bytes(6))).bytes;
   const HeaderFacts animated = Facts(Riff(animation));
-  Expect(animated, 0, 0);
+  Expect(animated, 64, 48);
+  EXPECT_EQ(animated.bytesReason, BytesReason::ImagesNotShown);
+  // 24-bit canvas fields: 300 x 70000 is beyond any 16-bit reading.
+  Expect(Facts(Riff(Writer().Append(RiffChunk("VP8X", Writer().Le32(0x02).Raw({43, 1, 0, 111, 17, 1}).bytes)).bytes)),
+         300, 70000);
   EXPECT_EQ(animated.moreThanOneImage, Answer::Yes);
   EXPECT_EQ(animated.largestImagePixels, 64u * 48u);
   Expect(Facts(Riff(Writer().Append(Extended(0, 300, 200)).Append(Lossy(300, 100)).bytes)), 0, 0);
