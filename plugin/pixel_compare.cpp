@@ -71,11 +71,9 @@ bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_
 // against what the whole compare may decode.
 bool SameSelectedImage(Picture& first, Picture& second, std::uint64_t& decodedPixels,
                        CompareProgress& progress) {
-  const ImageSize size = first.Size();
-  const ImageSize size2 = second.Size();
-  const std::uint32_t width = size.width;
-  const std::uint32_t height = size.height;
-  if (width == 0 || height == 0 || size2.width != width || size2.height != height) return false;
+  const std::uint32_t width = first.Size().width;
+  const std::uint32_t height = first.Size().height;
+  if (width == 0 || height == 0 || second.Size().width != width || second.Size().height != height) return false;
   const std::uint64_t pixels = std::uint64_t{width} * height;
   if (pixels > DecodeBudgetBytes / 4 || !WithinBudget(decodedPixels, 2 * pixels)) return false;
   decodedPixels += 2 * pixels;
