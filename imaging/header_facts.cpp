@@ -135,6 +135,9 @@ HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
     facts.width = 0;
     facts.height = 0;
   }
+  // The coded picture stands for the pixels only of a file its format's
+  // decoder reads whole, with nothing else left unaccounted for.
+  if (BytesReasonOf(facts) != BytesReason::None || facts.width == 0 || facts.height == 0) facts.coded.Drop();
   return facts;
 }
 

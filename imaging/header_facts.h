@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "imaging/bytes_reason.h"
+#include "imaging/coded_picture.h"
 
 // Random access to the bytes of an open file.
 class ByteSource {
@@ -69,6 +70,10 @@ struct HeaderFacts {
   // the file holds (CMYK inks, vector drawings, a chunk the reader does not
   // know, ...): only identical bytes prove such files equal.
   BytesReason bytesReason = BytesReason::None;
+  // Where the coded picture lies, read for a comparison of PNG and JPEG
+  // files whose decode and presentation account for everything else; empty
+  // for other files.
+  CodedPicture coded;
 };
 
 // Why a comparison of the file's pixels proves nothing, with the facts the
