@@ -141,6 +141,8 @@ HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
   return facts;
 }
 
+bool FindsCodedPicture(ImageFormat format) { return format == ImageFormat::Png || format == ImageFormat::Jpeg; }
+
 BytesReason BytesReasonOf(const HeaderFacts& facts) {
   if (facts.bytesReason != BytesReason::None) return facts.bytesReason;
   if (facts.deeperThan8Bits == Answer::Yes) return BytesReason::DeepSamples;

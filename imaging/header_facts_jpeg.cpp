@@ -317,7 +317,7 @@ bool ReadScanLayout(HeaderReader& reader, std::uint64_t offset, const Frame& fra
 // or the standard tables the decoder supplies, leave the file to its bytes.
 BytesReason ScanReason(HeaderReader& reader, const MarkerWalk& walk) {
   const bool sequentialHuffman = walk.frame.marker == 0xc0 || walk.frame.marker == 0xc1;
-  if (!reader.ForComparison() || !walk.scanValid || !walk.frame.componentsValid || !sequentialHuffman) {
+  if (!reader.ForDecodedPixels() || !walk.scanValid || !walk.frame.componentsValid || !sequentialHuffman) {
     return BytesReason::None;
   }
   jpeg::ScanLayout layout;

@@ -8,7 +8,7 @@
 #include "plugin/compare_progress.h"
 #include "plugin/host_file.h"
 
-// True when both files' header facts (for a comparison) carry a coded
+// True when both files' header facts (for coded pictures) carry a coded
 // picture, of the same format and presentation with nothing left to their
 // bytes, and the ranges of both hold the same bytes, read through the
 // files in large blocks, with every image data chunk's CRC intact. The

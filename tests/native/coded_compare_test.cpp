@@ -124,6 +124,16 @@ TEST_F(CodedCompare, CodedDataDifferingInOneByteFallsToThePixels) {
   ExpectDecoded(Jpeg({}), changedJpeg);
 }
 
+// A scan cut short is made up alike by the decoders when both files hold it.
+TEST_F(CodedCompare, JpegScansCutShortAlikeAreEqualUndecoded) {
+  Bytes cut = Jpeg({}, 3);
+  cut[cut.size() - 3] = 0x0f;  // two blocks, then 1 bits
+  Bytes commented = cut;
+  const Bytes comment = Segment(0xfe, {'c'});
+  commented.insert(commented.begin() + 2, comment.begin(), comment.end());
+  ExpectEqualUndecoded(cut, commented);
+}
+
 // A JFIF header makes three components YCbCr; without one an Adobe
 // transform of 0 makes them RGB.
 TEST_F(CodedCompare, JpegColourConversionSegmentsMustAgree) {

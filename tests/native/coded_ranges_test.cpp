@@ -19,7 +19,7 @@ constexpr std::size_t ChunkFrameBytes = 12;  // length, type, CRC
 constexpr std::size_t ChunkHeadBytes = 8;    // length and type
 
 // Each range as "offset+size", then "joined" and "crc" where they apply.
-std::vector<std::string> Ranges(const Bytes& bytes, Reach reach = Reach::Comparison) {
+std::vector<std::string> Ranges(const Bytes& bytes, Reach reach = Reach::CodedPicture) {
   MemoryFile file(bytes);
   std::vector<std::string> described;
   const HeaderFacts facts = ReadHeaderFacts(file, reach);
@@ -174,6 +174,18 @@ TEST(CodedRanges, JpegCommentBetweenScanDataAndEndSplitsTheStretch) {
   expected.back() = std::to_string(scanAt) + "+" + std::to_string(Scan({1}).size() + 1);
   expected.push_back(std::to_string(split.size() - 2) + "+2");
   EXPECT_EQ(Ranges(split), expected);
+}
+
+// Whether the scan holds every block matters to a decode's pixels only:
+// the same coded bytes decode alike, whole or not.
+TEST(CodedRanges, JpegScanBlocksAreWalkedForDecodedPixelsOnly) {
+  Bytes cut = Jpeg({}, 3);
+  cut[cut.size() - 3] = 0x0f;  // two blocks, then 1 bits
+  MemoryFile file(cut);
+  EXPECT_EQ(ReadHeaderFacts(file, Reach::Comparison).bytesReason, BytesReason::ImageDataCutShort);
+  EXPECT_EQ(Ranges(cut).size(), 5u);  // DQT, two DHT, the frame, the scan
+  EXPECT_TRUE(Ranges(cut, Reach::Comparison).empty());
+  EXPECT_EQ(Ranges(Jpeg({}, 3), Reach::Comparison), Ranges(Jpeg({}, 3)));
 }
 
 TEST(CodedRanges, JpegWithAnythingUnaccountedForListsNothing) {
