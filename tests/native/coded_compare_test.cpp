@@ -162,6 +162,13 @@ TEST_F(CodedCompare, JpegCommentsAmongTheScansMustSitAlike) {
   const Bytes otherComment = Segment(0xfe, {'d', 'e'});
   commentedToo.insert(commentedToo.end() - 2, otherComment.begin(), otherComment.end());
   ExpectEqualUndecoded(commented, commentedToo);
+  // The comment before the scan data instead: the same bytes in the same
+  // number of stretches, split elsewhere. (The scan then ends before its
+  // block, which leaves the pair to its bytes.)
+  Bytes commentedEarlier = plain;
+  commentedEarlier.insert(commentedEarlier.end() - 3, comment.begin(), comment.end());
+  AddFile("earlier", commentedEarlier);
+  EXPECT_EQ(Compare("first", "earlier"), CompareDifferent);
 }
 
 // libpng rejects image data whose CRC does not hold.
