@@ -2,12 +2,16 @@
 //   an equal pair (a PNG and a BMP of the same pixels) against decoding both
 //     with gdk-pixbuf, in time and in peak memory (each in a new child);
 //   a byte-identical pair against reading both files;
+//   a 24 Mpx JPEG against a copy with a comment added (the same coded
+//     picture, re-tagged) against the JPEG and its byte-identical copy, and
+//     the re-tagged pair's peak memory against decoding both;
 //   a pair that differs in its first rows against one that differs only in
 //     its last pixel (the full compare);
 //   the equal pair with a progress callback, as a host passes one, against
 //     none.
 // Fails when a verdict is wrong.
 //   bench_compare_pixbuf PLUGIN PICTURE SAME_PIXELS SAME_BYTES FIRST_ROWS_DIFFER LAST_PIXEL_DIFFERS
+//                        JPEG JPEG_SAME_BYTES JPEG_RETAGGED
 #include <fcntl.h>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <sys/resource.h>
@@ -72,14 +76,18 @@ void PrintPairRow(const char* what, const char* against, Pair times) {
 
 int main(int argc, char** argv) {
   const PluginExports& plugin = StartPlugin(
-      argc, argv, 7,
-      "bench_compare_pixbuf PLUGIN PICTURE SAME_PIXELS SAME_BYTES FIRST_ROWS_DIFFER LAST_PIXEL_DIFFERS");
+      argc, argv, 10,
+      "bench_compare_pixbuf PLUGIN PICTURE SAME_PIXELS SAME_BYTES FIRST_ROWS_DIFFER LAST_PIXEL_DIFFERS JPEG "
+      "JPEG_SAME_BYTES JPEG_RETAGGED");
   const char* picture = argv[2];
   const char* samePixels = argv[3];
   const char* sameBytes = argv[4];
   const char* firstRows = argv[5];
   const char* lastPixel = argv[6];
-  int verdicts[5] = {};
+  const char* jpeg = argv[7];
+  const char* jpegSameBytes = argv[8];
+  const char* jpegRetagged = argv[9];
+  int verdicts[7] = {};
   const auto compare = [&](const char* other, int& verdict) {
     verdict = plugin.CompareFiles(nullptr, 10000, picture, other, nullptr);
   };
@@ -91,6 +99,11 @@ int main(int argc, char** argv) {
   const double idle = PeakMiBOfChild([] {});
   const double compareMiB = PeakMiBOfChild([&] { compare(samePixels, verdicts[0]); });
   const double decodeMiB = PeakMiBOfChild([&] { DecodeBoth(picture, samePixels); });
+  const auto compareJpeg = [&](const char* other, int& verdict) {
+    verdict = plugin.CompareFiles(nullptr, 10000, jpeg, other, nullptr);
+  };
+  const double retaggedMiB = PeakMiBOfChild([&] { compareJpeg(jpegRetagged, verdicts[5]); });
+  const double decodeJpegMiB = PeakMiBOfChild([&] { DecodeBoth(jpeg, jpegRetagged); });
 
   std::printf("Linux plugin's compare, median of %d rounds\n\n", kRounds);
   std::printf("| pair | compare, ms | against | ms | ratio |\n|---|---:|---|---:|---:|\n");
@@ -104,6 +117,9 @@ int main(int argc, char** argv) {
                             ReadWhole(sameBytes);
                           },
                           1, kRounds));
+  PrintPairRow("24 Mpx JPEG, one copy re-tagged (a comment added)", "the byte-identical JPEG pair",
+               MedianPair([&] { compareJpeg(jpegRetagged, verdicts[5]); },
+                          [&] { compareJpeg(jpegSameBytes, verdicts[6]); }, 1, kRounds));
   PrintPairRow("differ in the first rows", "differ in the last pixel",
                MedianPair([&] { compare(firstRows, verdicts[2]); }, [&] { compare(lastPixel, verdicts[3]); },
                           1, kRounds));
@@ -115,13 +131,16 @@ int main(int argc, char** argv) {
   std::printf("| compare of the equal pair | %.1f | %.1f |\n", compareMiB, compareMiB - idle);
   std::printf("| decoding both | %.1f | %.1f |\n", decodeMiB, decodeMiB - idle);
   std::printf("| ratio | | %.2fx |\n", (compareMiB - idle) / (decodeMiB - idle));
+  std::printf("| compare of the re-tagged JPEG pair | %.1f | %.1f |\n", retaggedMiB, retaggedMiB - idle);
+  std::printf("| decoding both JPEGs | %.1f | %.1f |\n", decodeJpegMiB, decodeJpegMiB - idle);
+  std::printf("| ratio | | %.2fx |\n", (retaggedMiB - idle) / (decodeJpegMiB - idle));
   plugin.PluginUnloading();
 
   const bool right = verdicts[0] == kEqual && verdicts[1] == kEqual && verdicts[2] == 0 && verdicts[3] == 0 &&
-                     verdicts[4] == kEqual;
+                     verdicts[4] == kEqual && verdicts[5] == kEqual && verdicts[6] == kEqual;
   if (!right) {
-    std::printf("\nWRONG verdicts: %d %d %d %d %d (expected 1 1 0 0 1)\n", verdicts[0], verdicts[1],
-                verdicts[2], verdicts[3], verdicts[4]);
+    std::printf("\nWRONG verdicts: %d %d %d %d %d %d %d (expected 1 1 0 0 1 1 1)\n", verdicts[0], verdicts[1],
+                verdicts[2], verdicts[3], verdicts[4], verdicts[5], verdicts[6]);
   }
   return right ? 0 : 1;
 }

@@ -167,8 +167,13 @@ HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach) {
     facts.width = 0;
     facts.height = 0;
   }
+  // The coded picture stands for the pixels only of a file its format's
+  // decoder reads whole, with nothing else left unaccounted for.
+  if (BytesReasonOf(facts) != BytesReason::None || facts.width == 0 || facts.height == 0) facts.coded.Drop();
   return facts;
 }
+
+bool FindsCodedPicture(ImageFormat format) { return format == ImageFormat::Png || format == ImageFormat::Jpeg; }
 
 BytesReason BytesReasonOf(const HeaderFacts& facts) {
   if (facts.bytesReason != BytesReason::None) return facts.bytesReason;

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "imaging/bytes_reason.h"
+#include "imaging/coded_picture.h"
 
 // Random access to the bytes of an open file.
 class ByteSource {
@@ -69,6 +70,10 @@ struct HeaderFacts {
   // the file holds (CMYK inks, vector drawings, a chunk the reader does not
   // know, ...): only identical bytes prove such files equal.
   BytesReason bytesReason = BytesReason::None;
+  // Where the coded picture lies, read for a comparison of PNG and JPEG
+  // files whose decode and presentation account for everything else; empty
+  // for other files.
+  CodedPicture coded;
 };
 
 // Why a comparison of the file's pixels proves nothing, with the facts the
@@ -77,9 +82,16 @@ struct HeaderFacts {
 BytesReason BytesReasonOf(const HeaderFacts& facts);
 
 // What the facts are for, which decides how far the reader reads. Sizes
-// need the header only. A comparison also needs the presentation (ICC
-// profiles are read whole) and facts that lie among the image data (an
-// animation's delays, where a JPEG's scan data ends).
-enum class Reach { Sizes, Comparison };
+// need the header only. A comparison of coded pictures also needs the
+// presentation (ICC profiles are read whole), every structure accounted
+// for, facts that lie among the image data (an animation's delays, where a
+// JPEG's scan data ends) and where the coded picture lies. A comparison of
+// decoded pixels also needs to know that the decode carries every pixel
+// the file codes (a JPEG's scan walked block by block); the same coded
+// bytes decode alike either way.
+enum class Reach { Sizes, CodedPicture, Comparison };
 
 HeaderFacts ReadHeaderFacts(ByteSource& source, Reach reach = Reach::Sizes);
+
+// Whether the format's reader finds where the coded picture lies.
+bool FindsCodedPicture(ImageFormat format);

@@ -9,6 +9,7 @@
 // bytes.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "imaging/header_facts_formats.h"
@@ -30,6 +31,7 @@ constexpr int MaxComponents = 10;  // libjpeg's limit
 constexpr std::uint32_t MaxSide = 65500;
 constexpr int MaxBlocksPerMcu = 10;
 
+constexpr std::uint64_t MarkerBytes = 2;  // 0xFF and the marker's code
 constexpr std::uint8_t StartOfScan = 0xda;
 constexpr std::uint8_t StartOfImage = 0xd8;
 constexpr std::uint8_t EndOfImage = 0xd9;
@@ -220,6 +222,9 @@ struct MarkerWalk {
   jpeg::ApplicationSegments segments;
   BytesReason unknownMarker = BytesReason::None;
   std::uint64_t scanDataStart = 0;  // after the first scan header
+  // For a comparison: the decoder's segments, each with its marker, and the
+  // segments of JFIF and Adobe, which steer its colour conversion.
+  CodedPicture coded;
 };
 
 // Reads the marker at offset, past any number of fill bytes, as the
@@ -257,6 +262,9 @@ MarkerWalk WalkToScan(HeaderReader& reader) {
     if (!segment || !reader.Read(offset, lengthBytes, 2)) return walk;  // unknown marker, SOI, EOI, end
     const std::uint16_t length = Be16(lengthBytes);
     if (length < 2) return walk;
+    if (reader.ForComparison() && !jpeg::IsApplicationSegment(marker)) {
+      walk.coded.Add({offset - MarkerBytes, MarkerBytes + length, false, false});
+    }
     if (IsFrameMarker(marker)) {
       if (walk.frame.found || !ReadFrame(reader, offset, length, marker, walk.frame)) return walk;
     } else if (marker == QuantTables) {
@@ -268,7 +276,7 @@ MarkerWalk WalkToScan(HeaderReader& reader) {
       if (length != 4 || !reader.Read(offset + 2, interval, 2)) return walk;
       walk.tables.restartInterval = Be16(interval);
     } else if (jpeg::IsApplicationSegment(marker)) {
-      walk.segments.Note(reader, marker, offset, length);
+      walk.segments.Note(reader, marker, offset, length, walk.coded);
     }
     offset += length;
   }
@@ -309,7 +317,7 @@ bool ReadScanLayout(HeaderReader& reader, std::uint64_t offset, const Frame& fra
 // or the standard tables the decoder supplies, leave the file to its bytes.
 BytesReason ScanReason(HeaderReader& reader, const MarkerWalk& walk) {
   const bool sequentialHuffman = walk.frame.marker == 0xc0 || walk.frame.marker == 0xc1;
-  if (!reader.ForComparison() || !walk.scanValid || !walk.frame.componentsValid || !sequentialHuffman) {
+  if (!reader.ForDecodedPixels() || !walk.scanValid || !walk.frame.componentsValid || !sequentialHuffman) {
     return BytesReason::None;
   }
   jpeg::ScanLayout layout;
@@ -380,18 +388,29 @@ class ScanData {
 // comment segments between the scans of a progressive image are skipped by
 // their length, and so are application segments, which are not accounted
 // for there. Any other marker (a second SOI, a frame) ends the search.
-std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset, int& scans, BytesReason& reason) {
+// For a comparison the stretches from the first scan's marker to EOI
+// between those comment and application segments go to coded.
+std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t scanMarker, std::uint64_t offset, int& scans,
+                              BytesReason& reason, CodedPicture& coded) {
   ScanData data(reader);
   scans = 1;
+  std::uint64_t stretch = scanMarker;
+  const auto endStretch = [&](std::uint64_t end) {
+    if (reader.ForComparison()) coded.Add({stretch, end - stretch, false, false});
+  };
   for (int segments = 0; segments < MaxMarkers;) {
     std::uint8_t marker = 0xff;
     if (!data.FindMarkerPrefix(offset)) return 0;
+    const std::uint64_t prefix = offset;
     while (marker == 0xff) {
       if (!data.Byte(++offset, marker)) return 0;
     }
     ++offset;
     if (marker == StuffedZero || IsRestart(marker)) continue;
-    if (marker == EndOfImage) return offset;
+    if (marker == EndOfImage) {
+      endStretch(offset);
+      return offset;
+    }
     std::uint8_t high = 0;
     std::uint8_t low = 0;
     const bool application = marker != Comment && jpeg::IsApplicationSegment(marker);
@@ -402,6 +421,10 @@ std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset, int& s
     if (application) reason = BytesReason::UnknownSegment;
     const std::uint16_t length = static_cast<std::uint16_t>(high << 8 | low);
     if (length < 2) return 0;
+    if (marker == Comment || application) {
+      endStretch(prefix);
+      stretch = offset + length;
+    }
     offset += length;
     ++segments;
     if (marker == StartOfScan) ++scans;
@@ -412,8 +435,9 @@ std::uint64_t EndOfFirstImage(HeaderReader& reader, std::uint64_t offset, int& s
 // Whatever follows the first end-of-image marker is no part of the image
 // the decoder shows: a second JPEG joined on, the video of a motion photo,
 // a phone's trailer.
-bool EndsAtFirstEndOfImage(HeaderReader& reader, const MarkerWalk& walk, int& scans, BytesReason& reason) {
-  return walk.reachedScan && EndOfFirstImage(reader, walk.scanDataStart, scans, reason) == reader.FileSize();
+bool EndsAtFirstEndOfImage(HeaderReader& reader, MarkerWalk& walk, int& scans, BytesReason& reason) {
+  return walk.reachedScan && EndOfFirstImage(reader, walk.scanStart - MarkerBytes, walk.scanDataStart, scans,
+                                             reason, walk.coded) == reader.FileSize();
 }
 
 }  // namespace
@@ -454,5 +478,6 @@ HeaderFacts ReadJpegFacts(HeaderReader& reader) {
   } else {
     facts.bytesReason = ScanReason(reader, walk);
   }
+  facts.coded = std::move(walk.coded);
   return facts;
 }

@@ -15,6 +15,7 @@ constexpr std::uint8_t App13 = 0xed;
 constexpr std::uint8_t App14 = 0xee;
 constexpr std::uint8_t App15 = 0xef;
 constexpr std::uint8_t Comment = 0xfe;
+constexpr std::uint64_t MarkerBytes = 2;  // 0xFF and the marker's code
 
 // Each identifier with its closing zero byte, where it has one.
 constexpr char JfifName[] = "JFIF";
@@ -33,6 +34,7 @@ constexpr std::size_t LongestName = sizeof XmpExtensionName;
 // The JFIF header after its name: version, density unit and densities,
 // then the thumbnail's width and height, whose RGB pixels follow.
 constexpr std::uint64_t JfifHeaderBytes = sizeof JfifName + 9;
+constexpr std::uint64_t JfifVersionBytes = sizeof JfifName + 2;  // the name, then major and minor version
 constexpr std::uint64_t ExifHeaderBytes = sizeof ExifName + 1;
 constexpr std::uint64_t IccPieceHeaderBytes = sizeof IccName + 2;  // then the piece's number and the count
 // Adobe's segment: version, two flag words, then the colour transform
@@ -69,7 +71,7 @@ bool Listed(const std::uint16_t (&list)[N], std::uint16_t id) {
 bool IsApplicationSegment(std::uint8_t marker) { return (marker >= App0 && marker <= App15) || marker == Comment; }
 
 void ApplicationSegments::Note(HeaderReader& reader, std::uint8_t marker, std::uint64_t offset,
-                               std::uint16_t length) {
+                               std::uint16_t length, CodedPicture& coded) {
   // Sizes need the orientation and the picture set's segment only.
   const bool readForSizes = marker == App1 || marker == App2;
   if (marker == Comment || (!readForSizes && !reader.ForComparison())) return;
@@ -91,10 +93,14 @@ void ApplicationSegments::Note(HeaderReader& reader, std::uint8_t marker, std::u
     NoteProfilePiece(reader, payload, size);
   } else if (marker == App0 && Named(name, named, JfifName)) {
     NoteJfif(reader, payload, size);
+    // A JFIF header makes the decoder take three components for YCbCr
+    // whatever an Adobe segment or the component ids say.
+    if (size >= JfifHeaderBytes) coded.Add({payload, JfifVersionBytes, false, false});
   } else if (marker == App0 && Named(name, named, JfxxName)) {
     NotePicture(reader, payload + sizeof JfxxName, size - sizeof JfxxName);
   } else if (marker == App14 && named >= AdobeNameBytes && std::memcmp(name, AdobeName, AdobeNameBytes) == 0) {
     NoteAdobe(reader, payload, size);
+    coded.Add({offset - MarkerBytes, MarkerBytes + length, false, false});  // its colour transform
   } else if (marker == App13 && Named(name, named, PhotoshopName)) {
     NotePhotoshop(reader, payload, size);
   } else if (!(marker == App1 && (Named(name, named, XmpName) || Named(name, named, XmpExtensionName))) &&

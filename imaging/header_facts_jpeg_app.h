@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "imaging/bytes_reason.h"
+#include "imaging/coded_picture.h"
 #include "imaging/header_facts.h"
 #include "imaging/header_facts_presentation.h"
 #include "imaging/header_reader.h"
@@ -20,8 +21,11 @@ bool IsApplicationSegment(std::uint8_t marker);  // APP0 to APP15, COM
 
 class ApplicationSegments {
  public:
-  // Notes the segment whose length field (of length) is at offset.
-  void Note(HeaderReader& reader, std::uint8_t marker, std::uint64_t offset, std::uint16_t length);
+  // Notes the segment whose length field (of length) is at offset; for a
+  // comparison a JFIF header's name and version and an Adobe segment go to
+  // coded: the decoder's colour conversion follows them.
+  void Note(HeaderReader& reader, std::uint8_t marker, std::uint64_t offset, std::uint16_t length,
+            CodedPicture& coded);
   // An APP2 "MPF" segment: the file holds pictures the decoder does not show.
   bool MultiPicture() const { return multiPicture; }
   // After the last segment: fills in the orientation, colour and

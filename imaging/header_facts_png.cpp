@@ -4,7 +4,9 @@
 // one the decode or the presentation accounts for, or one that is inert.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
+#include "imaging/crc32.h"
 #include "imaging/header_facts_formats.h"
 #include "imaging/header_facts_presentation.h"
 
@@ -12,6 +14,8 @@ namespace {
 
 constexpr std::uint8_t Signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 constexpr std::size_t HeaderBytes = 33;  // signature, IHDR length, type, 13 bytes, CRC
+constexpr std::uint64_t IhdrOffset = 8;
+constexpr std::uint64_t IhdrBytes = 8 + 13;  // length, type and data
 constexpr std::uint64_t ChunkHeadBytes = 8;  // length and type
 constexpr std::uint64_t ChunkCrcBytes = 4;
 constexpr std::size_t CrcPieceBytes = 4096;
@@ -48,6 +52,11 @@ constexpr std::uint32_t AnimationChunks[] = {ChunkType("acTL"), ChunkType("fcTL"
 constexpr std::uint32_t InertChunks[] = {ChunkType("tEXt"), ChunkType("zTXt"), ChunkType("iTXt"),
                                          ChunkType("tIME"), ChunkType("pHYs"), ChunkType("bKGD"),
                                          ChunkType("hIST"), ChunkType("sPLT"), ChunkType("sBIT")};
+// Chunks a re-tag may rewrite without touching a pixel: text, a time stamp,
+// the pixel size, and the EXIF block, whose orientation and thumbnail the
+// presentation compares. Every other chunk is part of the coded picture.
+constexpr std::uint32_t RetaggedChunks[] = {ChunkType("tEXt"), ChunkType("zTXt"), ChunkType("iTXt"),
+                                            ChunkType("tIME"), ChunkType("pHYs"), ChunkType("eXIf")};
 // Chunks a file may hold once; decoders differ on which of two they keep.
 constexpr std::uint32_t OnceOnlyChunks[] = {ChunkType("sRGB"), ChunkType("iCCP"), ChunkType("gAMA"),
                                             ChunkType("cHRM"), ChunkType("eXIf"), ChunkType("tRNS")};
@@ -56,17 +65,6 @@ template <std::size_t N>
 bool Listed(const std::uint32_t (&list)[N], std::uint32_t type) {
   return std::find(list, list + N, type) != list + N;
 }
-
-std::uint32_t Crc32(std::uint32_t crc, const std::uint8_t* data, std::size_t size) {
-  crc = ~crc;
-  for (std::size_t i = 0; i < size; ++i) {
-    crc ^= data[i];
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) { return Crc32(0, data, size); }
 
 bool ValidDepth(std::uint8_t colorType, std::uint8_t bitDepth) {
   switch (colorType) {
@@ -86,7 +84,7 @@ bool PaletteIntact(HeaderReader& reader, std::uint64_t chunkOffset, std::uint32_
   if (length == 0 || length % 3 != 0 || length > 3 * 256) return false;
   std::uint8_t bytes[4 + 3 * 256 + 4];
   if (!reader.Read(chunkOffset + 4, bytes, 4 + length + 4)) return false;
-  return Crc32(bytes, 4 + length) == Be32(bytes + 4 + length);
+  return Crc32(0, bytes, 4 + length) == Be32(bytes + 4 + length);
 }
 
 // Why a read of the bytes up to end failed: the file ends first, or the
@@ -131,6 +129,7 @@ struct ChunkWalk {
   // The first chunk that the decode and the presentation do not account
   // for (a comparison's walk only).
   BytesReason reason = BytesReason::None;
+  CodedPicture coded;  // a comparison's walk only
 
   void Note(BytesReason found) {
     if (reason == BytesReason::None) reason = found;
@@ -250,6 +249,18 @@ bool TakeChunk(HeaderReader& reader, std::uint32_t type, std::uint64_t offset, s
   return true;
 }
 
+// Notes where a chunk of the coded picture lies: the image data chunks'
+// data, joined into one run, and every other chunk whole, with its length
+// and type, so that no chunk's bytes can pass for another's.
+void NoteCodedChunk(std::uint32_t type, std::uint64_t offset, std::uint32_t length, std::uint32_t previous,
+                    CodedPicture& coded) {
+  if (type == ChunkType("IDAT")) {
+    coded.Add({offset + ChunkHeadBytes, length, previous == ChunkType("IDAT"), true});
+  } else if (type != ChunkType("IEND") && !Listed(RetaggedChunks, type)) {
+    coded.Add({offset, ChunkHeadBytes + length, false, false});
+  }
+}
+
 // Follows the chunks after IHDR: to the first IDAT for sizes, and on to
 // IEND for a comparison, which seeks over the image data and checks the
 // CRC of every other chunk.
@@ -257,6 +268,8 @@ ChunkWalk WalkChunks(HeaderReader& reader, std::uint64_t offset, std::uint8_t co
   ChunkWalk walk;
   ChunkOrder order;
   const bool wholeFile = reader.ForComparison();
+  if (wholeFile) walk.coded.Add({IhdrOffset, IhdrBytes, false, false});
+  std::uint32_t previous = ChunkType("IHDR");
   for (int chunk = 0;; ++chunk) {
     if (!order.imageData && chunk == MaxChunksBeforeImageData) {
       walk.Note(BytesReason::ReadBudgetSpent);
@@ -283,6 +296,8 @@ ChunkWalk WalkChunks(HeaderReader& reader, std::uint64_t offset, std::uint8_t co
     } else if (wholeFile && type != ChunkType("IDAT") && type != ChunkType("fdAT")) {
       walk.Note(ChecksumReason(reader, offset, length));
     }
+    if (wholeFile) NoteCodedChunk(type, offset, length, previous, walk.coded);
+    previous = type;
     if (type == ChunkType("IDAT")) {
       if (!order.imageData) {
         order.imageData = true;
@@ -314,7 +329,7 @@ bool ReadPngHeader(HeaderReader& reader, std::uint64_t offset, PngHeader& header
     return false;
   }
   const std::uint8_t* ihdr = bytes + 8;
-  if (Be32(ihdr) != 13 || Be32(ihdr + 4) != ChunkType("IHDR") || Crc32(ihdr + 4, 17) != Be32(ihdr + 21)) {
+  if (Be32(ihdr) != 13 || Be32(ihdr + 4) != ChunkType("IHDR") || Crc32(0, ihdr + 4, 17) != Be32(ihdr + 21)) {
     return false;
   }
   header.width = Be32(ihdr + 8);
@@ -337,7 +352,7 @@ HeaderFacts ReadPngFacts(HeaderReader& reader) {
   facts.largestImagePixels = std::uint64_t{header.width} * header.height;
   facts.deeperThan8Bits = header.bitDepth == 16 ? Answer::Yes : Answer::No;
   facts.rowsInOrder = header.interlace == 0;
-  const ChunkWalk walk = WalkChunks(reader, HeaderBytes, header.colorType);
+  ChunkWalk walk = WalkChunks(reader, HeaderBytes, header.colorType);
   const bool decodable = walk.end == WalkEnd::ImageData;
   facts.moreThanOneImage = walk.animated || !decodable ? Answer::Yes : Answer::No;
   facts.presentation.orientation = walk.exif.orientation;
@@ -352,5 +367,6 @@ HeaderFacts ReadPngFacts(HeaderReader& reader) {
     facts.width = header.width;
     facts.height = header.height;
   }
+  facts.coded = std::move(walk.coded);
   return facts;
 }

@@ -27,7 +27,8 @@ class HeaderReader {
       : file(source),
         fetchesLeft(reach == Reach::Sizes ? MaxFetches : MaxFetches + int{MaxImageDataBytes / WindowBytes}),
         bytesLeft(reach == Reach::Sizes ? MaxFetchedBytes : MaxFetchedBytes + MaxImageDataBytes),
-        forComparison(reach == Reach::Comparison) {}
+        forComparison(reach != Reach::Sizes),
+        forDecodedPixels(reach == Reach::Comparison) {}
   HeaderReader(const HeaderReader&) = delete;
   HeaderReader& operator=(const HeaderReader&) = delete;
 
@@ -41,6 +42,9 @@ class HeaderReader {
   std::uint64_t FileSize() const { return file.Size(); }
   // Whether the facts are for a comparison, which may read image data.
   bool ForComparison() const { return forComparison; }
+  // Whether they are for a comparison of decoded pixels, which checks that
+  // the decode carries every pixel the file codes.
+  bool ForDecodedPixels() const { return forDecodedPixels; }
   // True when the file holds a byte at offset.
   bool HasByteAt(std::uint64_t offset) {
     std::uint8_t byte = 0;
@@ -60,6 +64,7 @@ class HeaderReader {
   int fetchesLeft;
   std::size_t bytesLeft;
   bool forComparison;
+  bool forDecodedPixels;
 };
 
 inline std::uint16_t Be16(const std::uint8_t* p) {

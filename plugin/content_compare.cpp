@@ -2,6 +2,7 @@
 
 #include "imaging/header_facts.h"
 #include "plugin/codes.h"
+#include "plugin/coded_picture.h"
 #include "plugin/file_bytes.h"
 #include "plugin/imaging_lifecycle.h"
 #include "plugin/pixel_compare.h"
@@ -14,6 +15,9 @@ bool SameContent(HostFile& first, HostFile& second, CompareProgress& progress) {
   // Identical bytes settle it at the cost of reading them, and the reading
   // stops at the first difference, so pairs that differ lose little.
   if (SameFileBytes(first, second, progress)) return first.UnchangedSinceOpen() && second.UnchangedSinceOpen();
+  if (progress.Stopped()) return false;
+  // Re-tagged copies: the same coded picture settles it without a decode.
+  if (SameCodedPicture(first, second, progress)) return first.UnchangedSinceOpen() && second.UnchangedSinceOpen();
   if (progress.Stopped()) return false;
   const ImagingInUse imaging;
   return SamePixels(first, second, progress) && first.UnchangedSinceOpen() && second.UnchangedSinceOpen();

@@ -80,10 +80,10 @@ class HostFile : public ByteSource {
 
   // What the open file's header says, as far as reach asks: read on first
   // use after Open, and kept, so the sizes, the compare and the decoder's
-  // own opening of the file share one header read. Facts read
-  // for a comparison answer for sizes too.
+  // own opening of the file share one header read. Facts read for a
+  // farther reach answer for a nearer one too.
   const HeaderFacts& Facts(Reach reach = Reach::Sizes) {
-    if (!factsRead || (reach == Reach::Comparison && factsReach == Reach::Sizes)) {
+    if (!factsRead || reach > factsReach) {
       facts = ReadHeaderFacts(*this, reach);
       factsReach = reach;
     }

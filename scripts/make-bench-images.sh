@@ -3,6 +3,8 @@
 # the same on every run.
 #   DIR/small-*.png, large.*          single files for the Windows benchmarks
 #   DIR/large*.png, large.bmp         the 24 Mpx compare pairs
+#   DIR/large*.jpg                    a 24 Mpx camera JPEG, a copy, and a
+#                                     copy with a comment added
 #   DIR/folder/TYPE-NNNN.EXT          1000 mixed pictures, TYPE being camera,
 #                                     web, png, gif, bmp or tiff
 set -euo pipefail
@@ -10,7 +12,6 @@ source "$(dirname "$0")/picture.sh"
 python=/usr/bin/python3  # Debian's, which has python3-pil
 camera_metadata="$(dirname "$0")/../bench/camera_metadata.py"
 dir=$1
-[ -f "$dir/done-mixed-folder" ] && exit 0
 png=(-define 'png:exclude-chunks=date,time')  # no time stamps: the same bytes every run
 
 photo() {  # photo WIDTH HEIGHT SEED [OPTION...] OUTPUT: a soft, grainy scene, like a photograph
@@ -90,6 +91,16 @@ fill_folder() {  # fill_folder TYPE COUNT: copies of that type's originals in tu
   done
 }
 
+jpeg_pairs() {  # the camera JPEG's byte-identical copy, and a copy re-tagged with a comment after SOI
+  cp "$dir/large.jpg" "$dir/large-copy.jpg"
+  { head -c 2 "$dir/large.jpg"; printf '\xff\xfe\x00\x0ccatalogued'; tail -c +3 "$dir/large.jpg"; } \
+    >"$dir/large-retagged.jpg"
+}
+
+if [ -f "$dir/done-mixed-folder" ]; then
+  [ -f "$dir/large-retagged.jpg" ] || jpeg_pairs
+  exit 0
+fi
 rm -rf "$dir/originals" "$dir/folder"
 mkdir -p "$dir/originals" "$dir/folder"
 # Two cores: the cameras and the compare pairs on one, the rest on the other.
@@ -100,6 +111,7 @@ second=$!
 wait $first
 wait $second
 cp "$dir/originals/camera-5.jpg" "$dir/large.jpg"
+jpeg_pairs
 fill_folder camera 300
 fill_folder web 200
 fill_folder png 200
