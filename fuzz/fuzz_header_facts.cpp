@@ -38,8 +38,8 @@ bool Consistent(const HeaderFacts& facts) {
   const bool sizeWhole = (facts.width == 0) == (facts.height == 0);
   const bool unknownSaysNothing =
       facts.format != ImageFormat::Unknown ||
-      (facts.width == 0 && facts.largestImagePixels == 0 && facts.moreThanOneImage == Answer::Unknown &&
-       facts.deeperThan8Bits == Answer::Unknown);
+      (facts.width == 0 && facts.largestImagePixels == 0 && facts.moreThanOneImage == Answer::DecoderTells &&
+       facts.deeperThan8Bits == Answer::DecoderTells);
   return sizeWhole && unknownSaysNothing;
 }
 

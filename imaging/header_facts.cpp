@@ -64,7 +64,7 @@ ImageFormat FormatBySignature(const std::uint8_t* bytes, std::size_t size) {
     return ImageFormat::Pnm;
   }
   if (Starts(bytes, size, "RIFF", 4) && Holds(bytes, size, 8, "WEBP", 4)) return ImageFormat::WebP;
-  if (IsAvif(bytes, size) || IsHeic(bytes, size)) return ImageFormat::Avif;
+  if (IsAvif(bytes, size) || IsHeic(bytes, size)) return ImageFormat::Heif;
   if (IsCameraRaw(bytes, size)) return ImageFormat::CameraRaw;
   if (IsJpegXl(bytes, size)) return ImageFormat::JpegXl;
   if (Holds(bytes, size, 4, "idsc", 4) || Holds(bytes, size, 4, "idat", 4)) return ImageFormat::QuickTime;
@@ -134,7 +134,7 @@ HeaderFacts ReadFormat(HeaderReader& reader, ImageFormat format) {
     case ImageFormat::Cur: return ReadIconFacts(reader, format);
     case ImageFormat::Pnm: return ReadPnmFacts(reader);
     case ImageFormat::WebP: return ReadWebPFacts(reader);
-    case ImageFormat::Avif: return ReadAvifFacts(reader);
+    case ImageFormat::Heif: return ReadAvifFacts(reader);
     case ImageFormat::CameraRaw: return ReadCameraRawFacts(reader);
     case ImageFormat::JpegXl: return ReadJpegXlFacts(reader);
     case ImageFormat::QuickTime: return ReadQuickTimeFacts(reader);
@@ -177,7 +177,7 @@ bool FindsCodedPicture(ImageFormat format) { return format == ImageFormat::Png |
 
 BytesReason BytesReasonOf(const HeaderFacts& facts) {
   if (facts.bytesReason != BytesReason::None) return facts.bytesReason;
-  if (facts.deeperThan8Bits == Answer::Yes) return BytesReason::DeepSamples;
-  if (facts.moreThanOneImage == Answer::Yes) return BytesReason::ImagesNotShown;
+  if (facts.deeperThan8Bits == Answer::NotRuledOut) return BytesReason::DeepSamples;
+  if (facts.moreThanOneImage == Answer::NotRuledOut) return BytesReason::ImagesNotShown;
   return BytesReason::None;
 }

@@ -23,12 +23,16 @@ class ByteSource {
   virtual std::uint64_t Size() const = 0;
 };
 
-enum class ImageFormat { Unknown, Png, Jpeg, Gif, Bmp, Tiff, Ico, Cur, Pnm, WebP, Avif, QuickTime, Icns, Svg, CameraRaw, JpegXl };
+// Heif is the box format of both AVIF and HEIC pictures.
+enum class ImageFormat {
+  Unknown, Png, Jpeg, Gif, Bmp, Tiff, Ico, Cur, Pnm, WebP, Heif, QuickTime, Icns, Svg, CameraRaw, JpegXl
+};
 
-// Yes also stands for "could not be ruled out" wherever the decoder would
-// not report it itself; Unknown only where the imaging library can tell
-// (GIF frames, for example).
-enum class Answer { No, Yes, Unknown };
+// Whether a file holds something: proven not (No); not ruled out, where
+// the decoder would not report it itself (NotRuledOut, which leaves the
+// pair to its bytes); or left to the decoder, which tells (GIF frames,
+// for example).
+enum class Answer { No, NotRuledOut, DecoderTells };
 
 // The instructions a file gives for showing its pixels.
 struct Presentation {
@@ -59,8 +63,8 @@ struct HeaderFacts {
   std::uint32_t height = 0;
   // The largest image anywhere in the file, in pixels; 0 when not known.
   std::uint64_t largestImagePixels = 0;
-  Answer moreThanOneImage = Answer::Unknown;
-  Answer deeperThan8Bits = Answer::Unknown;
+  Answer moreThanOneImage = Answer::DecoderTells;
+  Answer deeperThan8Bits = Answer::DecoderTells;
   // Decoding delivers every row once, final, top row first.
   bool rowsInOrder = false;
   // How a viewer is told to show the pixels: two files show the same

@@ -11,9 +11,9 @@ constexpr int MaxObus = 64;
 constexpr int MaxSizeFieldBytes = 8;
 
 // Reads the bits of an AV1 sequence header, most significant first.
-class BitReader {
+class MsbBitReader {
  public:
-  BitReader(const std::uint8_t* data, std::size_t dataSize) : bytes(data), size(dataSize) {}
+  MsbBitReader(const std::uint8_t* data, std::size_t dataSize) : bytes(data), size(dataSize) {}
 
   std::uint32_t Bits(int count) {
     std::uint32_t value = 0;
@@ -43,7 +43,7 @@ class BitReader {
 };
 
 // The flags between the frame size and the colour configuration.
-void SkipCodingTools(BitReader& bits, bool reduced) {
+void SkipCodingTools(MsbBitReader& bits, bool reduced) {
   if (!reduced && bits.Bits(1) != 0) bits.Bits(7);  // frame id numbers
   bits.Bits(3);  // superblock size, filter intra, intra edge filter
   if (!reduced) {
@@ -60,7 +60,7 @@ void SkipCodingTools(BitReader& bits, bool reduced) {
 // The maximum frame size and the colour format of a sequence header OBU's
 // payload.
 Av1SequenceHeader ParseSequenceHeader(const std::uint8_t* payload, std::size_t size) {
-  BitReader bits(payload, size);
+  MsbBitReader bits(payload, size);
   const unsigned profile = bits.Bits(3);
   bits.Bits(1);  // still picture
   const bool reduced = bits.Bits(1) != 0;

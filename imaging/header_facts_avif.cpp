@@ -22,7 +22,6 @@ using avif::Box;
 using avif::Item;
 using avif::Meta;
 using avif::Property;
-using avif::Type;
 
 namespace {
 
@@ -45,11 +44,11 @@ constexpr std::uint64_t ExifOffsetBytes = 4;
 // Top-level boxes after 'ftyp' that are accounted for: the 'meta' box,
 // media data, padding, and an image sequence's 'moov', whose frames count
 // as images the decoder does not show.
-constexpr std::uint32_t TopLevelBoxes[] = {Type("meta"), Type("mdat"), Type("free"), Type("skip"), Type("moov")};
+constexpr std::uint32_t TopLevelBoxes[] = {FourCC("meta"), FourCC("mdat"), FourCC("free"), FourCC("skip"), FourCC("moov")};
 
 // Item types accounted for: AV1 and HEVC images, grids of them, and Exif
 // and XMP metadata (a 'mime' item of XMP's content type).
-constexpr std::uint32_t KnownItemTypes[] = {Type("av01"), Type("hvc1"), Type("grid"), Type("Exif")};
+constexpr std::uint32_t KnownItemTypes[] = {FourCC("av01"), FourCC("hvc1"), FourCC("grid"), FourCC("Exif")};
 
 BytesReason First(BytesReason found, BytesReason next) { return found != BytesReason::None ? found : next; }
 
@@ -60,7 +59,7 @@ Av1Format FormatOfConfiguration(const Property& av1C) {
 }
 
 bool IsImageItem(const Item& item) {
-  return item.type != Type("Exif") && item.type != Type("mime") && item.type != Type("uri ");
+  return item.type != FourCC("Exif") && item.type != FourCC("mime") && item.type != FourCC("uri ");
 }
 
 const Item* FindItem(const Meta& meta, std::uint32_t id) {
@@ -77,10 +76,10 @@ bool IsPartOfAnotherImage(const Meta& meta, std::uint32_t id) {
   for (int i = 0; i < meta.referenceCount; ++i) {
     const avif::Reference& reference = meta.references[i];
     const Item* from = FindItem(meta, reference.from);
-    const bool tileOfGrid = reference.type == Type("dimg") && reference.to == id && from != nullptr &&
-                            from->type == Type("grid");
+    const bool tileOfGrid = reference.type == FourCC("dimg") && reference.to == id && from != nullptr &&
+                            from->type == FourCC("grid");
     if (tileOfGrid ||
-        ((reference.type == Type("auxl") || reference.type == Type("thmb")) && reference.from == id)) {
+        ((reference.type == FourCC("auxl") || reference.type == FourCC("thmb")) && reference.from == id)) {
       return true;
     }
   }
@@ -108,14 +107,14 @@ ImageSummary SummarizeImages(HeaderReader& reader, const Meta& meta) {
     if (!IsImageItem(item)) continue;
     if (!item.hidden && !IsPartOfAnotherImage(meta, item.id)) ++summary.topLevel;
     // Only AV1 and HEVC items tell their depth here.
-    const bool hevc = item.type == Type("hvc1");
-    if (item.type != Type("av01") && item.type != Type("grid") && !hevc) summary.deep = true;
+    const bool hevc = item.type == FourCC("hvc1");
+    if (item.type != FourCC("av01") && item.type != FourCC("grid") && !hevc) summary.deep = true;
     std::uint64_t pixels = 0;
     bool hevcDepthKnown = false;
     avif::ForEachProperty(meta, item.id, [&](const Property& property) {
-      if (property.type == Type("ispe") && pixels == 0) pixels = std::uint64_t{property.width} * property.height;
-      summary.deep = summary.deep || (property.type == Type("av1C") && FormatOfConfiguration(property).depth > 8);
-      if (hevc && property.type == Type("hvcC")) {
+      if (property.type == FourCC("ispe") && pixels == 0) pixels = std::uint64_t{property.width} * property.height;
+      summary.deep = summary.deep || (property.type == FourCC("av1C") && FormatOfConfiguration(property).depth > 8);
+      if (hevc && property.type == FourCC("hvcC")) {
         const unsigned depth = HevcDepth(reader, property);
         hevcDepthKnown = depth != 0;
         summary.deep = summary.deep || depth != 8;
@@ -154,8 +153,8 @@ PrimarySize SizeOfPrimary(const Meta& meta) {
                                  meta.hasItemInfo && meta.hasProperties && meta.hasAssociations &&
                                  meta.complete && ImagePropertiesValid(meta);
   const Item* primary = FindItem(meta, meta.primary);
-  if (!structureComplete || primary == nullptr || primary->hidden || primary->type != Type("av01")) return size;
-  const avif::ItemShape shape = avif::ReadItemShape(meta, primary->id, Type("av1C"));
+  if (!structureComplete || primary == nullptr || primary->hidden || primary->type != FourCC("av01")) return size;
+  const avif::ItemShape shape = avif::ReadItemShape(meta, primary->id, FourCC("av1C"));
   if (shape.configuration != nullptr) size.format = FormatOfConfiguration(*shape.configuration);
   if (shape.size != nullptr) {
     size.width = shape.size->width;
@@ -175,15 +174,15 @@ FileType ReadFileType(HeaderReader& reader, const Box& box) {
   FileType fileType;
   std::uint8_t brand[4];
   if (box.end - box.start < 8 || !reader.Read(box.start, brand, 4)) return fileType;
-  fileType.sequence = Be32(brand) == Type("avis");
+  fileType.sequence = Be32(brand) == FourCC("avis");
   const std::uint64_t brands = std::min<std::uint64_t>((box.end - box.start - 8) / 4, MaxBrands);
   for (std::uint64_t i = 0; i < brands; ++i) {
     if (!reader.Read(box.start + 8 + 4 * i, brand, 4)) break;
     const std::uint32_t compatible = Be32(brand);
-    fileType.sequence = fileType.sequence || compatible == Type("avis");
-    fileType.decoderBrand = fileType.decoderBrand || compatible == Type("avif") ||
-                            compatible == Type("mif1") || compatible == Type("heic") ||
-                            compatible == Type("heix");
+    fileType.sequence = fileType.sequence || compatible == FourCC("avis");
+    fileType.decoderBrand = fileType.decoderBrand || compatible == FourCC("avif") ||
+                            compatible == FourCC("mif1") || compatible == FourCC("heic") ||
+                            compatible == FourCC("heix");
   }
   return fileType;
 }
@@ -205,7 +204,7 @@ bool NoteColour(HeaderReader& reader, const Property& colr, ColourDescriptions& 
   const Box& box = colr.box;
   if (box.end - box.start < 4 || !reader.Read(box.start, bytes, 4)) return false;
   const std::uint32_t kind = Be32(bytes);
-  if (kind == Type("nclx")) {
+  if (kind == FourCC("nclx")) {
     if (box.end - box.start < sizeof bytes || !reader.Read(box.start, bytes, sizeof bytes)) return false;
     const std::uint16_t primaries = Be16(bytes + 4);
     const std::uint16_t transfer = Be16(bytes + 6);
@@ -245,17 +244,17 @@ BytesReason NotePresentation(HeaderReader& reader, const Meta& meta, Presentatio
   bool readable = true;
   avif::ForEachProperty(meta, meta.primary, [&](const Property& property) {
     std::uint8_t value = 0;
-    const bool transformProperty = property.type == Type("irot") || property.type == Type("imir");
+    const bool transformProperty = property.type == FourCC("irot") || property.type == FourCC("imir");
     if (transformProperty) {
       if (property.box.end == property.box.start || !reader.Read(property.box.start, &value, 1)) {
         readable = false;
-      } else if (property.type == Type("irot")) {
+      } else if (property.type == FourCC("irot")) {
         transform.Rotate(value & 3u);
       } else {
         transform.Mirror(value & 1u);
       }
     }
-    if (property.type == Type("colr")) readable = readable && NoteColour(reader, property, colour);
+    if (property.type == FourCC("colr")) readable = readable && NoteColour(reader, property, colour);
   });
   shown.orientation = transform.Orientation();
   shown.colour = colour.other ? colour.digest.Get() : 0;
@@ -267,7 +266,7 @@ BytesReason NotePresentation(HeaderReader& reader, const Meta& meta, Presentatio
 bool IsAlphaAuxiliary(HeaderReader& reader, const Meta& meta, std::uint32_t item) {
   bool alpha = false;
   avif::ForEachProperty(meta, item, [&](const Property& property) {
-    if (property.type != Type("auxC")) return;
+    if (property.type != FourCC("auxC")) return;
     // Version and flags, then the name and its terminator.
     char name[MaxAuxiliaryName] = {};
     const auto length = static_cast<std::size_t>(
@@ -288,12 +287,12 @@ BytesReason ReferenceReason(HeaderReader& reader, const Meta& meta, const avif::
   const Item* from = FindItem(meta, reference.from);
   const std::uint32_t fromType = from != nullptr ? from->type : 0;
   switch (reference.type) {
-    case Type("dimg"): return fromType == Type("grid") ? BytesReason::None : BytesReason::UnknownItemReference;
-    case Type("thmb"): return BytesReason::None;
-    case Type("cdsc"):
-      return fromType == Type("Exif") || (from != nullptr && from->xmp) ? BytesReason::None
+    case FourCC("dimg"): return fromType == FourCC("grid") ? BytesReason::None : BytesReason::UnknownItemReference;
+    case FourCC("thmb"): return BytesReason::None;
+    case FourCC("cdsc"):
+      return fromType == FourCC("Exif") || (from != nullptr && from->xmp) ? BytesReason::None
                                                                         : BytesReason::UnknownItemReference;
-    case Type("auxl"):
+    case FourCC("auxl"):
       return IsAlphaAuxiliary(reader, meta, reference.from) ? BytesReason::None : BytesReason::ImagesNotShown;
     default: return BytesReason::UnknownItemReference;
   }
@@ -340,7 +339,7 @@ Exif ReadExifItem(HeaderReader& reader, const Meta& meta, std::uint32_t item) {
 BytesReason ExifReason(HeaderReader& reader, const Meta& meta, Presentation& shown) {
   if (!reader.ForComparison()) return BytesReason::None;
   for (int i = 0; i < meta.itemCount; ++i) {
-    if (meta.items[i].type != Type("Exif")) continue;
+    if (meta.items[i].type != FourCC("Exif")) continue;
     const Exif exif = ReadExifItem(reader, meta, meta.items[i].id);
     if (exif.reason != BytesReason::None) return exif.reason;
     if (exif.orientation != 1 && exif.orientation != shown.orientation) return BytesReason::OrientationConflict;
@@ -360,9 +359,9 @@ BytesReason EndReason(HeaderReader& reader, std::uint64_t offset, int boxes) {
 }  // namespace
 
 HeaderFacts ReadAvifFacts(HeaderReader& reader) {
-  HeaderFacts facts = Unsettled(ImageFormat::Avif);
+  HeaderFacts facts = Unsettled(ImageFormat::Heif);
   Box fileTypeBox;
-  if (!avif::ReadBox(reader, 0, UINT64_MAX, fileTypeBox) || fileTypeBox.type != Type("ftyp")) return facts;
+  if (!avif::ReadBox(reader, 0, UINT64_MAX, fileTypeBox) || fileTypeBox.type != FourCC("ftyp")) return facts;
   FileType fileType = ReadFileType(reader, fileTypeBox);
   // On the heap: the reader runs on a thread of the host.
   const std::unique_ptr<Meta> parsed = std::make_unique<Meta>();
@@ -375,15 +374,15 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
   for (; boxes < avif::MaxChildren && offset < reader.FileSize(); ++boxes) {
     Box top;
     if (!avif::ReadBox(reader, offset, UINT64_MAX, top)) break;
-    if (top.type == Type("moov")) fileType.sequence = true;
-    if (top.type == Type("meta") && !metaRead) {
+    if (top.type == FourCC("moov")) fileType.sequence = true;
+    if (top.type == FourCC("meta") && !metaRead) {
       metaRead = true;
       // The decoder wants the whole box in the file.
       const bool whole = reader.HasByteAt(top.end - 1);
       const bool read = whole && avif::ReadMeta(reader, top, meta);
       metaReason = !whole ? BytesReason::CutShort : !read ? BytesReason::HeaderUnreadable : BytesReason::None;
       meta.complete = read && meta.complete;
-    } else if (top.type == Type("meta") || top.type == Type("ftyp")) {
+    } else if (top.type == FourCC("meta") || top.type == FourCC("ftyp")) {
       topLevel = First(topLevel, BytesReason::DuplicateStructure);
     } else if (std::find(std::begin(TopLevelBoxes), std::end(TopLevelBoxes), top.type) == std::end(TopLevelBoxes)) {
       topLevel = First(topLevel, BytesReason::UnknownBox);
@@ -403,9 +402,9 @@ HeaderFacts ReadAvifFacts(HeaderReader& reader) {
   reason = First(reason, ReferencesReason(reader, meta));
   reason = First(reason, shown);
   facts.bytesReason = First(reason, ExifReason(reader, meta, facts.presentation));
-  facts.deeperThan8Bits = images.deep || !meta.complete ? Answer::Yes : Answer::No;
+  facts.deeperThan8Bits = images.deep || !meta.complete ? Answer::NotRuledOut : Answer::No;
   facts.moreThanOneImage =
-      fileType.sequence || images.topLevel > 1 || !meta.complete ? Answer::Yes : Answer::No;
+      fileType.sequence || images.topLevel > 1 || !meta.complete ? Answer::NotRuledOut : Answer::No;
   facts.largestImagePixels = images.largestKnown && meta.complete ? images.largestPixels : 0;
   const PrimarySize primary = SizeOfPrimary(meta);
   if (!fileType.decoderBrand || !primary.settled) return facts;

@@ -18,18 +18,18 @@ constexpr char XmpContentType[] = "application/rdf+xml";
 // transforms and crop, pixel aspect, auxiliary kind, AV1 layers and
 // operating points; padding as well.
 constexpr std::uint32_t KnownProperties[] = {
-    Type("ispe"), Type("pixi"), Type("av1C"), Type("hvcC"), Type("colr"), Type("irot"), Type("imir"),
-    Type("clap"), Type("pasp"), Type("auxC"), Type("lsel"), Type("a1op"), Type("a1lx"), Type("free"),
-    Type("skip"),
+    FourCC("ispe"), FourCC("pixi"), FourCC("av1C"), FourCC("hvcC"), FourCC("colr"), FourCC("irot"), FourCC("imir"),
+    FourCC("clap"), FourCC("pasp"), FourCC("auxC"), FourCC("lsel"), FourCC("a1op"), FourCC("a1lx"), FourCC("free"),
+    FourCC("skip"),
 };
 
 // Boxes of 'meta' that hold no items, properties or references: item
 // data, the data reference (the file itself), padding.
-constexpr std::uint32_t InertMetaBoxes[] = {Type("idat"), Type("dinf"), Type("free"), Type("skip")};
+constexpr std::uint32_t InertMetaBoxes[] = {FourCC("idat"), FourCC("dinf"), FourCC("free"), FourCC("skip")};
 
 // Boxes of 'meta' it may hold once.
-constexpr std::uint32_t SingleMetaBoxes[] = {Type("hdlr"), Type("pitm"), Type("iloc"),
-                                             Type("iinf"), Type("iref"), Type("iprp")};
+constexpr std::uint32_t SingleMetaBoxes[] = {FourCC("hdlr"), FourCC("pitm"), FourCC("iloc"),
+                                             FourCC("iinf"), FourCC("iref"), FourCC("iprp")};
 
 template <std::size_t Count>
 bool Listed(const std::uint32_t (&list)[Count], std::uint32_t type) {
@@ -75,7 +75,7 @@ class MetaParser {
   bool Child(const Box& box) {
     Once(box);
     switch (box.type) {
-      case Type("hdlr"): {
+      case FourCC("hdlr"): {
         // The handler type, then reserved words and a name the decoder
         // reads up to its terminator.
         std::uint8_t handler[4];
@@ -84,21 +84,21 @@ class MetaParser {
             !reader.Read(box.end - 1, &nameEnd, 1)) {
           return false;
         }
-        meta.pictureHandler = Be32(handler) == Type("pict") && nameEnd == 0;
+        meta.pictureHandler = Be32(handler) == FourCC("pict") && nameEnd == 0;
         return true;
       }
-      case Type("pitm"):
+      case FourCC("pitm"):
         meta.hasPrimary = Id(box.start + 4, Version(box), meta.primary);
         return meta.hasPrimary;
-      case Type("iloc"):
+      case FourCC("iloc"):
         meta.hasLocations = true;
         meta.locations = box;
         return true;
-      case Type("iinf"):
+      case FourCC("iinf"):
         meta.hasItemInfo = ItemInfo(box);
         return meta.hasItemInfo;
-      case Type("iref"): return References(box);
-      case Type("iprp"):
+      case FourCC("iref"): return References(box);
+      case FourCC("iprp"):
         return ForEachChild(reader, box.start, box.end, [this](const Box& child) { return PropertyBox(child); });
       default:
         if (!Listed(InertMetaBoxes, box.type)) Unaccounted(BytesReason::UnknownBox);
@@ -153,16 +153,16 @@ class MetaParser {
     const std::uint64_t length = box.end - std::min(box.end, stringsStart);
     if (length > MaxStringBytes || !reader.Read(stringsStart, bytes, static_cast<std::size_t>(length))) return false;
     const auto terminators = std::count(bytes, bytes + length, std::uint8_t{0});
-    if (terminators < (item.type == Type("mime") ? 3 : item.type == Type("uri ") ? 2 : 1)) return false;
+    if (terminators < (item.type == FourCC("mime") ? 3 : item.type == FourCC("uri ") ? 2 : 1)) return false;
     const std::uint8_t* contentType = std::find(bytes, bytes + length, std::uint8_t{0}) + 1;
     const auto left = static_cast<std::size_t>(bytes + length - contentType);
-    item.xmp = item.type == Type("mime") && left >= sizeof XmpContentType &&
+    item.xmp = item.type == FourCC("mime") && left >= sizeof XmpContentType &&
                std::memcmp(contentType, XmpContentType, sizeof XmpContentType) == 0;
     return true;
   }
 
   bool ItemEntry(const Box& box) {
-    if (box.type != Type("infe")) {
+    if (box.type != FourCC("infe")) {
       Unaccounted(BytesReason::UnknownBox);
       return true;
     }
@@ -210,12 +210,12 @@ class MetaParser {
   }
 
   bool PropertyBox(const Box& box) {
-    if (box.type == Type("ipco")) {
+    if (box.type == FourCC("ipco")) {
       if (meta.hasProperties) Unaccounted(BytesReason::DuplicateStructure);
       meta.hasProperties = true;
       return ForEachChild(reader, box.start, box.end, [this](const Box& child) { return ItemProperty(child); });
     }
-    if (box.type == Type("ipma")) {
+    if (box.type == FourCC("ipma")) {
       meta.hasAssociations = true;
       return PropertyAssociations(box);
     }
@@ -237,23 +237,23 @@ class MetaParser {
     const std::uint64_t payload = box.end - box.start;
     std::uint8_t bytes[12];
     switch (box.type) {
-      case Type("ispe"):
+      case FourCC("ispe"):
         if (payload < 12 || !reader.Read(box.start, bytes, 12)) return false;
         property.width = Be32(bytes + 4);
         property.height = Be32(bytes + 8);
         return true;
-      case Type("av1C"):
+      case FourCC("av1C"):
         if (payload < 4 || !reader.Read(box.start, bytes, 3)) return false;
         property.codecFlags[0] = bytes[1];
         property.codecFlags[1] = bytes[2];
         return true;
-      case Type("pixi"):  // a channel count, then one depth per channel
+      case FourCC("pixi"):  // a channel count, then one depth per channel
         return payload >= 5 && reader.Read(box.start + 4, bytes, 1) && payload >= 5u + bytes[0];
-      case Type("colr"): {
+      case FourCC("colr"): {
         if (payload < 4 || !reader.Read(box.start, bytes, 4)) return false;
         const std::uint32_t colourType = Be32(bytes);
-        return (colourType == Type("nclx") && payload >= 11) || colourType == Type("prof") ||
-               colourType == Type("rICC");
+        return (colourType == FourCC("nclx") && payload >= 11) || colourType == FourCC("prof") ||
+               colourType == FourCC("rICC");
       }
       default: return true;
     }

@@ -15,12 +15,6 @@ constexpr int MaxProperties = 128;
 constexpr int MaxAssociations = 512;
 constexpr int MaxReferences = 128;
 
-constexpr std::uint32_t Type(const char (&name)[5]) {
-  return std::uint32_t{static_cast<std::uint8_t>(name[0])} << 24 |
-         std::uint32_t{static_cast<std::uint8_t>(name[1])} << 16 |
-         std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
-}
-
 struct Box {
   std::uint32_t type = 0;
   std::uint64_t start = 0;  // of the payload
@@ -110,7 +104,7 @@ inline ItemShape ReadItemShape(const Meta& meta, std::uint32_t item, std::uint32
   ItemShape shape;
   ForEachProperty(meta, item, [&](const Property& property) {
     if (property.type == configurationType && shape.configuration == nullptr) shape.configuration = &property;
-    if (property.type == Type("ispe") && shape.size == nullptr) shape.size = &property;
+    if (property.type == FourCC("ispe") && shape.size == nullptr) shape.size = &property;
   });
   return shape;
 }

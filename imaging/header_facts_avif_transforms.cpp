@@ -106,13 +106,13 @@ ShownSize ShownSizeOf(HeaderReader& reader, const Meta& meta, std::uint32_t item
   ShownSize shown{true, codedWidth, codedHeight};
   ForEachProperty(meta, item, [&](const Property& property) {
     if (!shown.known) return;
-    if (property.type == Type("irot")) {
+    if (property.type == FourCC("irot")) {
       std::uint8_t turn = 0;
       shown.known = property.box.end > property.box.start && reader.Read(property.box.start, &turn, 1);
       if ((turn & 1u) != 0) std::swap(shown.width, shown.height);
-    } else if (property.type == Type("imir")) {
+    } else if (property.type == FourCC("imir")) {
       shown.known = property.box.end > property.box.start;
-    } else if (property.type == Type("clap")) {
+    } else if (property.type == FourCC("clap")) {
       CleanAperture aperture;
       std::int64_t left = 0, right = 0, top = 0, bottom = 0;
       shown.known = ReadCleanAperture(reader, property, aperture) &&

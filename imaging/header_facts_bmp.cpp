@@ -106,14 +106,14 @@ bool MasksInInfoHeader(std::uint32_t size) { return size == 52 || size == 56 || 
 Answer MasksWiderThan8Bits(const std::uint8_t* bytes, std::size_t size, const InfoHeader& header) {
   if (header.compression != BitFields) return Answer::No;
   const std::size_t at = FileHeaderBytes + (MasksInInfoHeader(header.size) ? MaskOffset : header.size);
-  if (size < at + MaskBytes + 4) return Answer::Yes;
+  if (size < at + MaskBytes + 4) return Answer::NotRuledOut;
   const int red = SetBits(Le32(bytes + at));
   const int green = SetBits(Le32(bytes + at + 4));
   const int blue = SetBits(Le32(bytes + at + 8));
   if (red == 0 || green == 0 || blue == 0) return Answer::No;  // the decoder's defaults apply
   const bool hasAlphaMask = header.size == 56 || header.size == 108 || header.size == 124;
   const int alpha = hasAlphaMask ? SetBits(Le32(bytes + at + 12)) : 0;
-  return std::max({red, green, blue, alpha}) > 8 ? Answer::Yes : Answer::No;
+  return std::max({red, green, blue, alpha}) > 8 ? Answer::NotRuledOut : Answer::No;
 }
 
 // Uncompressed pixels of more than 8 bits are read from the data offset,

@@ -38,8 +38,8 @@ inline HeaderFacts Unsettled(ImageFormat format) {
   HeaderFacts facts;
   facts.format = format;
   facts.bytesReason = BytesReason::HeaderUnreadable;
-  facts.moreThanOneImage = Answer::Yes;
-  facts.deeperThan8Bits = Answer::Yes;
+  facts.moreThanOneImage = Answer::NotRuledOut;
+  facts.deeperThan8Bits = Answer::NotRuledOut;
   return facts;
 }
 

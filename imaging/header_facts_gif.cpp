@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/limits.h"
 #include "imaging/header_facts_formats.h"
 #include "imaging/header_facts_presentation.h"
 
@@ -23,7 +24,6 @@ constexpr int MaxTimingSteps = 1 << 22;  // sub-blocks and blocks of a whole ani
 constexpr int MaxFrames = 4096;
 constexpr std::uint8_t ColorTableFlag = 0x80;
 constexpr std::uint8_t MaxLzwCodeSize = 11;
-constexpr std::uint64_t MaxIntBytes = 0x7fffffff;
 
 std::uint64_t ColorTableBytes(std::uint8_t packed) {
   return (packed & ColorTableFlag) != 0 ? std::uint64_t{3} << ((packed & 7) + 1) : 0;
@@ -69,7 +69,7 @@ FirstFrame ReadFrame(HeaderReader& reader, std::uint64_t offset, bool globalTabl
   // The frame is decoded into an RGBA buffer whose size must fit an int.
   const std::uint64_t rowstride = (width * 4 + 3) & ~std::uint64_t{3};
   frame.usable = hasTable && codeSize <= MaxLzwCodeSize && width > 0 && height > 0 &&
-                 rowstride * height < MaxIntBytes;
+                 rowstride * height < Int31Max;
   return frame;
 }
 
@@ -298,7 +298,7 @@ HeaderFacts ReadGifFacts(HeaderReader& reader) {
   HeaderFacts facts;
   facts.format = ImageFormat::Gif;
   facts.deeperThan8Bits = Answer::No;
-  facts.moreThanOneImage = Answer::Unknown;
+  facts.moreThanOneImage = Answer::DecoderTells;
   std::uint8_t head[ScreenDescriptorEnd];
   if (!reader.Read(0, head, sizeof head) ||
       (std::memcmp(head, "GIF87a", 6) != 0 && std::memcmp(head, "GIF89a", 6) != 0)) {

@@ -13,7 +13,6 @@
 
 using avif::Item;
 using avif::Meta;
-using avif::Type;
 
 namespace {
 
@@ -26,13 +25,13 @@ const Item* FindItem(const Meta& meta, std::uint32_t id) {
   return nullptr;
 }
 
-bool IsImageItem(const Item& item) { return item.type == Type("hvc1") || item.type == Type("grid"); }
+bool IsImageItem(const Item& item) { return item.type == FourCC("hvc1") || item.type == FourCC("grid"); }
 
 // The first tile of a grid: the item whose data tells whether the grid's
 // data lies inside the file.
 std::uint32_t FirstTile(const Meta& meta, std::uint32_t grid) {
   for (int i = 0; i < meta.referenceCount; ++i) {
-    if (meta.references[i].type == Type("dimg") && meta.references[i].from == grid) return meta.references[i].to;
+    if (meta.references[i].type == FourCC("dimg") && meta.references[i].from == grid) return meta.references[i].to;
   }
   return 0;
 }
@@ -45,13 +44,13 @@ struct PrimarySize {
 
 PrimarySize SizeOfPrimary(const Meta& meta, const Item& primary) {
   PrimarySize size;
-  const avif::ItemShape shape = avif::ReadItemShape(meta, primary.id, Type("hvcC"));
-  const bool coded = primary.type == Type("grid") || shape.configuration != nullptr;
+  const avif::ItemShape shape = avif::ReadItemShape(meta, primary.id, FourCC("hvcC"));
+  const bool coded = primary.type == FourCC("grid") || shape.configuration != nullptr;
   if (shape.size != nullptr) {
     size.width = shape.size->width;
     size.height = shape.size->height;
   }
-  const std::uint32_t maxSide = primary.type == Type("grid") ? UINT32_MAX : MaxSide;
+  const std::uint32_t maxSide = primary.type == FourCC("grid") ? UINT32_MAX : MaxSide;
   size.settled = !primary.hidden && coded && shape.size != nullptr && size.width >= 1 &&
                  size.height >= 1 && size.width <= maxSide && size.height <= maxSide;
   return size;
@@ -61,7 +60,7 @@ PrimarySize SizeOfPrimary(const Meta& meta, const Item& primary) {
 
 void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts) {
   avif::Box fileType;
-  if (facts.width != 0 || !avif::ReadBox(reader, 0, UINT64_MAX, fileType) || fileType.type != Type("ftyp")) return;
+  if (facts.width != 0 || !avif::ReadBox(reader, 0, UINT64_MAX, fileType) || fileType.type != FourCC("ftyp")) return;
   // On the heap: the reader runs on a thread of the host.
   const std::unique_ptr<Meta> parsed = std::make_unique<Meta>();
   Meta& meta = *parsed;
@@ -70,7 +69,7 @@ void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts) {
   for (int box = 0; box < avif::MaxChildren && !metaRead; ++box) {
     avif::Box top;
     if (!avif::ReadBox(reader, offset, UINT64_MAX, top)) break;
-    if (top.type == Type("meta")) {
+    if (top.type == FourCC("meta")) {
       metaRead = true;
       meta.complete = reader.HasByteAt(top.end - 1) && avif::ReadMeta(reader, top, meta) && meta.complete;
     }
@@ -80,9 +79,9 @@ void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts) {
   const bool structureComplete = meta.pictureHandler && meta.hasLocations && meta.hasItemInfo &&
                                  meta.hasProperties && meta.hasAssociations;
   if (!structureComplete || primary == nullptr || !IsImageItem(*primary)) return;
-  const std::uint32_t coded = primary->type == Type("grid") ? FirstTile(meta, primary->id) : primary->id;
+  const std::uint32_t coded = primary->type == FourCC("grid") ? FirstTile(meta, primary->id) : primary->id;
   const Item* codedItem = FindItem(meta, coded);
-  if (codedItem == nullptr || codedItem->type != Type("hvc1")) return;
+  if (codedItem == nullptr || codedItem->type != FourCC("hvc1")) return;
   const PrimarySize size = SizeOfPrimary(meta, *primary);
   const avif::ItemData data = avif::LocateItems(reader, meta.locations, coded);
   if (!size.settled || !data.located || !reader.HasByteAt(data.end - 1)) return;

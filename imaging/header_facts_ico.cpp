@@ -135,7 +135,7 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
   const std::uint32_t count = Le16(head + 4);
   HeaderFacts facts;
   facts.format = format;
-  facts.moreThanOneImage = count > 1 ? Answer::Yes : Answer::No;
+  facts.moreThanOneImage = count > 1 ? Answer::NotRuledOut : Answer::No;
   bool allKnown = true;
   bool allPng = true;
   bool deep = false;
@@ -164,7 +164,7 @@ HeaderFacts ReadIconFacts(HeaderReader& reader, ImageFormat format) {
       firstImage = image;
     }
   }
-  facts.deeperThan8Bits = allKnown && !deep ? Answer::No : Answer::Yes;
+  facts.deeperThan8Bits = allKnown && !deep ? Answer::No : Answer::NotRuledOut;
   if (!allKnown) facts.largestImagePixels = 0;
   if (!allKnown) {
     facts.bytesReason = BytesReason::HeaderUnreadable;

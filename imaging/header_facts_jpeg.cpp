@@ -449,13 +449,13 @@ HeaderFacts ReadJpegFacts(HeaderReader& reader) {
   HeaderFacts facts;
   facts.format = ImageFormat::Jpeg;
   facts.largestImagePixels = std::uint64_t{frame.width} * frame.height;
-  facts.deeperThan8Bits = frame.precision == 8 ? Answer::No : Answer::Yes;
+  facts.deeperThan8Bits = frame.precision == 8 ? Answer::No : Answer::NotRuledOut;
   // Only a comparison reads the scan data; for sizes alone nothing is proven.
   int scans = 0;
   BytesReason betweenScans = BytesReason::None;
   const bool oneImage = !walk.segments.MultiPicture() && reader.ForComparison() &&
                         EndsAtFirstEndOfImage(reader, walk, scans, betweenScans);
-  facts.moreThanOneImage = oneImage ? Answer::No : Answer::Yes;
+  facts.moreThanOneImage = oneImage ? Answer::No : Answer::NotRuledOut;
   facts.rowsInOrder = frame.marker == 0xc0 || frame.marker == 0xc1;
   const bool decodable = walk.scanValid && DecoderTakesFrame(frame.marker) && frame.precision == 8 &&
                          frame.componentsValid && frame.width >= 1 && frame.width <= MaxSide &&

@@ -14,9 +14,9 @@ constexpr int AccumulatorBits = 64;
 // The bits of the entropy-coded data, a few bytes ahead: stuffed zero
 // bytes dropped; at a restart marker or any other marker the bits stop,
 // and only a restart lets them go on.
-class BitReader {
+class ScanBitReader {
  public:
-  BitReader(HeaderReader& headerReader, std::uint64_t start) : reader(headerReader), offset(start) {}
+  ScanBitReader(HeaderReader& headerReader, std::uint64_t start) : reader(headerReader), offset(start) {}
 
   // Holds at least the bits of one code and its extra bits (32), unless
   // the data stops first.
@@ -108,7 +108,7 @@ class Code {
 
   // The next symbol; -1 at the end of the data or on a code the table
   // does not have.
-  int Decode(BitReader& bits) const {
+  int Decode(ScanBitReader& bits) const {
     if (bits.Held() < 32) bits.Fill();
     const std::uint16_t entry = fast[bits.Peek(FastBits)];
     if (entry != 0) return bits.Skip(entry >> 8) ? entry & 0xff : -1;
@@ -133,7 +133,7 @@ class Code {
 };
 
 // One block: a DC difference, then run-length coded AC coefficients.
-bool Block(BitReader& bits, const Code& dc, const Code& ac) {
+bool Block(ScanBitReader& bits, const Code& dc, const Code& ac) {
   const int category = dc.Decode(bits);
   if (category < 0 || category > MaxDcCategory || !bits.Skip(category)) return false;
   for (int k = 1; k < BlockCoefficients;) {
@@ -171,7 +171,7 @@ ScanEnd WalkScanData(HeaderReader& reader, std::uint64_t dataStart, const ScanLa
       single ? Ceil(Ceil(std::uint64_t{layout.width} * only.h, layout.maxH), 8) *
                    Ceil(Ceil(std::uint64_t{layout.height} * only.v, layout.maxV), 8)
              : Ceil(layout.width, 8u * layout.maxH) * Ceil(layout.height, 8u * layout.maxV);
-  BitReader bits(reader, dataStart);
+  ScanBitReader bits(reader, dataStart);
   for (std::uint64_t unit = 0; unit < units; ++unit) {
     if (layout.restartInterval != 0 && unit != 0 && unit % layout.restartInterval == 0 && !bits.Restart()) {
       return bits.Unread() ? ScanEnd::Unknown : ScanEnd::Early;

@@ -27,9 +27,9 @@ constexpr std::uint32_t RatioNumerator[8] = {0, 1, 12, 4, 3, 16, 5, 2};
 constexpr std::uint32_t RatioDenominator[8] = {1, 1, 10, 3, 2, 9, 4, 1};
 
 // Reads bits from the least significant bit of each byte first.
-class BitReader {
+class LsbBitReader {
  public:
-  BitReader(const std::uint8_t* data, std::size_t size) : bytes(data), bits(size * 8) {}
+  LsbBitReader(const std::uint8_t* data, std::size_t size) : bytes(data), bits(size * 8) {}
   std::uint32_t Read(int count) {
     std::uint32_t value = 0;
     for (int i = 0; i < count; ++i, ++position) {
@@ -59,7 +59,7 @@ bool ReadSizeHeader(const std::uint8_t* bytes, std::size_t size, std::uint32_t& 
   if (size < sizeof CodestreamSignature || std::memcmp(bytes, CodestreamSignature, sizeof CodestreamSignature) != 0) {
     return false;
   }
-  BitReader in(bytes + sizeof CodestreamSignature, size - sizeof CodestreamSignature);
+  LsbBitReader in(bytes + sizeof CodestreamSignature, size - sizeof CodestreamSignature);
   const bool small = in.Read(1) != 0;
   height = small ? (in.Read(SmallBits) + 1) * SmallUnit : in.Size();
   const std::uint32_t ratio = in.Read(3);
@@ -100,8 +100,8 @@ std::size_t ContainedCodestream(HeaderReader& reader, std::uint8_t* out, std::si
   const std::uint64_t end = reader.FileSize();
   avif::Box box;
   std::uint8_t brand[4];
-  if (!ReadContainerBox(reader, sizeof ContainerSignature, end, box) || box.type != avif::Type("ftyp") ||
-      !reader.Read(box.start, brand, sizeof brand) || Be32(brand) != avif::Type("jxl ")) {
+  if (!ReadContainerBox(reader, sizeof ContainerSignature, end, box) || box.type != FourCC("ftyp") ||
+      !reader.Read(box.start, brand, sizeof brand) || Be32(brand) != FourCC("jxl ")) {
     return 0;
   }
   std::size_t found = 0;
@@ -109,8 +109,8 @@ std::size_t ContainedCodestream(HeaderReader& reader, std::uint8_t* out, std::si
   for (int i = 0; i < MaxBoxes && offset < end && found < size; ++i) {
     if (!ReadContainerBox(reader, offset, end, box)) break;
     offset = box.end;
-    const bool whole = box.type == avif::Type("jxlc");
-    if (!whole && box.type != avif::Type("jxlp")) continue;
+    const bool whole = box.type == FourCC("jxlc");
+    if (!whole && box.type != FourCC("jxlp")) continue;
     const std::uint64_t start = whole ? box.start : box.start + PartIndexBytes;
     if (start > box.end) break;
     const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size - found, box.end - start));

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/limits.h"
 #include "imaging/crc32.h"
 #include "imaging/header_facts_formats.h"
 #include "imaging/header_facts_presentation.h"
@@ -21,7 +22,6 @@ constexpr std::uint64_t ChunkCrcBytes = 4;
 constexpr std::size_t CrcPieceBytes = 4096;
 // libpng refuses wider or taller images unless told otherwise.
 constexpr std::uint32_t MaxSide = 1000000;
-constexpr std::uint32_t Max31Bits = 0x7fffffff;  // the largest length, width or height
 constexpr int MaxChunksBeforeImageData = 1024;
 constexpr std::uint8_t PaletteColor = 3;
 constexpr std::uint8_t AlphaFlag = 4;  // colour types 4 and 6 carry alpha
@@ -32,34 +32,28 @@ constexpr std::uint32_t SrgbGamma = 45455;
 constexpr std::uint32_t SrgbChromaticities[8] = {31270, 32900, 64000, 33000, 30000, 60000, 15000, 6000};
 constexpr std::uint32_t ColourMargin = 100;
 
-constexpr std::uint32_t ChunkType(const char (&name)[5]) {
-  return std::uint32_t{static_cast<std::uint8_t>(name[0])} << 24 |
-         std::uint32_t{static_cast<std::uint8_t>(name[1])} << 16 |
-         std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
-}
-
 // Chunks that change how the pixels are shown: read, and compared.
-constexpr std::uint32_t ShowingChunks[] = {ChunkType("sRGB"), ChunkType("iCCP"), ChunkType("gAMA"),
-                                           ChunkType("cHRM"), ChunkType("eXIf")};
+constexpr std::uint32_t ShowingChunks[] = {FourCC("sRGB"), FourCC("iCCP"), FourCC("gAMA"),
+                                           FourCC("cHRM"), FourCC("eXIf")};
 // Of those, the ones decoders take only before PLTE and IDAT.
-constexpr std::uint32_t ColourChunks[] = {ChunkType("sRGB"), ChunkType("iCCP"), ChunkType("gAMA"),
-                                          ChunkType("cHRM")};
+constexpr std::uint32_t ColourChunks[] = {FourCC("sRGB"), FourCC("iCCP"), FourCC("gAMA"),
+                                          FourCC("cHRM")};
 // Chunks of an animation: frames the decoder does not show.
-constexpr std::uint32_t AnimationChunks[] = {ChunkType("acTL"), ChunkType("fcTL"), ChunkType("fdAT")};
+constexpr std::uint32_t AnimationChunks[] = {FourCC("acTL"), FourCC("fcTL"), FourCC("fdAT")};
 // Chunks that change no pixel in libpng, gdk-pixbuf or GDI+: text, a time
 // stamp, the pixel size, and hints (background, histogram, suggested
 // palette, significant bits) that a decoder applies only when asked to.
-constexpr std::uint32_t InertChunks[] = {ChunkType("tEXt"), ChunkType("zTXt"), ChunkType("iTXt"),
-                                         ChunkType("tIME"), ChunkType("pHYs"), ChunkType("bKGD"),
-                                         ChunkType("hIST"), ChunkType("sPLT"), ChunkType("sBIT")};
+constexpr std::uint32_t InertChunks[] = {FourCC("tEXt"), FourCC("zTXt"), FourCC("iTXt"),
+                                         FourCC("tIME"), FourCC("pHYs"), FourCC("bKGD"),
+                                         FourCC("hIST"), FourCC("sPLT"), FourCC("sBIT")};
 // Chunks a re-tag may rewrite without touching a pixel: text, a time stamp,
 // the pixel size, and the EXIF block, whose orientation and thumbnail the
 // presentation compares. Every other chunk is part of the coded picture.
-constexpr std::uint32_t RetaggedChunks[] = {ChunkType("tEXt"), ChunkType("zTXt"), ChunkType("iTXt"),
-                                            ChunkType("tIME"), ChunkType("pHYs"), ChunkType("eXIf")};
+constexpr std::uint32_t RetaggedChunks[] = {FourCC("tEXt"), FourCC("zTXt"), FourCC("iTXt"),
+                                            FourCC("tIME"), FourCC("pHYs"), FourCC("eXIf")};
 // Chunks a file may hold once; decoders differ on which of two they keep.
-constexpr std::uint32_t OnceOnlyChunks[] = {ChunkType("sRGB"), ChunkType("iCCP"), ChunkType("gAMA"),
-                                            ChunkType("cHRM"), ChunkType("eXIf"), ChunkType("tRNS")};
+constexpr std::uint32_t OnceOnlyChunks[] = {FourCC("sRGB"), FourCC("iCCP"), FourCC("gAMA"),
+                                            FourCC("cHRM"), FourCC("eXIf"), FourCC("tRNS")};
 
 template <std::size_t N>
 bool Listed(const std::uint32_t (&list)[N], std::uint32_t type) {
@@ -147,16 +141,16 @@ struct ChunkOrder {
 // Notes what an ancillary chunk says about showing the pixels.
 void NoteShowingChunk(HeaderReader& reader, std::uint32_t type, std::uint64_t data, std::uint32_t length,
                       ChunkWalk& walk) {
-  if (type == ChunkType("eXIf")) {
+  if (type == FourCC("eXIf")) {
     walk.exif = ReadExif(reader, data, length);
-  } else if (type == ChunkType("sRGB")) {
+  } else if (type == FourCC("sRGB")) {
     walk.srgb = true;
-  } else if (type == ChunkType("iCCP")) {
+  } else if (type == FourCC("iCCP")) {
     walk.profile = true;
     if (reader.ForComparison()) {
       walk.unreadable = walk.unreadable || !DigestBytes(reader, data, length, walk.profileDigest);
     }
-  } else if (type == ChunkType("gAMA")) {
+  } else if (type == FourCC("gAMA")) {
     std::uint8_t bytes[4];
     if (length != sizeof bytes || !reader.Read(data, bytes, sizeof bytes)) {
       walk.unreadable = true;
@@ -164,7 +158,7 @@ void NoteShowingChunk(HeaderReader& reader, std::uint32_t type, std::uint64_t da
       walk.otherColour.Value(type).Value(Be32(bytes));
       walk.otherColourSeen = true;
     }
-  } else if (type == ChunkType("cHRM")) {
+  } else if (type == FourCC("cHRM")) {
     std::uint8_t bytes[32];
     if (length != sizeof bytes || !reader.Read(data, bytes, sizeof bytes)) {
       walk.unreadable = true;
@@ -192,7 +186,7 @@ std::uint64_t ColourOf(const ChunkWalk& walk) {
 bool TakeChunk(HeaderReader& reader, std::uint32_t type, std::uint64_t offset, std::uint32_t length,
                std::uint8_t colorType, ChunkOrder& order, ChunkWalk& walk) {
   const bool critical = (type & 0x20000000u) == 0;
-  if (type == ChunkType("PLTE")) {
+  if (type == FourCC("PLTE")) {
     if (order.imageData) {
       walk.Note(BytesReason::ChunkOutOfPlace);
       return true;
@@ -206,13 +200,13 @@ bool TakeChunk(HeaderReader& reader, std::uint32_t type, std::uint64_t offset, s
     return true;
   }
   if (Listed(AnimationChunks, type)) {
-    if (type == ChunkType("acTL") && !order.imageData) walk.animated = true;
+    if (type == FourCC("acTL") && !order.imageData) walk.animated = true;
     walk.Note(BytesReason::ImagesNotShown);
     return true;
   }
   if (critical) {  // a second IHDR, an early IEND, or one the decoder does not know
-    walk.Note(type == ChunkType("IHDR")   ? BytesReason::DuplicateStructure
-              : type == ChunkType("IEND") ? BytesReason::CutShort
+    walk.Note(type == FourCC("IHDR")   ? BytesReason::DuplicateStructure
+              : type == FourCC("IEND") ? BytesReason::CutShort
                                           : BytesReason::UnknownChunk);
     if (order.imageData) return true;
     walk.end = WalkEnd::Rejected;
@@ -223,7 +217,7 @@ bool TakeChunk(HeaderReader& reader, std::uint32_t type, std::uint64_t offset, s
     if ((order.seenOnce >> once & 1u) != 0) walk.Note(BytesReason::DuplicateStructure);
     order.seenOnce |= 1u << once;
   }
-  if (type == ChunkType("tRNS")) {
+  if (type == FourCC("tRNS")) {
     // libpng skips it after IDAT, before a palette, or beside alpha.
     if (order.imageData || (colorType & AlphaFlag) != 0 || (colorType == PaletteColor && !order.palette)) {
       walk.Note(BytesReason::ChunkOutOfPlace);
@@ -254,9 +248,9 @@ bool TakeChunk(HeaderReader& reader, std::uint32_t type, std::uint64_t offset, s
 // and type, so that no chunk's bytes can pass for another's.
 void NoteCodedChunk(std::uint32_t type, std::uint64_t offset, std::uint32_t length, std::uint32_t previous,
                     CodedPicture& coded) {
-  if (type == ChunkType("IDAT")) {
-    coded.Add({offset + ChunkHeadBytes, length, previous == ChunkType("IDAT"), true});
-  } else if (type != ChunkType("IEND") && !Listed(RetaggedChunks, type)) {
+  if (type == FourCC("IDAT")) {
+    coded.Add({offset + ChunkHeadBytes, length, previous == FourCC("IDAT"), true});
+  } else if (type != FourCC("IEND") && !Listed(RetaggedChunks, type)) {
     coded.Add({offset, ChunkHeadBytes + length, false, false});
   }
 }
@@ -269,7 +263,7 @@ ChunkWalk WalkChunks(HeaderReader& reader, std::uint64_t offset, std::uint8_t co
   ChunkOrder order;
   const bool wholeFile = reader.ForComparison();
   if (wholeFile) walk.coded.Add({IhdrOffset, IhdrBytes, false, false});
-  std::uint32_t previous = ChunkType("IHDR");
+  std::uint32_t previous = FourCC("IHDR");
   for (int chunk = 0;; ++chunk) {
     if (!order.imageData && chunk == MaxChunksBeforeImageData) {
       walk.Note(BytesReason::ReadBudgetSpent);
@@ -283,7 +277,7 @@ ChunkWalk WalkChunks(HeaderReader& reader, std::uint64_t offset, std::uint8_t co
       return walk;
     }
     const std::uint32_t length = Be32(head);
-    if (length > Max31Bits || !IsChunkLetter(head[4]) || !IsChunkLetter(head[5]) ||
+    if (length > Int31Max || !IsChunkLetter(head[4]) || !IsChunkLetter(head[5]) ||
         !IsChunkLetter(head[6]) || !IsChunkLetter(head[7])) {
       if (!order.imageData) walk.end = WalkEnd::Rejected;
       walk.Note(BytesReason::UnknownChunk);
@@ -293,12 +287,12 @@ ChunkWalk WalkChunks(HeaderReader& reader, std::uint64_t offset, std::uint8_t co
     const std::uint64_t next = offset + ChunkHeadBytes + length + ChunkCrcBytes;
     if (wholeFile && next > reader.FileSize()) {
       walk.Note(BytesReason::CutShort);
-    } else if (wholeFile && type != ChunkType("IDAT") && type != ChunkType("fdAT")) {
+    } else if (wholeFile && type != FourCC("IDAT") && type != FourCC("fdAT")) {
       walk.Note(ChecksumReason(reader, offset, length));
     }
     if (wholeFile) NoteCodedChunk(type, offset, length, previous, walk.coded);
     previous = type;
-    if (type == ChunkType("IDAT")) {
+    if (type == FourCC("IDAT")) {
       if (!order.imageData) {
         order.imageData = true;
         walk.end = colorType != PaletteColor || order.palette ? WalkEnd::ImageData : WalkEnd::Rejected;
@@ -306,7 +300,7 @@ ChunkWalk WalkChunks(HeaderReader& reader, std::uint64_t offset, std::uint8_t co
       } else if (order.imageDataEnded) {  // a second run of image data
         walk.Note(BytesReason::DuplicateStructure);
       }
-    } else if (type == ChunkType("IEND") && order.imageData) {
+    } else if (type == FourCC("IEND") && order.imageData) {
       if (wholeFile && next < reader.FileSize()) walk.Note(BytesReason::TrailingData);
       return walk;
     } else {
@@ -329,7 +323,7 @@ bool ReadPngHeader(HeaderReader& reader, std::uint64_t offset, PngHeader& header
     return false;
   }
   const std::uint8_t* ihdr = bytes + 8;
-  if (Be32(ihdr) != 13 || Be32(ihdr + 4) != ChunkType("IHDR") || Crc32(0, ihdr + 4, 17) != Be32(ihdr + 21)) {
+  if (Be32(ihdr) != 13 || Be32(ihdr + 4) != FourCC("IHDR") || Crc32(0, ihdr + 4, 17) != Be32(ihdr + 21)) {
     return false;
   }
   header.width = Be32(ihdr + 8);
@@ -337,8 +331,8 @@ bool ReadPngHeader(HeaderReader& reader, std::uint64_t offset, PngHeader& header
   header.bitDepth = ihdr[16];
   header.colorType = ihdr[17];
   header.interlace = ihdr[20];
-  const bool sizeValid = header.width >= 1 && header.width <= Max31Bits && header.height >= 1 &&
-                         header.height <= Max31Bits;
+  const bool sizeValid = header.width >= 1 && header.width <= Int31Max && header.height >= 1 &&
+                         header.height <= Int31Max;
   const bool compressionAndFilterValid = ihdr[18] == 0 && ihdr[19] == 0;
   return sizeValid && compressionAndFilterValid && header.interlace <= 1 &&
          ValidDepth(header.colorType, header.bitDepth);
@@ -350,11 +344,11 @@ HeaderFacts ReadPngFacts(HeaderReader& reader) {
   HeaderFacts facts;
   facts.format = ImageFormat::Png;
   facts.largestImagePixels = std::uint64_t{header.width} * header.height;
-  facts.deeperThan8Bits = header.bitDepth == 16 ? Answer::Yes : Answer::No;
+  facts.deeperThan8Bits = header.bitDepth == 16 ? Answer::NotRuledOut : Answer::No;
   facts.rowsInOrder = header.interlace == 0;
   ChunkWalk walk = WalkChunks(reader, HeaderBytes, header.colorType);
   const bool decodable = walk.end == WalkEnd::ImageData;
-  facts.moreThanOneImage = walk.animated || !decodable ? Answer::Yes : Answer::No;
+  facts.moreThanOneImage = walk.animated || !decodable ? Answer::NotRuledOut : Answer::No;
   facts.presentation.orientation = walk.exif.orientation;
   facts.presentation.thumbnail = walk.exif.thumbnail;
   facts.presentation.colour = ColourOf(walk);

@@ -3,13 +3,13 @@
 // for the binary variants, whose sample bytes can be counted.
 #include <cstring>
 
+#include "base/limits.h"
 #include "imaging/header_facts_formats.h"
 
 namespace {
 
 constexpr std::size_t MaxHeaderBytes = 1024;
 constexpr std::size_t MaxTokenLength = 128;
-constexpr std::uint64_t MaxInt = 0x7fffffff;
 constexpr std::uint32_t MaxSampleValue = 65535;
 
 // Blanks as the decoder's GLib sees them: no vertical tab.
@@ -80,12 +80,12 @@ HeaderFacts ReadPnmFacts(HeaderReader& reader) {
   std::uint64_t height = 0;
   std::uint64_t maxValue = 1;
   if (!text.Number(width) || !text.Number(height) || (!bitmap && !text.Number(maxValue))) return facts;
-  if (width == 0 || width > MaxInt || height == 0 || height > MaxInt || maxValue == 0 ||
+  if (width == 0 || width > Int31Max || height == 0 || height > Int31Max || maxValue == 0 ||
       maxValue > MaxSampleValue) {
     return facts;
   }
   facts.largestImagePixels = width * height;
-  facts.deeperThan8Bits = maxValue > 255 ? Answer::Yes : Answer::No;
+  facts.deeperThan8Bits = maxValue > 255 ? Answer::NotRuledOut : Answer::No;
   // Text samples are not counted: whether others follow them stays open.
   if (kind < '4') {
     facts.bytesReason = BytesReason::TextSamples;
@@ -103,7 +103,7 @@ HeaderFacts ReadPnmFacts(HeaderReader& reader) {
   }
   // Anything after the samples may be a further image.
   const bool further = reader.HasByteAt(dataEnd);
-  facts.moreThanOneImage = further ? Answer::Yes : Answer::No;
+  facts.moreThanOneImage = further ? Answer::NotRuledOut : Answer::No;
   facts.bytesReason = further ? BytesReason::TrailingData : BytesReason::None;
   facts.width = static_cast<std::uint32_t>(width);
   facts.height = static_cast<std::uint32_t>(height);

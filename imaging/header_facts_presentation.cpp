@@ -55,17 +55,11 @@ constexpr std::uint64_t KnownSrgbTags[] = {
     0x25e37fb073580f14u,  // 1024-entry curves: ICC's sRGB2014, Artifex's sRGB profile
 };
 
-constexpr std::uint32_t Signature(const char (&name)[5]) {
-  return std::uint32_t{static_cast<std::uint8_t>(name[0])} << 24 |
-         std::uint32_t{static_cast<std::uint8_t>(name[1])} << 16 |
-         std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
-}
-
-constexpr std::uint32_t ColorantTags[3] = {Signature("rXYZ"), Signature("gXYZ"), Signature("bXYZ")};
-constexpr std::uint32_t CurveTags[3] = {Signature("rTRC"), Signature("gTRC"), Signature("bTRC")};
+constexpr std::uint32_t ColorantTags[3] = {FourCC("rXYZ"), FourCC("gXYZ"), FourCC("bXYZ")};
+constexpr std::uint32_t CurveTags[3] = {FourCC("rTRC"), FourCC("gTRC"), FourCC("bTRC")};
 // Tables from device colours to the connection space, which a colour
 // system uses before the matrix and curves.
-constexpr std::uint32_t LookupTables[] = {Signature("A2B0"), Signature("A2B1"), Signature("D2B0"), Signature("D2B1")};
+constexpr std::uint32_t LookupTables[] = {FourCC("A2B0"), FourCC("A2B1"), FourCC("D2B0"), FourCC("D2B1")};
 
 double Fixed16(const std::uint8_t* p) { return static_cast<std::int32_t>(Be32(p)) / 65536.0; }
 
@@ -113,8 +107,8 @@ class IccProfile {
     std::uint8_t header[IccHeaderBytes + 4];
     if (size < sizeof header || !reader.Read(offset, header, sizeof header)) return false;
     const std::uint32_t profileClass = Be32(header + 12);
-    if ((profileClass != Signature("mntr") && profileClass != Signature("scnr")) ||
-        Be32(header + 16) != Signature("RGB ") || Be32(header + 20) != Signature("XYZ ")) {
+    if ((profileClass != FourCC("mntr") && profileClass != FourCC("scnr")) ||
+        Be32(header + 16) != FourCC("RGB ") || Be32(header + 20) != FourCC("XYZ ")) {
       return false;
     }
     tagCount = Be32(header + IccHeaderBytes);
@@ -124,7 +118,7 @@ class IccProfile {
     }
     if (KnownSrgbTagsMatch()) return true;
     Xyz white{};
-    if (!ReadXyz(Find(Signature("wtpt")), white) || !(NearXyz(white, D50White) || NearXyz(white, D65White))) {
+    if (!ReadXyz(Find(FourCC("wtpt")), white) || !(NearXyz(white, D50White) || NearXyz(white, D65White))) {
       return false;
     }
     for (int i = 0; i < 3; ++i) {
@@ -164,7 +158,7 @@ class IccProfile {
 
   bool ReadXyz(const TagEntry& tag, Xyz& xyz) {
     std::uint8_t bytes[XyzTagBytes];
-    if (tag.size < sizeof bytes || !reader.Read(tag.offset, bytes, sizeof bytes) || Be32(bytes) != Signature("XYZ ")) {
+    if (tag.size < sizeof bytes || !reader.Read(tag.offset, bytes, sizeof bytes) || Be32(bytes) != FourCC("XYZ ")) {
       return false;
     }
     xyz = {Fixed16(bytes + 8), Fixed16(bytes + 12), Fixed16(bytes + 16)};
@@ -175,9 +169,9 @@ class IccProfile {
   bool CurveIsSrgb(const TagEntry& tag) {
     std::uint8_t head[CurveHeadBytes];
     if (tag.size < sizeof head || !reader.Read(tag.offset, head, sizeof head)) return false;
-    if (Be32(head) == Signature("curv")) return SampledCurveIsSrgb(tag, Be32(head + 8));
+    if (Be32(head) == FourCC("curv")) return SampledCurveIsSrgb(tag, Be32(head + 8));
     const std::uint16_t function = Be16(head + 8);
-    if (Be32(head) != Signature("para") || function >= std::size(ParameterCounts)) return false;
+    if (Be32(head) != FourCC("para") || function >= std::size(ParameterCounts)) return false;
     const std::size_t count = ParameterCounts[function];
     std::uint8_t bytes[4 * 7];
     if (tag.size < sizeof head + 4 * count || !reader.Read(tag.offset + sizeof head, bytes, 4 * count)) return false;
@@ -367,7 +361,7 @@ bool IccProfileColour(HeaderReader& reader, std::uint64_t offset, std::uint64_t 
     return true;
   }
   Digest digest;
-  digest.Value(Signature("ICC "));
+  digest.Value(FourCC("ICC "));
   if (!DigestBytes(reader, offset, size, digest)) return false;
   colour = digest.Get();
   return true;

@@ -21,7 +21,7 @@ constexpr std::uint16_t RawImageSize = 0x121;
 constexpr std::uint16_t SizeRecordBytes = 4;  // height, then width
 
 constexpr int MaxBoxes = 64;
-constexpr std::uint32_t CanonBrand = avif::Type("crx ");
+constexpr std::uint32_t CanonBrand = FourCC("crx ");
 constexpr std::uint64_t UuidBytes = 16;
 constexpr std::uint8_t CanonUuid[UuidBytes] = {0x85, 0xc0, 0xb6, 0x87, 0x82, 0x0f, 0x11, 0xe0,
                                                 0x81, 0x11, 0xf4, 0xce, 0x46, 0x2b, 0x6a, 0x48};
@@ -43,7 +43,7 @@ bool FindCanonBox(HeaderReader& reader, const avif::Box& movie, avif::Box& canon
   for (int i = 0; i < MaxBoxes && offset < movie.end; ++i) {
     std::uint8_t id[UuidBytes];
     if (!avif::ReadBox(reader, offset, movie.end, canon)) return false;
-    if (canon.type == avif::Type("uuid") && canon.end - canon.start >= UuidBytes &&
+    if (canon.type == FourCC("uuid") && canon.end - canon.start >= UuidBytes &&
         reader.Read(canon.start, id, sizeof id) && std::memcmp(id, CanonUuid, sizeof id) == 0) {
       return true;
     }
@@ -93,15 +93,15 @@ bool Cr3Size(HeaderReader& reader, std::uint32_t& width, std::uint32_t& height) 
   const std::uint64_t end = reader.FileSize();
   avif::Box type;
   std::uint8_t brand[4];
-  if (!avif::ReadBox(reader, 0, end, type) || type.type != avif::Type("ftyp") ||
+  if (!avif::ReadBox(reader, 0, end, type) || type.type != FourCC("ftyp") ||
       !reader.Read(type.start, brand, sizeof brand) || Be32(brand) != CanonBrand) {
     return false;
   }
   avif::Box movie;
   avif::Box canon;
   avif::Box exif;
-  if (!FindBox(reader, type.end, end, avif::Type("moov"), movie) || !FindCanonBox(reader, movie, canon) ||
-      !FindBox(reader, canon.start + UuidBytes, canon.end, avif::Type("CMT2"), exif)) {
+  if (!FindBox(reader, type.end, end, FourCC("moov"), movie) || !FindCanonBox(reader, movie, canon) ||
+      !FindBox(reader, canon.start + UuidBytes, canon.end, FourCC("CMT2"), exif)) {
     return false;
   }
   // CMT2 holds a TIFF header and the EXIF directory as its first.

@@ -714,8 +714,8 @@ HeaderFacts ReadTiffFacts(HeaderReader& reader) {
   }
   if (walk.directories == 0) return facts;
   if (facts.bytesReason == BytesReason::None) facts.bytesReason = walk.tagsReason;
-  facts.moreThanOneImage = walk.directories > 1 || walk.subImages || !walk.complete ? Answer::Yes : Answer::No;
-  facts.deeperThan8Bits = walk.deep ? Answer::Yes : Answer::No;
+  facts.moreThanOneImage = walk.directories > 1 || walk.subImages || !walk.complete ? Answer::NotRuledOut : Answer::No;
+  facts.deeperThan8Bits = walk.deep ? Answer::NotRuledOut : Answer::No;
   facts.largestImagePixels = walk.complete && walk.largestKnown ? walk.largestPixels : 0;
   return facts;
 }

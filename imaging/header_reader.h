@@ -85,3 +85,11 @@ inline std::uint32_t Le24(const std::uint8_t* p) {
 inline std::uint32_t Le32(const std::uint8_t* p) {
   return std::uint32_t{p[3]} << 24 | Le24(p);
 }
+
+// A four-character code (a PNG chunk's type, a box's type, an ICC tag's
+// signature) as the big-endian number its bytes read as.
+constexpr std::uint32_t FourCC(const char (&name)[5]) {
+  return std::uint32_t{static_cast<std::uint8_t>(name[0])} << 24 |
+         std::uint32_t{static_cast<std::uint8_t>(name[1])} << 16 |
+         std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8 | static_cast<std::uint8_t>(name[3]);
+}

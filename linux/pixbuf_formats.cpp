@@ -58,7 +58,7 @@ constexpr HeaderModule HeaderModules[] = {
     {ImageFormat::Png, "image/png", true},   {ImageFormat::Jpeg, "image/jpeg", true},
     {ImageFormat::Gif, "image/gif", true},   {ImageFormat::Bmp, "image/bmp", true},
     {ImageFormat::Tiff, "image/tiff", true}, {ImageFormat::WebP, "image/webp", true},
-    {ImageFormat::Avif, "image/avif", false}, {ImageFormat::Ico, "image/x-icon", false},
+    {ImageFormat::Heif, "image/avif", false}, {ImageFormat::Ico, "image/x-icon", false},
     {ImageFormat::Cur, "image/x-icon", false}, {ImageFormat::Pnm, "image/x-portable-anymap", false},
     {ImageFormat::QuickTime, "image/x-quicktime", false}, {ImageFormat::Icns, "image/x-icns", false},
     {ImageFormat::Svg, "image/svg+xml", false},

@@ -107,7 +107,7 @@ std::uint32_t PixbufPicture::ImageCount() {
 // 8 bits per channel where the header or the format guarantees it.
 bool PixbufPicture::SamplesFit8Bits() {
   const Answer deeper = facts.deeperThan8Bits;
-  return deeper == Answer::No || (deeper != Answer::Yes && format != nullptr && HoldsOnly8BitSamples(format));
+  return deeper == Answer::No || (deeper != Answer::NotRuledOut && format != nullptr && HoldsOnly8BitSamples(format));
 }
 
 bool PixbufPicture::ReadRows(std::uint32_t top, std::uint32_t rows, RowBand& out) {

@@ -2,12 +2,12 @@
 
 namespace {
 
-bool IsValidSize(std::uint32_t size) { return size != 0 && size <= MaxTextCount; }
+bool IsValidSize(std::uint32_t size) { return size != 0 && size <= Int31Max; }
 
 // Copies src into dest, which has room for `room` characters (terminator
-// included, room >= 1); takes at most MaxTextCount - 1 source characters.
+// included, room >= 1); takes at most Int31Max - 1 source characters.
 TextResult CopyWithRoom(char* dest, std::uint32_t room, const char* src) {
-  std::uint32_t limit = MaxTextCount - 1;
+  std::uint32_t limit = Int31Max - 1;
   while (room != 0 && limit != 0 && *src != '\0') {
     *dest++ = *src++;
     --room;

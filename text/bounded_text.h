@@ -6,9 +6,10 @@
 
 #include <cstdint>
 
+#include "base/limits.h"
+
 using TextResult = std::uint32_t;
 
-constexpr std::uint32_t MaxTextCount = 2147483647u;
 constexpr TextResult TextResultOk = 0;
 constexpr TextResult TextResultInvalidArgument = 0x80070057u;
 constexpr TextResult TextResultTruncated = 0x8007007Au;

@@ -1,11 +1,11 @@
 #include "windows/gdiplus_picture.h"
 
 #include <cstddef>
-#include <limits>
+
+#include "base/limits.h"
 
 namespace {
 constexpr std::uint32_t MostDimensions = 4;
-constexpr std::uint32_t LargestSide = std::numeric_limits<std::int32_t>::max();
 }  // namespace
 
 GdiplusPicture::GdiplusPicture(IStream* stream, PictureUse use) {
@@ -78,7 +78,7 @@ bool GdiplusPicture::SamplesFit8Bits() {
 bool GdiplusPicture::ReadRows(std::uint32_t top, std::uint32_t rows, RowBand& band) {
   Unlock();
   const std::uint32_t width = Size().width;
-  if (bitmap == nullptr || width == 0 || width > LargestSide || top > LargestSide || rows > LargestSide - top) {
+  if (bitmap == nullptr || width == 0 || width > Int31Max || top > Int31Max || rows > Int31Max - top) {
     return false;
   }
   const Gdiplus::Rect rect{0, static_cast<std::int32_t>(top), static_cast<std::int32_t>(width),

@@ -15,7 +15,7 @@ bool HeaderSettlesSize(ImageFormat format) {
     case ImageFormat::Bmp:
     case ImageFormat::Tiff:
     case ImageFormat::WebP:
-    case ImageFormat::Avif:  // HEIC too: the same box format
+    case ImageFormat::Heif:  // HEIC too: the same box format
     case ImageFormat::CameraRaw:
     case ImageFormat::JpegXl: return true;
     default: return false;

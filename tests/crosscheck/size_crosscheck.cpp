@@ -46,7 +46,7 @@ const char* FormatName(ImageFormat format) {
     case ImageFormat::Cur: return "CUR";
     case ImageFormat::Pnm: return "PNM";
     case ImageFormat::WebP: return "WebP";
-    case ImageFormat::Avif: return "AVIF";
+    case ImageFormat::Heif: return "AVIF";
     case ImageFormat::QuickTime: return "QuickTime";
     case ImageFormat::Icns: return "ICNS";
     case ImageFormat::Svg: return "SVG";

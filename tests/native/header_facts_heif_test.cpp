@@ -93,7 +93,7 @@ void ExpectSize(const HeaderFacts& facts, std::uint32_t width, std::uint32_t hei
 
 TEST(HeaderFactsHeif, PlainImageAndGridShowTheirStoredSize) {
   const HeaderFacts plain = Facts(Heif({}));
-  EXPECT_EQ(plain.format, ImageFormat::Avif);  // the box format's reader
+  EXPECT_EQ(plain.format, ImageFormat::Heif);  // the box format's reader
   ExpectSize(plain, 64, 64);
   HeifOptions grid;
   grid.grid = true;
@@ -188,7 +188,7 @@ TEST(HeaderFactsHeif, ASecondTopLevelImageLeavesThePrimarysSize) {
   HeifOptions two;
   two.secondImage = true;
   const HeaderFacts facts = Facts(Heif(two));
-  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::NotRuledOut);
   ExpectSize(facts, 64, 64);  // the decoder shows the primary
 }
 

@@ -48,11 +48,11 @@ TEST(HeaderFactsPng, PlainImageIsSettledInOneRead) {
 }
 
 TEST(HeaderFactsPng, DepthInterlaceAndAnimation) {
-  EXPECT_EQ(Facts(Png(Ihdr(4, 4, 16, 6))).deeperThan8Bits, Answer::Yes);
+  EXPECT_EQ(Facts(Png(Ihdr(4, 4, 16, 6))).deeperThan8Bits, Answer::NotRuledOut);
   EXPECT_FALSE(Facts(Png(Ihdr(4, 4, 8, 2, 1))).rowsInOrder);
   const Bytes animationControl = Chunk("acTL", Writer().Be32(2).Be32(0).bytes);
   const HeaderFacts animated = Facts(Png(Ihdr(4, 4, 8, 2), {animationControl}));
-  EXPECT_EQ(animated.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(animated.moreThanOneImage, Answer::NotRuledOut);
   Expect(animated, 4, 4);  // the decoder shows the default image
   // After the first IDAT the chunk is no animation the decoder would skip.
   Bytes late = Png(Ihdr(4, 4, 8, 2));
@@ -65,8 +65,8 @@ TEST(HeaderFactsPng, HeadersTheDecoderRejectsAreNotSettled) {
   damaged[20] ^= 1;  // the CRC no longer matches
   const HeaderFacts facts = Facts(damaged);
   Expect(facts, 0, 0);
-  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
-  EXPECT_EQ(facts.deeperThan8Bits, Answer::Yes);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::NotRuledOut);
+  EXPECT_EQ(facts.deeperThan8Bits, Answer::NotRuledOut);
   Expect(Facts(Png(Ihdr(4, 4, 16, 3))), 0, 0);  // no 16-bit palettes
   Expect(Facts(Png(Ihdr(4, 4, 8, 3))), 0, 0);   // a palette image without PLTE
   Expect(Facts(Png(Ihdr(4, 4, 8, 3), {Chunk("PLTE", Bytes(6, 0))})), 4, 4);
@@ -83,7 +83,7 @@ TEST(HeaderFactsPng, UnreachedImageDataLeavesItOpen) {
   cut.resize(33);  // signature and IHDR only
   const HeaderFacts facts = Facts(cut);
   Expect(facts, 0, 0);
-  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::NotRuledOut);
 }
 
 // ---- JPEG
@@ -127,7 +127,7 @@ TEST(HeaderFactsJpeg, BaselineAfterALargeExifSegment) {
   EXPECT_EQ(facts.format, ImageFormat::Jpeg);
   Expect(facts, 1920, 1080);
   EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
-  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);  // not proven without the scan data
+  EXPECT_EQ(facts.moreThanOneImage, Answer::NotRuledOut);  // not proven without the scan data
   EXPECT_EQ(CompareFacts(jpeg).moreThanOneImage, Answer::No);
   EXPECT_TRUE(facts.rowsInOrder);
   EXPECT_LE(ReadsFor(jpeg), 2);  // the segment is skipped, not read
@@ -139,13 +139,13 @@ TEST(HeaderFactsJpeg, ProgressivePrecisionAndPictureSets) {
   Expect(progressive, 8, 8);
   EXPECT_FALSE(progressive.rowsInOrder);
   const HeaderFacts twelveBit = Facts(Jpeg({QuantTable, Frame(0xc1, 12, 8, 8, 1), Scan(1)}));
-  EXPECT_EQ(twelveBit.deeperThan8Bits, Answer::Yes);
+  EXPECT_EQ(twelveBit.deeperThan8Bits, Answer::NotRuledOut);
   Expect(twelveBit, 0, 0);  // the decoder reads 8-bit samples only
   const Bytes pictureSet = Segment(0xe2, Writer().Text("MPF").Raw({0}).Zeros(8).bytes);
-  EXPECT_EQ(CompareFacts(Jpeg({pictureSet, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(CompareFacts(Jpeg({pictureSet, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::NotRuledOut);
   Bytes motionPhoto = Jpeg({QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)});
   motionPhoto.insert(motionPhoto.end(), {0, 0, 0, 0x18, 'f', 't', 'y', 'p'});  // a video after the image
-  EXPECT_EQ(CompareFacts(motionPhoto).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(CompareFacts(motionPhoto).moreThanOneImage, Answer::NotRuledOut);
   const Bytes profile = Segment(0xe2, Writer().Text("ICC_PROFILE").Raw({0}).bytes);
   EXPECT_EQ(CompareFacts(Jpeg({profile, QuantTable, Frame(0xc0, 8, 8, 8, 3), Scan(3)})).moreThanOneImage, Answer::No);
 }
@@ -200,14 +200,14 @@ TEST(HeaderFactsJpeg, OneImageEndsAtTheFirstEndOfImage) {
   Bytes joined = red;
   joined.insert(joined.end(), red.begin(), red.end());  // cat red.jpg red.jpg
   const HeaderFacts two = CompareFacts(joined);
-  EXPECT_EQ(two.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(two.moreThanOneImage, Answer::NotRuledOut);
   Expect(two, 8, 8);  // the decoder shows the first
   Bytes trailer = red;
   trailer.push_back(0);  // even one byte after the image
-  EXPECT_EQ(CompareFacts(trailer).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(CompareFacts(trailer).moreThanOneImage, Answer::NotRuledOut);
   Bytes unended = red;
   unended.resize(unended.size() - 2);
-  EXPECT_EQ(CompareFacts(unended).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(CompareFacts(unended).moreThanOneImage, Answer::NotRuledOut);
   // Fill bytes before the end-of-image marker, and a progressive image
   // whose later scans follow table segments.
   Bytes filled = JpegWithData(baseline, Writer().Append(CodedData(100)).Raw({0xff, 0xff, 0xff}).bytes);
@@ -229,9 +229,9 @@ TEST(HeaderFactsJpeg, OneImageEndsAtTheFirstEndOfImage) {
   EXPECT_EQ(scanned(17).bytesReason, BytesReason::ReadBudgetSpent);
   // A frame or a start of image inside the data is another image.
   const Bytes frameInside = Writer().Append(CodedData(300)).Append(Frame(0xc0, 8, 8, 8, 3)).bytes;
-  EXPECT_EQ(CompareFacts(JpegWithData(baseline, frameInside)).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(CompareFacts(JpegWithData(baseline, frameInside)).moreThanOneImage, Answer::NotRuledOut);
   const Bytes startInside = Writer().Append(CodedData(300)).Raw({0xff, 0xd8}).Append(CodedData(300)).bytes;
-  EXPECT_EQ(CompareFacts(JpegWithData(baseline, startInside)).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(CompareFacts(JpegWithData(baseline, startInside)).moreThanOneImage, Answer::NotRuledOut);
 }
 
 // A JPEG of any length: its header, zeros as scan data, its end-of-image
@@ -270,14 +270,14 @@ TEST(HeaderFactsJpeg, ScanDataIsFollowedWithinTheReadersBudget) {
   // Past the budget nothing is proven: the bytes decide.
   LongJpeg huge(header.bytes, budget + 1024);
   const HeaderFacts facts = ReadHeaderFacts(huge, Reach::Comparison);
-  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::NotRuledOut);
   Expect(facts, 8, 8);
   EXPECT_LE(huge.bytesRead, budget);
   // Asked for sizes only, the reader leaves the scan data unread.
   LongJpeg sizes(header.bytes, std::uint64_t{5} << 20);
   const HeaderFacts sizeFacts = ReadHeaderFacts(sizes);
   Expect(sizeFacts, 8, 8);
-  EXPECT_EQ(sizeFacts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(sizeFacts.moreThanOneImage, Answer::NotRuledOut);
   EXPECT_LE(sizes.bytesRead, HeaderReader::MaxFetchedBytes);
 }
 
@@ -293,7 +293,7 @@ TEST(HeaderFactsJpeg, FillBytesAndAScanHeaderCutInItsBand) {
     cut.resize(cut.size() - 4 - missing);
     const HeaderFacts facts = Facts(cut);
     Expect(facts, 64, 48);
-    EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+    EXPECT_EQ(facts.moreThanOneImage, Answer::NotRuledOut);
     Bytes progressive = Jpeg({QuantTable, HuffmanTable(0x00), Frame(0xc2, 8, 64, 48, 3), Scan(3, 0, 0)});
     progressive.resize(progressive.size() - 4 - missing);
     Expect(Facts(progressive), 0, 0);
@@ -326,7 +326,7 @@ TEST(HeaderFactsGif, TheLogicalScreenIsTheSize) {
   EXPECT_EQ(facts.format, ImageFormat::Gif);
   Expect(facts, 100, 80);
   EXPECT_EQ(facts.largestImagePixels, 8000u);
-  EXPECT_EQ(facts.moreThanOneImage, Answer::Unknown);  // the library counts frames itself
+  EXPECT_EQ(facts.moreThanOneImage, Answer::DecoderTells);  // the library counts frames itself
   EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
   // A frame larger than the screen is decoded in full.
   EXPECT_EQ(Facts(Gif(10, 10, true, {}, Descriptor(0, 0, 200, 100, false))).largestImagePixels, 20000u);
@@ -392,15 +392,15 @@ TEST(HeaderFactsBmp, HeaderVersionsAndRowOrder) {
 TEST(HeaderFactsBmp, BitFieldsWiderThan8BitsAreDeep) {
   EXPECT_EQ(Facts(Bmp(40, 4, 4, 16, 3, 0, Masks(0xf800, 0x07e0, 0x001f))).deeperThan8Bits, Answer::No);
   EXPECT_EQ(Facts(Bmp(40, 4, 4, 32, 3, 0, Masks(0x3ff00000, 0x000ffc00, 0x000003ff))).deeperThan8Bits,
-            Answer::Yes);
+            Answer::NotRuledOut);
   EXPECT_EQ(Facts(Bmp(124, 4, 4, 32, 3, 0, Masks(0xff0000, 0xff00, 0xff, 0xffff0000u))).deeperThan8Bits,
-            Answer::Yes);
+            Answer::NotRuledOut);
   EXPECT_EQ(Facts(Bmp(52, 4, 4, 32, 3, 0, Masks(0xff0000, 0xff00, 0xff, 0xffff0000u))).deeperThan8Bits,
             Answer::No);  // 52-byte headers carry no alpha mask
   EXPECT_EQ(Facts(Bmp(40, 4, 4, 24, 0)).deeperThan8Bits, Answer::No);
   // The OS/2 64-byte header: masks after it, not at offset 40 inside it.
   EXPECT_EQ(Facts(Bmp(64, 4, 4, 32, 3, 0, Masks(0x3ff00000, 0x000ffc00, 0x000003ff))).deeperThan8Bits,
-            Answer::Yes);
+            Answer::NotRuledOut);
   Bytes insideOs2 = Bmp(64, 4, 4, 32, 3);
   const Bytes wide = Masks(0x3ff00000, 0x000ffc00, 0x000003ff);
   std::copy(wide.begin(), wide.begin() + 12, insideOs2.begin() + 14 + 40);
@@ -479,10 +479,10 @@ TEST(HeaderFactsTiff, FirstDirectoryInBothByteOrders) {
 
 TEST(HeaderFactsTiff, SampleDepthsAndFormats) {
   const HeaderFacts sixteen = Facts(Tiff(false, {RgbDirectory(4, 4, 16)}));
-  EXPECT_EQ(sixteen.deeperThan8Bits, Answer::Yes);
+  EXPECT_EQ(sixteen.deeperThan8Bits, Answer::NotRuledOut);
   Expect(sixteen, 4, 4);
   const HeaderFacts floats = Facts(Tiff(false, {RgbDirectory(4, 4, 32, 3)}));
-  EXPECT_EQ(floats.deeperThan8Bits, Answer::Yes);
+  EXPECT_EQ(floats.deeperThan8Bits, Answer::NotRuledOut);
   Expect(floats, 0, 0);  // the RGBA reader takes no floating point
   std::vector<TiffField> palette = RgbDirectory(4, 4);
   palette[4].value = 3;
@@ -491,9 +491,9 @@ TEST(HeaderFactsTiff, SampleDepthsAndFormats) {
 
 TEST(HeaderFactsTiff, PagesAndSubImages) {
   const HeaderFacts pages = Facts(Tiff(false, {RgbDirectory(4, 4), RgbDirectory(50, 40, 16)}));
-  EXPECT_EQ(pages.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(pages.moreThanOneImage, Answer::NotRuledOut);
   EXPECT_EQ(pages.largestImagePixels, 2000u);
-  EXPECT_EQ(pages.deeperThan8Bits, Answer::Yes);
+  EXPECT_EQ(pages.deeperThan8Bits, Answer::NotRuledOut);
   Expect(pages, 4, 4);
   // A SubIFD at the second directory's place holds a larger image.
   std::vector<TiffField> withSub = RgbDirectory(4, 4);
@@ -503,7 +503,7 @@ TEST(HeaderFactsTiff, PagesAndSubImages) {
   tiff[8 + 64 + 2 + 12 * 9 + 8] = static_cast<std::uint8_t>(second);  // the SubIFD offset
   tiff[8 + 64 + 2 + 12 * 10] = 0;                                      // and no next page
   const HeaderFacts sub = Facts(tiff);
-  EXPECT_EQ(sub.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(sub.moreThanOneImage, Answer::NotRuledOut);
   EXPECT_EQ(sub.largestImagePixels, 3000u);
 }
 
@@ -516,7 +516,7 @@ TEST(HeaderFactsTiff, OddFilesEndInTime) {
   const HeaderFacts bigFacts = Facts(big);
   EXPECT_EQ(bigFacts.format, ImageFormat::Tiff);
   Expect(bigFacts, 0, 0);
-  EXPECT_EQ(bigFacts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(bigFacts.moreThanOneImage, Answer::NotRuledOut);
   std::vector<TiffField> pastEnd = RgbDirectory(4, 4);
   pastEnd[7].value = 100000;  // strip bytes beyond the end of the file
   Expect(Facts(Tiff(false, {pastEnd})), 0, 0);
@@ -579,13 +579,13 @@ TEST(HeaderFactsIco, OneEntryIsTheSize) {
 TEST(HeaderFactsIco, SeveralEntriesOrPngEntries) {
   const HeaderFacts several = Facts(Icon(1, {{16, DibEntry(16, 16, 32)}, {48, DibEntry(48, 48, 32)}}));
   Expect(several, 0, 0);
-  EXPECT_EQ(several.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(several.moreThanOneImage, Answer::NotRuledOut);
   EXPECT_EQ(several.largestImagePixels, 48u * 48u);
   // The directory says 256 (0); the embedded PNG is larger and deeper.
   const HeaderFacts png = Facts(Icon(1, {{0, Png(Ihdr(512, 512, 16, 6))}}));
   Expect(png, 512, 512);  // the decoder skips PNG entries: the PNG's own header tells
   EXPECT_EQ(png.largestImagePixels, 512u * 512u);
-  EXPECT_EQ(png.deeperThan8Bits, Answer::Yes);
+  EXPECT_EQ(png.deeperThan8Bits, Answer::NotRuledOut);
 }
 
 // ---- PNM
@@ -598,12 +598,12 @@ TEST(HeaderFactsPnm, BinarySamplesAreCounted) {
   EXPECT_EQ(facts.moreThanOneImage, Answer::No);
   EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
   const HeaderFacts deep = Facts(Writer().Text("P5 4 2 65535\n").Zeros(16).bytes);
-  EXPECT_EQ(deep.deeperThan8Bits, Answer::Yes);
+  EXPECT_EQ(deep.deeperThan8Bits, Answer::NotRuledOut);
   Expect(deep, 4, 2);
   Expect(Facts(Writer().Text("P4 9 2\n").Zeros(4).bytes), 9, 2);
   Expect(Facts(Writer().Text("P6\n4 2\n255\n").Zeros(23).bytes), 0, 0);  // one sample short
   EXPECT_EQ(Facts(Writer().Text("P5 2 1 255\n").Zeros(2).Text("P5 2 1 255\n").Zeros(2).bytes).moreThanOneImage,
-            Answer::Yes);
+            Answer::NotRuledOut);
   Expect(Facts(Writer().Text("P5 2 1 255#\n").Zeros(2).bytes), 0, 0);  // no blank before the samples
 }
 
@@ -611,7 +611,7 @@ TEST(HeaderFactsPnm, TextSamplesAreLeftOpen) {
   const HeaderFacts facts = Facts(Writer().Text("P3\n2 1\n255\n1 2 3 4 5 6\n").bytes);
   Expect(facts, 0, 0);
   EXPECT_EQ(facts.largestImagePixels, 2u);
-  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::NotRuledOut);
   // A vertical tab is no blank to the sniffing or the decoder.
   EXPECT_EQ(Facts(Writer().Text("P5\v2 1 255\n").Zeros(2).bytes).format, ImageFormat::Unknown);
 }
@@ -667,7 +667,7 @@ TEST(HeaderFactsWebP, AnimationsShowTheCanvasMismatchedStillsAreNotSettled) {
   // 24-bit canvas fields: 300 x 70000 is beyond any 16-bit reading.
   Expect(Facts(Riff(Writer().Append(RiffChunk("VP8X", Writer().Le32(0x02).Raw({43, 1, 0, 111, 17, 1}).bytes)).bytes)),
          300, 70000);
-  EXPECT_EQ(animated.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(animated.moreThanOneImage, Answer::NotRuledOut);
   EXPECT_EQ(animated.largestImagePixels, 64u * 48u);
   Expect(Facts(Riff(Writer().Append(Extended(0, 300, 200)).Append(Lossy(300, 100)).bytes)), 0, 0);
   Bytes hidden = Riff(Lossy(8, 8));
@@ -796,7 +796,7 @@ Bytes Avif(const AvifOptions& options) {
 
 TEST(HeaderFactsAvif, PlainPrimaryItemIsSettled) {
   const HeaderFacts facts = Facts(Avif({}));
-  EXPECT_EQ(facts.format, ImageFormat::Avif);
+  EXPECT_EQ(facts.format, ImageFormat::Heif);
   Expect(facts, 64, 48);
   EXPECT_EQ(facts.moreThanOneImage, Answer::No);
   EXPECT_EQ(facts.deeperThan8Bits, Answer::No);
@@ -818,17 +818,17 @@ TEST(HeaderFactsAvif, WhatTheDecoderShowsDifferently) {
   AvifOptions deep;
   deep.highBitDepth = true;
   const HeaderFacts deepFacts = Facts(Avif(deep));
-  EXPECT_EQ(deepFacts.deeperThan8Bits, Answer::Yes);
+  EXPECT_EQ(deepFacts.deeperThan8Bits, Answer::NotRuledOut);
   Expect(deepFacts, 64, 48);
 }
 
 TEST(HeaderFactsAvif, SequencesAndSecondImagesAreMore) {
   AvifOptions sequence;
   sequence.majorBrand = "avis";
-  EXPECT_EQ(Facts(Avif(sequence)).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(Facts(Avif(sequence)).moreThanOneImage, Answer::NotRuledOut);
   AvifOptions two;
   two.secondImage = true;
-  EXPECT_EQ(Facts(Avif(two)).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(Facts(Avif(two)).moreThanOneImage, Answer::NotRuledOut);
 }
 
 // An 'iref' child box: a reference type, the item it is from, the count of
@@ -845,7 +845,7 @@ TEST(HeaderFactsAvif, EveryItemAndReferenceIsAccountedFor) {
   AvifOptions derived;
   derived.secondImage = true;
   derived.references = Reference("dimg", 1, 1, {2});
-  EXPECT_EQ(Facts(Avif(derived)).moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(Facts(Avif(derived)).moreThanOneImage, Answer::NotRuledOut);
   // The tiles of a grid are part of it.
   AvifOptions grid = derived;
   grid.secondType = "grid";
@@ -856,7 +856,7 @@ TEST(HeaderFactsAvif, EveryItemAndReferenceIsAccountedFor) {
   undercounted.secondImage = true;
   undercounted.countedItems = 1;
   const HeaderFacts facts = Facts(Avif(undercounted));
-  EXPECT_EQ(facts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(facts.moreThanOneImage, Answer::NotRuledOut);
   EXPECT_EQ(facts.bytesReason, BytesReason::HeaderUnreadable);
   Expect(facts, 0, 0);
   // A reference naming more ids than its box holds.
@@ -867,7 +867,7 @@ TEST(HeaderFactsAvif, EveryItemAndReferenceIsAccountedFor) {
   overlong.references = Reference("cdsc", 1, 20, {1});
   const HeaderFacts overlongFacts = Facts(Avif(overlong));
   Expect(overlongFacts, 0, 0);
-  EXPECT_EQ(overlongFacts.moreThanOneImage, Answer::Yes);
+  EXPECT_EQ(overlongFacts.moreThanOneImage, Answer::NotRuledOut);
   EXPECT_EQ(overlongFacts.bytesReason, BytesReason::HeaderUnreadable);
 }
 
@@ -979,8 +979,8 @@ TEST(HeaderFactsOther, UnknownFilesAnswerUnknown) {
     EXPECT_EQ(facts.format, ImageFormat::Unknown);
     Expect(facts, 0, 0);
     EXPECT_EQ(facts.largestImagePixels, 0u);
-    EXPECT_EQ(facts.moreThanOneImage, Answer::Unknown);
-    EXPECT_EQ(facts.deeperThan8Bits, Answer::Unknown);
+    EXPECT_EQ(facts.moreThanOneImage, Answer::DecoderTells);
+    EXPECT_EQ(facts.deeperThan8Bits, Answer::DecoderTells);
   }
 }
 
