@@ -77,6 +77,7 @@ bool SideBySide::Run(const Job& first, const Job& second) {
     lock.lock();
     if (!goOn) StopBoth();
   }
-  progress.Advance(NewlyReadBytes());
-  return !progress.Stopped() && sides[0].succeeded && sides[1].succeeded;
+  // After a Cancel the host is never asked again.
+  if (progress.Stopped() || !progress.Advance(NewlyReadBytes())) return false;
+  return sides[0].succeeded && sides[1].succeeded;
 }
