@@ -6,13 +6,11 @@
 #include <iterator>
 #include <vector>
 
+#include "imaging/tiff_tags.h"
+
 namespace {
 
 constexpr std::uint64_t FnvPrime = 0x100000001b3u;
-constexpr std::uint16_t OrientationTag = 0x0112;
-constexpr std::uint16_t StripOffsetsTag = 0x0111;
-constexpr std::uint16_t ThumbnailStartTag = 0x0201;  // of the thumbnail's JPEG bytes
-constexpr std::uint16_t ThumbnailLengthTag = 0x0202;
 constexpr std::uint16_t ShortType = 3;
 constexpr std::uint16_t LongType = 4;
 // Directories hold a few dozen entries; one with more than this is not
@@ -290,14 +288,14 @@ bool ReadThumbnail(ExifBlock& block, std::uint64_t directory, std::uint64_t& thu
   std::uint64_t next = 0;
   const bool read = block.Walk(directory, next, [&](const std::uint8_t* entry) {
     const std::uint16_t tag = block.U16(entry);
-    if (tag == ThumbnailStartTag) {
+    if (tag == tiff::JpegInterchangeFormat) {
       ++starts;
       valuesRead = valuesRead && block.Single(entry, start);
-    } else if (tag == ThumbnailLengthTag) {
+    } else if (tag == tiff::JpegInterchangeFormatLength) {
       ++lengths;
       valuesRead = valuesRead && block.Single(entry, length);
     }
-    strips = strips || tag == StripOffsetsTag;
+    strips = strips || tag == tiff::StripOffsets;
   });
   if (!read || !valuesRead || strips || starts > 1 || lengths > 1 || starts != lengths) return false;
   if (starts == 0) return true;
@@ -340,7 +338,7 @@ Exif ReadExif(HeaderReader& reader, std::uint64_t offset, std::uint64_t size) {
   int orientations = 0;
   std::uint32_t orientation = 0;
   const bool imageRead = block.ReadHeader(directory) && block.Walk(directory, next, [&](const std::uint8_t* entry) {
-    if (block.U16(entry) != OrientationTag) return;
+    if (block.U16(entry) != tiff::Orientation) return;
     ++orientations;
     if (block.U16(entry + 2) != ShortType || !block.Single(entry, orientation)) orientation = 0;
   });

@@ -62,7 +62,7 @@ bool IsMainRawImage(TiffStructure& tiff, const Directory& directory, bool dng) {
   if (kind != FullResolution) return false;
   if (dng) return true;
   std::uint32_t photometric = 0;
-  return tiff.Single(directory.Get(raw::Photometric), photometric) &&
+  return tiff.Single(directory.Get(raw::PhotometricInterpretation), photometric) &&
          (photometric == ColourFilterArray || photometric == LinearRaw);
 }
 

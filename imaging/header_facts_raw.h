@@ -8,34 +8,14 @@
 #include <cstdint>
 
 #include "imaging/header_reader.h"
+#include "imaging/tiff_tags.h"
 
 namespace raw {
 
-enum Tag : std::uint16_t {
-  // Panasonic's sensor size and the borders of its developed area.
-  SensorWidth = 2,
-  SensorHeight = 3,
-  SensorTopBorder = 4,
-  SensorLeftBorder = 5,
-  SensorBottomBorder = 6,
-  SensorRightBorder = 7,
-  NewSubfileType = 254,
-  ImageWidth = 256,
-  ImageLength = 257,
-  Photometric = 262,
-  Make = 271,
-  SubIfds = 330,
-  ExifIfd = 34665,
-  PixelXDimension = 40962,
-  PixelYDimension = 40963,
-  DngVersion = 50706,
-  DefaultScale = 50718,
-  DefaultCropSize = 50720,
-  ActiveArea = 50829,
-};
+using namespace tiff;  // the tags
 
 constexpr Tag KeptTags[] = {SensorWidth,     SensorHeight,    SensorTopBorder, SensorLeftBorder, SensorBottomBorder,
-                            SensorRightBorder, NewSubfileType, ImageWidth,     ImageLength,      Photometric,
+                            SensorRightBorder, NewSubfileType, ImageWidth,     ImageLength,      PhotometricInterpretation,
                             Make,            SubIfds,         ExifIfd,         PixelXDimension,  PixelYDimension,
                             DngVersion,      DefaultScale,    DefaultCropSize, ActiveArea};
 constexpr int KeptTagCount = sizeof KeptTags / sizeof KeptTags[0];

@@ -11,6 +11,7 @@
 
 #include "imaging/header_facts_formats.h"
 #include "imaging/header_facts_presentation.h"
+#include "imaging/tiff_tags.h"
 
 namespace {
 
@@ -36,33 +37,7 @@ constexpr double SrgbWhite[2] = {0.3127, 0.3290};
 constexpr double SrgbPrimaries[6] = {0.64, 0.33, 0.30, 0.60, 0.15, 0.06};
 constexpr double ChromaticityMargin = 0.001;
 
-enum Tag : std::uint16_t {
-  ImageWidth = 256,
-  ImageLength = 257,
-  BitsPerSample = 258,
-  Compression = 259,
-  Photometric = 262,
-  FillOrder = 266,
-  StripOffsets = 273,
-  SamplesPerPixel = 277,
-  RowsPerStrip = 278,
-  StripByteCounts = 279,
-  PlanarConfig = 284,
-  ColorMap = 320,
-  TileWidth = 322,
-  TileLength = 323,
-  TileOffsets = 324,
-  TileByteCounts = 325,
-  SubIfds = 330,
-  Orientation = 274,
-  TransferFunction = 301,
-  WhitePoint = 318,
-  PrimaryChromaticities = 319,
-  IccProfile = 34675,
-  InkSet = 332,
-  ExtraSamples = 338,
-  SampleFormat = 339,
-};
+using namespace tiff;  // the tags
 
 enum Photometric : std::uint32_t {
   MinIsWhite = 0,
@@ -157,7 +132,7 @@ Entry* Slot(Directory& directory, std::uint16_t tag) {
     case ImageLength: return &directory.height;
     case BitsPerSample: return &directory.bitsPerSample;
     case Compression: return &directory.compression;
-    case Photometric: return &directory.photometric;
+    case PhotometricInterpretation: return &directory.photometric;
     case FillOrder: return &directory.fillOrder;
     case StripOffsets: return &directory.stripOffsets;
     case SamplesPerPixel: return &directory.samplesPerPixel;
