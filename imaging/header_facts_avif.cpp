@@ -58,15 +58,10 @@ Av1Format FormatOfConfiguration(const Property& av1C) {
   return {profile, Av1Depth(profile, (flags & 0x40) != 0, (flags & 0x20) != 0), (flags & 0x10) != 0};
 }
 
-bool IsImageItem(const Item& item) {
+// Any item but metadata (EXIF, XMP and other MIME data, a URI): a picture
+// of some kind.
+bool IsPictureItem(const Item& item) {
   return item.type != FourCC("Exif") && item.type != FourCC("mime") && item.type != FourCC("uri ");
-}
-
-const Item* FindItem(const Meta& meta, std::uint32_t id) {
-  for (int i = 0; i < meta.itemCount; ++i) {
-    if (meta.items[i].id == id) return &meta.items[i];
-  }
-  return nullptr;
 }
 
 // A tile of a grid, an alpha or depth plane, or a thumbnail. An image
@@ -75,7 +70,7 @@ const Item* FindItem(const Meta& meta, std::uint32_t id) {
 bool IsPartOfAnotherImage(const Meta& meta, std::uint32_t id) {
   for (int i = 0; i < meta.referenceCount; ++i) {
     const avif::Reference& reference = meta.references[i];
-    const Item* from = FindItem(meta, reference.from);
+    const Item* from = meta.FindItem(reference.from);
     const bool tileOfGrid = reference.type == FourCC("dimg") && reference.to == id && from != nullptr &&
                             from->type == FourCC("grid");
     if (tileOfGrid ||
@@ -104,7 +99,7 @@ ImageSummary SummarizeImages(HeaderReader& reader, const Meta& meta) {
   ImageSummary summary;
   for (int i = 0; i < meta.itemCount; ++i) {
     const Item& item = meta.items[i];
-    if (!IsImageItem(item)) continue;
+    if (!IsPictureItem(item)) continue;
     if (!item.hidden && !IsPartOfAnotherImage(meta, item.id)) ++summary.topLevel;
     // Only AV1 and HEVC items tell their depth here.
     const bool hevc = item.type == FourCC("hvc1");
@@ -142,7 +137,7 @@ bool ImagePropertiesValid(const Meta& meta) {
     const std::uint32_t id = meta.items[i].id;
     const bool associated = std::any_of(meta.associations, meta.associations + meta.associationCount,
                                         [id](const avif::Association& association) { return association.item == id; });
-    if (IsImageItem(meta.items[i]) && !associated) return false;
+    if (IsPictureItem(meta.items[i]) && !associated) return false;
   }
   return true;
 }
@@ -152,7 +147,7 @@ PrimarySize SizeOfPrimary(const Meta& meta) {
   const bool structureComplete = meta.pictureHandler && meta.hasPrimary && meta.hasLocations &&
                                  meta.hasItemInfo && meta.hasProperties && meta.hasAssociations &&
                                  meta.complete && ImagePropertiesValid(meta);
-  const Item* primary = FindItem(meta, meta.primary);
+  const Item* primary = meta.FindItem(meta.primary);
   if (!structureComplete || primary == nullptr || primary->hidden || primary->type != FourCC("av01")) return size;
   const avif::ItemShape shape = avif::ReadItemShape(meta, primary->id, FourCC("av1C"));
   if (shape.configuration != nullptr) size.format = FormatOfConfiguration(*shape.configuration);
@@ -284,7 +279,7 @@ bool IsAlphaAuxiliary(HeaderReader& reader, const Meta& meta, std::uint32_t item
 // an Exif or XMP item gives are. Another auxiliary image (depth, say) is
 // one the decoder does not show.
 BytesReason ReferenceReason(HeaderReader& reader, const Meta& meta, const avif::Reference& reference) {
-  const Item* from = FindItem(meta, reference.from);
+  const Item* from = meta.FindItem(reference.from);
   const std::uint32_t fromType = from != nullptr ? from->type : 0;
   switch (reference.type) {
     case FourCC("dimg"): return fromType == FourCC("grid") ? BytesReason::None : BytesReason::UnknownItemReference;

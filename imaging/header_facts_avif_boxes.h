@@ -63,6 +63,14 @@ struct Meta {
   std::uint32_t primary = 0;
   Item items[MaxItems];
   int itemCount = 0;
+
+  // The item of this id; null when none has it.
+  const Item* FindItem(std::uint32_t id) const {
+    for (int i = 0; i < itemCount; ++i) {
+      if (items[i].id == id) return &items[i];
+    }
+    return nullptr;
+  }
   Property properties[MaxProperties];
   int propertyCount = 0;
   Association associations[MaxAssociations];

@@ -18,14 +18,8 @@ namespace {
 
 constexpr std::uint32_t MaxSide = 32768;  // the HEIF decoder's limit for one image
 
-const Item* FindItem(const Meta& meta, std::uint32_t id) {
-  for (int i = 0; i < meta.itemCount; ++i) {
-    if (meta.items[i].id == id) return &meta.items[i];
-  }
-  return nullptr;
-}
-
-bool IsImageItem(const Item& item) { return item.type == FourCC("hvc1") || item.type == FourCC("grid"); }
+// An HEVC-coded image, or a grid of them.
+bool IsHevcImageItem(const Item& item) { return item.type == FourCC("hvc1") || item.type == FourCC("grid"); }
 
 // The first tile of a grid: the item whose data tells whether the grid's
 // data lies inside the file.
@@ -75,12 +69,12 @@ void SettleHeicSize(HeaderReader& reader, HeaderFacts& facts) {
     }
     offset = top.end;
   }
-  const Item* primary = metaRead && meta.complete && meta.hasPrimary ? FindItem(meta, meta.primary) : nullptr;
+  const Item* primary = metaRead && meta.complete && meta.hasPrimary ? meta.FindItem(meta.primary) : nullptr;
   const bool structureComplete = meta.pictureHandler && meta.hasLocations && meta.hasItemInfo &&
                                  meta.hasProperties && meta.hasAssociations;
-  if (!structureComplete || primary == nullptr || !IsImageItem(*primary)) return;
+  if (!structureComplete || primary == nullptr || !IsHevcImageItem(*primary)) return;
   const std::uint32_t coded = primary->type == FourCC("grid") ? FirstTile(meta, primary->id) : primary->id;
-  const Item* codedItem = FindItem(meta, coded);
+  const Item* codedItem = meta.FindItem(coded);
   if (codedItem == nullptr || codedItem->type != FourCC("hvc1")) return;
   const PrimarySize size = SizeOfPrimary(meta, *primary);
   const avif::ItemData data = avif::LocateItems(reader, meta.locations, coded);
