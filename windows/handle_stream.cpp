@@ -66,13 +66,12 @@ std::size_t HandleStream::ReadAhead(void* buffer, std::size_t size) {
 
 HRESULT STDMETHODCALLTYPE HandleStream::Read(void* buffer, ULONG size, ULONG* read) {
   if (buffer == nullptr) return STG_E_INVALIDPOINTER;
-  if (watch && !watch->Allows()) {
+  if (stop && stop->load()) {
     if (read != nullptr) *read = 0;
     return STG_E_READFAULT;
   }
   const std::size_t done = ReadAhead(buffer, size);
   position += done;
-  if (watch) watch->Count(done);
   if (read != nullptr) *read = static_cast<ULONG>(done);
   return done == size ? S_OK : S_FALSE;
 }

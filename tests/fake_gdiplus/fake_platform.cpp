@@ -40,7 +40,7 @@ class FakeHostFile final : public HostFile {
   std::unique_ptr<Picture> OpenPicture(PictureUse use) override {
     return std::make_unique<GdiplusPicture>(&stream, use);
   }
-  void WatchReads(const std::shared_ptr<ReadWatch>& watch) override { stream.watch = watch; }
+  void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& stop) override { stream.stop = stop; }
   bool OnLocalFixedDisk() const override { return true; }
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
     if (!opened) return 0;

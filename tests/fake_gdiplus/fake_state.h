@@ -5,18 +5,16 @@
 #include <atomic>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "plugin/read_watch.h"
 #include "tests/fake_gdiplus/fake_gdiplus.h"
 
 // The stream of a stand-in host file names the file.
 struct IStream {
   std::string name;
-  std::shared_ptr<ReadWatch> watch = nullptr;  // reads fail once its stop is set
+  std::shared_ptr<std::atomic<bool>> stop = nullptr;  // reads fail once it is set
 };
 
 namespace fake {
@@ -38,10 +36,6 @@ struct State {
   std::set<std::string> undecodable;
   std::set<std::string> stoppedWhileLoading;
   std::set<std::string> lockFailures;
-  std::map<std::string, std::uint32_t> lockFailuresFromRow;
-  std::set<std::string> loadsUntilStopped;
-  int loadsUnderWay = 0;
-  int mostLoadsAtOnce = 0;
   std::set<std::string> recentFiles;
   std::vector<std::u16string> decoders;
   std::string headerOnlyExtensions;
@@ -64,6 +58,5 @@ struct State {
 
 State& S();
 void Log(const std::string& call);
-std::recursive_mutex& Mutex();
 
 }  // namespace fake
