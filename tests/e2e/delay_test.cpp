@@ -20,6 +20,7 @@
 #include "plugin/exports.h"
 #include "tests/e2e/bounded_call.h"
 #include "tests/e2e/plugin_fixture.h"
+#include "tests/e2e/png_chunks.h"
 #include "windows/wide_host_file.h"
 
 namespace {
@@ -82,30 +83,6 @@ void AppendBe32(std::string& bytes, std::uint32_t value) {
 
 void AppendLe(std::string& bytes, std::uint32_t value, int count) {
   for (int i = 0; i < count; ++i) bytes += static_cast<char>(value >> (8 * i) & 0xff);
-}
-
-std::uint32_t Crc32(const std::string& bytes) {
-  static const std::vector<std::uint32_t> table = [] {
-    std::vector<std::uint32_t> entries(256);
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int bit = 0; bit < 8; ++bit) c = (c & 1) != 0 ? 0xedb88320u ^ (c >> 1) : c >> 1;
-      entries[n] = c;
-    }
-    return entries;
-  }();
-  std::uint32_t crc = 0xffffffffu;
-  for (unsigned char c : bytes) crc = table[(crc ^ c) & 0xff] ^ (crc >> 8);
-  return ~crc;
-}
-
-// A PNG chunk: length, type and data, then the CRC of type and data.
-std::string Chunk(const std::string& type, const std::string& data) {
-  std::string chunk;
-  AppendBe32(chunk, static_cast<std::uint32_t>(data.size()));
-  chunk += type + data;
-  AppendBe32(chunk, Crc32(type + data));
-  return chunk;
 }
 
 // An RGB PNG of side x side pixels, its rows stored in uncompressed

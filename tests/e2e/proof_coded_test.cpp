@@ -7,24 +7,11 @@
 #include <vector>
 
 #include "tests/e2e/plugin_fixture.h"
+#include "tests/e2e/png_chunks.h"
 
 namespace {
 
 std::string Be16(std::size_t value) { return {static_cast<char>(value >> 8 & 255), static_cast<char>(value & 255)}; }
-std::string Be32(std::uint32_t value) { return Be16(value >> 16) + Be16(value & 0xffff); }
-
-std::uint32_t Crc(const std::string& bytes) {
-  std::uint32_t crc = 0xffffffffu;
-  for (char byte : bytes) {
-    crc ^= static_cast<std::uint8_t>(byte);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-std::string Chunk(const std::string& type, const std::string& data) {
-  return Be32(static_cast<std::uint32_t>(data.size())) + type + data + Be32(Crc(type + data));
-}
 
 std::string Segment(int marker, const std::string& payload) {
   return std::string{'\xff', static_cast<char>(marker)} + Be16(payload.size() + 2) + payload;

@@ -6,28 +6,11 @@
 
 #include "imaging/bytes_reason.h"
 #include "tests/e2e/plugin_fixture.h"
+#include "tests/e2e/png_chunks.h"
 
 namespace {
 
 constexpr std::size_t AfterHeader = 33;  // signature and IHDR
-
-std::string Be32(std::uint32_t value) {
-  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16 & 255), static_cast<char>(value >> 8 & 255),
-          static_cast<char>(value & 255)};
-}
-
-std::uint32_t Crc(const std::string& bytes) {
-  std::uint32_t crc = 0xffffffffu;
-  for (char byte : bytes) {
-    crc ^= static_cast<std::uint8_t>(byte);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
-}
-
-std::string Chunk(const std::string& type, const std::string& data) {
-  return Be32(static_cast<std::uint32_t>(data.size())) + type + data + Be32(Crc(type + data));
-}
 
 // An EXIF block holding only an orientation, little-endian.
 std::string Exif(int orientation) {
