@@ -11,8 +11,6 @@
 namespace {
 
 constexpr std::uint64_t FnvPrime = 0x100000001b3u;
-constexpr std::uint16_t ShortType = 3;
-constexpr std::uint16_t LongType = 4;
 // Directories hold a few dozen entries; one with more than this is not
 // read through, so a tag past the cap cannot hide.
 constexpr std::uint16_t MaxExifEntries = 512;
@@ -252,8 +250,8 @@ class ExifBlock {
   bool Single(const std::uint8_t* entry, std::uint32_t& value) const {
     if (U32(entry + 4) != 1) return false;
     const std::uint16_t type = U16(entry + 2);
-    if (type != ShortType && type != LongType) return false;
-    value = type == ShortType ? U16(entry + 8) : U32(entry + 8);
+    if (type != tiff::ShortType && type != tiff::LongType) return false;
+    value = type == tiff::ShortType ? U16(entry + 8) : U32(entry + 8);
     return true;
   }
 
@@ -340,7 +338,7 @@ Exif ReadExif(HeaderReader& reader, std::uint64_t offset, std::uint64_t size) {
   const bool imageRead = block.ReadHeader(directory) && block.Walk(directory, next, [&](const std::uint8_t* entry) {
     if (block.U16(entry) != tiff::Orientation) return;
     ++orientations;
-    if (block.U16(entry + 2) != ShortType || !block.Single(entry, orientation)) orientation = 0;
+    if (block.U16(entry + 2) != tiff::ShortType || !block.Single(entry, orientation)) orientation = 0;
   });
   if (!imageRead || orientations > 1 || (orientations == 1 && (orientation < 1 || orientation > 8))) {
     exif.reason = BytesReason::OrientationUnreadable;

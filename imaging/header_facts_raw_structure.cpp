@@ -9,10 +9,6 @@ namespace {
 constexpr std::uint32_t HeaderBytes = 8;
 constexpr std::uint32_t EntryBytes = 12;
 constexpr std::uint16_t MaxEntries = 4096;
-constexpr std::uint16_t ShortType = 3;
-constexpr std::uint16_t LongType = 4;
-constexpr std::uint16_t RationalType = 5;
-constexpr std::uint16_t IfdType = 13;
 
 int Slot(std::uint16_t tag) {
   const Tag* found = std::find(std::begin(KeptTags), std::end(KeptTags), tag);

@@ -25,7 +25,6 @@ constexpr std::uint16_t ClassicVersion = 42;
 constexpr std::uint16_t BigVersion = 43;
 constexpr std::uint16_t BigOffsetBytes = 8;
 constexpr std::uint32_t UnassociatedAlpha = 2;
-constexpr std::uint16_t RationalType = 5;
 constexpr std::uint32_t AssociatedAlpha = 1;
 // A palette of 8-bit samples has three tables of up to 256 entries.
 constexpr std::uint32_t MaxPaletteEntries = 3 * 256;

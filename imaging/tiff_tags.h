@@ -1,7 +1,7 @@
 #pragma once
 // The TIFF tags the readers look at, by the numbers TIFF, EXIF, DNG and the
-// camera makers give them: one table for the TIFF reader, the camera raw
-// reader and the EXIF reader.
+// camera makers give them, and the field types of their entries: one table
+// for the TIFF reader, the camera raw reader and the EXIF reader.
 
 #include <cstdint>
 
@@ -53,5 +53,11 @@ enum Tag : std::uint16_t {
   DefaultCropSize = 50720,
   ActiveArea = 50829,
 };
+
+// The field types of a directory entry the readers take.
+constexpr std::uint16_t ShortType = 3;
+constexpr std::uint16_t LongType = 4;
+constexpr std::uint16_t RationalType = 5;
+constexpr std::uint16_t IfdType = 13;
 
 }  // namespace tiff
