@@ -45,7 +45,7 @@ class LinuxHostFile final : public HostFile {
       return false;
     }
     Describe(status);
-    opened = {file.Get(), stamp.size, stamp.name};
+    opened = {file.Get(), stamp.size, stamp.name, opened.watch};
     return true;
   }
 
@@ -73,9 +73,7 @@ class LinuxHostFile final : public HostFile {
     return std::make_unique<PixbufPicture>(opened, file ? Facts() : none);
   }
 
-  // Values are never delayed here (platform_policy.cpp), and the host asks
-  // to stop only a delayed one.
-  void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& /*stop*/) override {}
+  void WatchReads(const std::shared_ptr<ReadWatch>& watch) override { opened.watch = watch; }
 
   // The host waits for values only on Windows.
   bool OnLocalFixedDisk() const override { return true; }
@@ -112,6 +110,13 @@ std::size_t ReadFileAt(int fd, std::uint64_t offset, void* buffer, std::size_t s
     done += static_cast<std::size_t>(read);
   }
   return done;
+}
+
+std::size_t ReadForDecoder(const OpenFile& file, std::uint64_t offset, void* buffer, std::size_t size) {
+  if (file.watch && !file.watch->Allows()) return 0;
+  const std::size_t read = ReadFileAt(file.fd, offset, buffer, size);
+  if (file.watch) file.watch->Count(read);
+  return read;
 }
 
 std::unique_ptr<HostFile> FindHostFile(const char* name) { return std::make_unique<LinuxHostFile>(name); }

@@ -7,11 +7,23 @@
 #include "linux/pixbuf_formats.h"
 
 namespace {
-constexpr std::size_t ChunkBytes = 64 * 1024;
-}
 
-PixbufDecoding::PixbufDecoding(GdkPixbufFormat* format, int file, ImageShape promised)
-    : fd(file), shape(promised), oneImage(HoldsOneImage(format)) {
+// Some loaders pay for each write with more than its bytes: the GIF module
+// decodes the whole frame again from its first byte on every write that
+// ends inside it (64 KiB pieces made it about 12 times slower than one
+// write). Files whose rows are used only once all is decoded go in whole,
+// up to a piece of WholePieceBytes. Files whose rows are final as they
+// arrive (PNG, JPEG, BMP, whose loaders take pieces at no extra cost) go in
+// pieces of RowPieceBytes, so an early difference stops the reading early
+// and a stop is seen between pieces: a piece of highly compressed data can
+// stand for a thousand times its size in pixels.
+constexpr std::size_t RowPieceBytes = 64 * 1024;
+constexpr std::size_t WholePieceBytes = 16 * 1024 * 1024;
+
+}  // namespace
+
+PixbufDecoding::PixbufDecoding(GdkPixbufFormat* format, const OpenFile& openFile, ImageShape promised)
+    : file(openFile), shape(promised), oneImage(HoldsOneImage(format)) {
   loader.Reset(NewLoader(format));
   failed = !loader;
   if (failed) return;
@@ -38,8 +50,19 @@ void PixbufDecoding::AreaUpdated(GdkPixbufLoader*, int, int y, int, int height, 
 }
 
 bool PixbufDecoding::FeedChunk() {
-  chunk.resize(ChunkBytes);
-  const std::size_t read = ReadFileAt(fd, fed, chunk.data(), chunk.size());
+  if (file.watch && !file.watch->Allows()) {
+    stopped = failed = true;
+    return false;
+  }
+  const std::uint64_t left = fed < file.size ? file.size - fed : 0;
+  const std::size_t piece = shape.rowsInOrder ? RowPieceBytes : WholePieceBytes;
+  // At least one byte more than the file's size, so its end is seen.
+  chunk.resize(static_cast<std::size_t>(std::min<std::uint64_t>(piece, left + 1)));
+  const std::size_t read = ReadForDecoder(file, fed, chunk.data(), chunk.size());
+  if (file.watch && !file.watch->Allows()) {
+    stopped = failed = true;
+    return false;
+  }
   if (read == 0) return Finish();
   fed += read;
   if (!gdk_pixbuf_loader_write(loader.Get(), chunk.data(), read, nullptr)) failed = true;
@@ -72,8 +95,8 @@ bool PixbufDecoding::DecodeRows(std::uint32_t end) {
 // Through the open file's descriptor, so it is the same file whatever its
 // name; only for modules of one image, whose loader took all the data.
 bool PixbufDecoding::LoadWholeFile() {
-  if (!closed || !oneImage) return false;
-  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  if (!closed || !oneImage || stopped) return false;
+  const std::string path = "/proc/self/fd/" + std::to_string(file.fd);
   whole.Reset(gdk_pixbuf_new_from_file(path.c_str(), nullptr));
   return whole && PixbufAsPromised();
 }

@@ -1,8 +1,8 @@
 #pragma once
 // One file decoded by gdk-pixbuf as far as it is needed. The loader is fed
-// from the open file a chunk at a time until the rows asked for are final,
+// from the open file a piece at a time until the rows asked for are final,
 // so a comparison that finds a difference in the first rows stops reading
-// there. Rows count as final as they arrive only where the format decodes
+// there; between pieces the file's watch may stop the decode. Rows count as final as they arrive only where the format decodes
 // every row once, top row first; any other file is decoded to its end
 // before its first row is used. Where the loader fails on data it has
 // taken whole, the module's own file load decides: gdk-pixbuf's TIFF
@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "linux/open_file.h"
 #include "linux/owners.h"
 
 struct ImageShape {
@@ -23,7 +24,7 @@ struct ImageShape {
 
 class PixbufDecoding {
  public:
-  PixbufDecoding(GdkPixbufFormat* format, int fd, ImageShape shape);
+  PixbufDecoding(GdkPixbufFormat* format, const OpenFile& file, ImageShape shape);
   ~PixbufDecoding();
   PixbufDecoding(const PixbufDecoding&) = delete;
   PixbufDecoding& operator=(const PixbufDecoding&) = delete;
@@ -52,7 +53,7 @@ class PixbufDecoding {
 
   UniqueGObject<GdkPixbufLoader> loader;
   UniqueGObject<GdkPixbuf> whole;  // a still image loaded from the whole file
-  int fd;
+  OpenFile file;
   ImageShape shape;
   std::vector<guchar> chunk;  // on the heap: the call runs on a thread of the host
   std::uint64_t fed = 0;
@@ -60,4 +61,5 @@ class PixbufDecoding {
   bool oneImage;  // the module's files hold one image
   bool closed = false;
   bool failed = false;
+  bool stopped = false;  // by the watch: nothing more is read
 };

@@ -1,5 +1,7 @@
 #include "linux/pixbuf_picture.h"
 
+#include <string>
+
 #include "linux/compressed_drawing.h"
 #include "linux/owners.h"
 #include "linux/pixbuf_formats.h"
@@ -74,7 +76,7 @@ bool PixbufPicture::ReadSizeWithLoader() {
   std::vector<guchar> chunk(SizeReadChunkBytes);
   for (std::uint64_t offset = 0; size.width == 0 && offset < MaxSizeReadBytes; offset += chunk.size()) {
     const std::size_t read = drawing.compressed ? drawing.CopyAt(offset, chunk.data(), chunk.size())
-                                                : ReadFileAt(file.fd, offset, chunk.data(), chunk.size());
+                                                : ReadForDecoder(file, offset, chunk.data(), chunk.size());
     if (read == 0 || !gdk_pixbuf_loader_write(loader.Get(), chunk.data(), read, nullptr)) break;
   }
   // Some modules announce the size only once the data has ended.
@@ -89,7 +91,7 @@ bool PixbufPicture::ReadSizeWithLoader() {
 
 PixbufDecoding& PixbufPicture::Decoding() {
   if (!decoding) {
-    decoding = std::make_unique<PixbufDecoding>(format, file.fd, ImageShape{size.width, size.height, facts.rowsInOrder});
+    decoding = std::make_unique<PixbufDecoding>(format, file, ImageShape{size.width, size.height, facts.rowsInOrder});
   }
   return *decoding;
 }
@@ -108,6 +110,20 @@ std::uint32_t PixbufPicture::ImageCount() {
 bool PixbufPicture::SamplesFit8Bits() {
   const Answer deeper = facts.deeperThan8Bits;
   return deeper == Answer::No || (deeper != Answer::NotRuledOut && format != nullptr && HoldsOnly8BitSamples(format));
+}
+
+// The pixbuf's 4 bytes a pixel, and what the module holds beside it: the
+// GIF module decodes a frame of its own and composes the image shown from
+// it; the HEIF and AVIF modules hold the library's decoded planes (colour
+// and alpha, 2 bytes a sample beyond 8 bits) while they convert them.
+std::uint32_t PixbufPicture::HeldBytesPerPixel() {
+  constexpr std::uint32_t PixbufBytes = 4;
+  if (format == nullptr) return PixbufBytes;
+  const UniqueGChars name(gdk_pixbuf_format_get_name(format));
+  const std::string module = name ? name.Get() : "";
+  if (module == "gif") return 2 * PixbufBytes;
+  if (module == "heif" || module == "avif") return PixbufBytes + (facts.deeperThan8Bits == Answer::No ? 4 : 8);
+  return PixbufBytes;
 }
 
 bool PixbufPicture::ReadRows(std::uint32_t top, std::uint32_t rows, RowBand& out) {

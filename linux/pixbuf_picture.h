@@ -26,6 +26,7 @@ class PixbufPicture final : public Picture {
   std::uint32_t ImageCount() override;
   bool SelectImage(std::uint32_t index) override { return index == 0 && ImageCount() == 1; }
   bool SamplesFit8Bits() override;
+  std::uint32_t HeldBytesPerPixel() override;
   bool ReadRows(std::uint32_t top, std::uint32_t rows, RowBand& band) override;
 
  private:

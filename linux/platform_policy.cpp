@@ -18,3 +18,7 @@ const char* HeaderOnlyExtensions() { return "*.JXL;*.DNG;*.CR2;*.CR3;*.NEF;*.ARW
 // the header does not settle them: answering at once costs the host less
 // than a second call, and one host shows nothing for a delayed answer.
 const bool DelayedValuesAllowed = false;
+
+// Each file has a loader of its own, and gdk-pixbuf's loaders may work on
+// different threads at once: the two decodes of a compare share the cores.
+bool DecodesSideBySide() { return true; }

@@ -4,6 +4,7 @@
 // user has pressed Cancel; from then on the compare only unwinds. The
 // callback is called only from within the compare, never after it.
 
+#include <chrono>
 #include <cstdint>
 
 using ProgressCallback = int(PIXDIM_CALL*)(int bytesSinceLastCall);
@@ -18,6 +19,11 @@ class CompareProgress {
   // Counts bytes read or decoded and tells the host once a MiB has come
   // together. False once the user has asked to stop.
   bool Advance(std::uint64_t bytes);
+  // Counts bytes read by decoders while the compare waits for them, and
+  // tells the host at least every TellInterval even when none came, so
+  // the host's Cancel is heard while a decoder works. False once the user
+  // has asked to stop.
+  bool AdvanceWhileWaiting(std::uint64_t bytes);
   // Tells the host what is still untold, once at the end of every compare
   // that was not stopped. False when the user asked to stop.
   bool Finish();
@@ -25,10 +31,12 @@ class CompareProgress {
 
  private:
   static constexpr std::uint64_t ReportBytes = std::uint64_t{1} << 20;
+  static constexpr std::chrono::milliseconds TellInterval{250};
 
   void Report();
 
   ProgressCallback callback;
   std::uint64_t untold = 0;
+  std::chrono::steady_clock::time_point lastTold = std::chrono::steady_clock::now();
   bool stopped = false;
 };

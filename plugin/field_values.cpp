@@ -42,7 +42,7 @@ Measured Measure(HostFile& file, bool mayDelay, ImageSize& size) {
   if (mayDelay) return Measured::Delayed;
   const ImagingInUse imaging;
   const ValueUnderWay underWay(file.Stamp().name);
-  file.StopReadsOn(underWay.Flag());
+  file.WatchReads(underWay.Flag());
   size = file.OpenPicture(PictureUse::Size)->Size();
   if (size.width == 0 || size.height == 0 || underWay.Stopped()) return Measured::NoPicture;
   if (file.StampAtRest()) RecentSizes().Store(file.Stamp(), size);

@@ -13,6 +13,7 @@
 
 #include "imaging/header_facts.h"
 #include "plugin/picture.h"
+#include "plugin/read_watch.h"
 
 // What tells one state of a file's contents from another: its name, size
 // and times at the file system's full resolution, and its identity where
@@ -68,9 +69,10 @@ class HostFile : public ByteSource {
   // picture reads this file, so it must not outlive it.
   virtual std::unique_ptr<Picture> OpenPicture(PictureUse use) = 0;
 
-  // From now on the decoder's reads of the open file fail once stop is set,
-  // so a load the host no longer wants ends early.
-  virtual void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& stop) = 0;
+  // From now on the decoder's reads of the open file count their bytes in
+  // the watch and fail once its stop is set, so a load nobody waits for
+  // ends early. Pictures opened later read under it.
+  virtual void WatchReads(const std::shared_ptr<ReadWatch>& watch) = 0;
 
   std::uint64_t Size() const override { return Stamp().size; }
 

@@ -48,6 +48,11 @@ class Picture {
   // hold it whole; false when it is deeper or not known.
   virtual bool SamplesFit8Bits() = 0;
 
+  // The bytes the decoder holds for each pixel of the selected image while
+  // it decodes it: its own buffers beside the rows it hands out, at least
+  // the 4 bytes of those. The compare's memory budget counts these.
+  virtual std::uint32_t HeldBytesPerPixel() = 0;
+
   // Rows [top, top + rows) of the selected image, whole rows of its width.
   // They stay valid until the next ReadRows or SelectImage, or the picture's
   // end. False when they cannot be read exactly as asked.

@@ -5,11 +5,13 @@
 #include <memory>
 
 #include "imaging/header_facts.h"
+#include "plugin/side_by_side.h"
 
 namespace {
 
 // All the images a compare decodes, of both files together, may take at
-// most this much (at 4 bytes a pixel); larger pairs are left to the bytes.
+// most this much (at 4 bytes a pixel, and what the decoders hold beside);
+// larger pairs are left to the bytes.
 constexpr std::uint64_t DecodeBudgetBytes = std::uint64_t{1} << 30;
 
 // Rows are locked and compared in bands of about this size, so a lock
@@ -36,21 +38,28 @@ bool ReadLargestPixels(HostFile& file, const HeaderFacts& facts, std::uint64_t& 
 // would not show, samples it would narrow, pixels that do not stand for the
 // file, other instructions for showing them, sizes beyond the budget or not
 // known at all.
-bool HeadersAllowDecoding(HostFile& first, HostFile& second) {
+bool HeadersAllowDecoding(HostFile& first, HostFile& second, std::uint64_t& pixels1, std::uint64_t& pixels2) {
   const HeaderFacts& facts1 = first.Facts(Reach::Comparison);
   const HeaderFacts& facts2 = second.Facts(Reach::Comparison);
   if (BytesReasonOf(facts1) != BytesReason::None || BytesReasonOf(facts2) != BytesReason::None) return false;
   if (!(facts1.presentation == facts2.presentation)) return false;
-  std::uint64_t pixels1 = 0;
-  std::uint64_t pixels2 = 0;
   return ReadLargestPixels(first, facts1, pixels1) && ReadLargestPixels(second, facts2, pixels2) &&
          WithinBudget(pixels1, pixels2);
 }
 
+// Whether both decoders may hold the largest images at once, with what
+// they hold beside the pixels; asked of the pictures before either decodes
+// anything (some decode every image to count them).
+bool DecodersWithinBudget(Picture& first, std::uint64_t pixels1, Picture& second, std::uint64_t pixels2) {
+  const std::uint64_t held1 = pixels1 * first.HeldBytesPerPixel();
+  const std::uint64_t held2 = pixels2 * second.HeldBytesPerPixel();
+  return held1 <= DecodeBudgetBytes && held2 <= DecodeBudgetBytes - held1;
+}
+
 // Compares the selected images of both pictures band by band, each with
-// its own stride, and stops at the first differing row or when the user
-// stops.
-bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_t height,
+// its own stride, each band as soon as both decoders have it, and stops at
+// the first differing row or when the user stops.
+bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_t height, SideBySide& decodes,
               CompareProgress& progress) {
   const std::size_t rowBytes = std::size_t{width} * 4;
   const auto bandRows = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, BandBytes / rowBytes));
@@ -58,7 +67,10 @@ bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_
     const std::uint32_t rows = std::min(bandRows, height - top);
     RowBand band1;
     RowBand band2;
-    if (!first.ReadRows(top, rows, band1) || !second.ReadRows(top, rows, band2)) return false;
+    if (!decodes.Run([&] { return first.ReadRows(top, rows, band1); },
+                     [&] { return second.ReadRows(top, rows, band2); })) {
+      return false;
+    }
     for (std::uint32_t y = 0; y < rows; ++y) {
       if (std::memcmp(band1.Row(y), band2.Row(y), rowBytes) != 0) return false;
     }
@@ -68,37 +80,61 @@ bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_
 }
 
 // The pair of images both pictures have selected. Each decode counts
-// against what the whole compare may decode.
-bool SameSelectedImage(Picture& first, Picture& second, std::uint64_t& decodedPixels,
+// against what the whole compare may decode, with what the decoders hold
+// beside the pixels: both decode at once.
+bool SameSelectedImage(Picture& first, Picture& second, std::uint64_t& heldBytes, SideBySide& decodes,
                        CompareProgress& progress) {
   const std::uint32_t width = first.Size().width;
   const std::uint32_t height = first.Size().height;
   if (width == 0 || height == 0 || second.Size().width != width || second.Size().height != height) return false;
   const std::uint64_t pixels = std::uint64_t{width} * height;
-  if (pixels > DecodeBudgetBytes / 4 || !WithinBudget(decodedPixels, 2 * pixels)) return false;
-  decodedPixels += 2 * pixels;
-  return first.SamplesFit8Bits() && second.SamplesFit8Bits() && SameRows(first, second, width, height, progress);
+  const std::uint64_t bytesPerPixel = std::uint64_t{first.HeldBytesPerPixel()} + second.HeldBytesPerPixel();
+  if (pixels > DecodeBudgetBytes / bytesPerPixel || pixels * bytesPerPixel > DecodeBudgetBytes - heldBytes) {
+    return false;
+  }
+  heldBytes += pixels * bytesPerPixel;
+  return first.SamplesFit8Bits() && second.SamplesFit8Bits() &&
+         SameRows(first, second, width, height, decodes, progress);
 }
 
 // The images of both files as two sequences: the same number of images,
 // and each image against the one at the same place in the other file. The
 // first image is the one selected after opening.
-bool SameImages(Picture& first, Picture& second, CompareProgress& progress) {
-  const std::uint32_t images = first.ImageCount();
-  if (images == 0 || second.ImageCount() != images) return false;
-  std::uint64_t decodedPixels = 0;
+bool SameImages(Picture& first, Picture& second, SideBySide& decodes, CompareProgress& progress) {
+  std::uint32_t images = 0;
+  std::uint32_t images2 = 0;
+  if (!decodes.Run([&] { return (images = first.ImageCount()) != 0; },
+                   [&] { return (images2 = second.ImageCount()) != 0; }) ||
+      images2 != images) {
+    return false;
+  }
+  std::uint64_t heldBytes = 0;
   for (std::uint32_t position = 0; position < images; ++position) {
-    if (position > 0 && (!first.SelectImage(position) || !second.SelectImage(position))) return false;
-    if (!SameSelectedImage(first, second, decodedPixels, progress)) return false;
+    if (position > 0 && !decodes.Run([&] { return first.SelectImage(position); },
+                                     [&] { return second.SelectImage(position); })) {
+      return false;
+    }
+    if (!SameSelectedImage(first, second, heldBytes, decodes, progress)) return false;
   }
   return true;
 }
 
 }  // namespace
 
+// Both files are decoded at once, each on a thread of its own; the
+// pictures go only after both threads have ended.
 bool SamePixels(HostFile& first, HostFile& second, CompareProgress& progress) {
-  if (!HeadersAllowDecoding(first, second)) return false;
-  const std::unique_ptr<Picture> picture1 = first.OpenPicture(PictureUse::Pixels);
-  const std::unique_ptr<Picture> picture2 = second.OpenPicture(PictureUse::Pixels);
-  return SameImages(*picture1, *picture2, progress);
+  std::uint64_t pixels1 = 0;
+  std::uint64_t pixels2 = 0;
+  if (!HeadersAllowDecoding(first, second, pixels1, pixels2)) return false;
+  const auto watch1 = std::make_shared<ReadWatch>();
+  const auto watch2 = std::make_shared<ReadWatch>();
+  first.WatchReads(watch1);
+  second.WatchReads(watch2);
+  std::unique_ptr<Picture> picture1;
+  std::unique_ptr<Picture> picture2;
+  SideBySide decodes(progress, watch1, watch2);
+  return decodes.Run([&] { return (picture1 = first.OpenPicture(PictureUse::Pixels)) != nullptr; },
+                     [&] { return (picture2 = second.OpenPicture(PictureUse::Pixels)) != nullptr; }) &&
+         DecodersWithinBudget(*picture1, pixels1, *picture2, pixels2) && SameImages(*picture1, *picture2, decodes, progress);
 }

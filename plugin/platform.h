@@ -38,6 +38,10 @@ const char* HeaderOnlyExtensions();
 // whose header is all there is.
 bool HeaderSettlesSize(ImageFormat format);
 
+// Whether a compare decodes its two files at once, each on a thread of its
+// own; where not, one after the other on the compare's thread.
+bool DecodesSideBySide();
+
 // Whether a value asked for with the delay flag may be left for later: the
 // Windows host asks again from a background thread, while one Linux host
 // shows nothing for a delayed answer.

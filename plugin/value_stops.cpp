@@ -33,6 +33,6 @@ int StopValuesOf(const std::string& name) {
   const std::lock_guard<std::mutex> lock(underWay.mutex);
   int stopped = 0;
   const auto [first, last] = underWay.values.equal_range(name);
-  for (auto value = first; value != last; ++value, ++stopped) value->second->store(true);
+  for (auto value = first; value != last; ++value, ++stopped) value->second->stop.store(true);
   return stopped;
 }

@@ -9,10 +9,12 @@
 #include <memory>
 #include <string>
 
-using StopFlag = std::shared_ptr<std::atomic<bool>>;
+#include "plugin/read_watch.h"
+
+using StopFlag = std::shared_ptr<ReadWatch>;
 
 // One value under way, listed under the file's name (the stamp's name) for
-// as long as it lives. Its flag is shared with the file's reads, so it
+// as long as it lives. Its watch is shared with the file's reads, so it
 // outlives this object while they hold it.
 class ValueUnderWay {
  public:
@@ -22,10 +24,10 @@ class ValueUnderWay {
   ValueUnderWay& operator=(const ValueUnderWay&) = delete;
 
   const StopFlag& Flag() const { return flag; }
-  bool Stopped() const { return flag->load(); }
+  bool Stopped() const { return !flag->Allows(); }
 
  private:
-  StopFlag flag = std::make_shared<std::atomic<bool>>(false);
+  StopFlag flag = std::make_shared<ReadWatch>();
   std::multimap<std::string, StopFlag>::iterator entry;
 };
 

@@ -48,6 +48,15 @@ make_fixtures() {
   make_bombs "$d"
   crafted flat-large "$d/flat-large-a.png" 808080
   crafted flat-large "$d/flat-large-b.png" ff0000
+  crafted flat-8000 "$d/flat-8000-a.png" 808080
+  crafted flat-8000 "$d/flat-8000-b.png" ff0000
+  crafted flat-8000-broken "$d/flat-8000-broken.png"
+  # 9000 x 9000 of one colour, the second with a comment: the same pixels.
+  /usr/bin/python3 -c 'import sys; from PIL import Image
+for name, extra in ((sys.argv[1], {}), (sys.argv[2], {"comment": b"the same pixels"})):
+    image = Image.new("P", (9000, 9000), 3)
+    image.putpalette(list(range(256)) * 3)
+    image.save(name, **extra)' "$d/gif-9000-a.gif" "$d/gif-9000-b.gif"
   make_webp_avif "$d"
   make_showing_pairs "$d"
 }
@@ -267,6 +276,22 @@ def flat_large(last_pixel):  # 12000 x 12000 grey, the last pixel in the given c
     rows.append(packer.flush())
     return png(width, width, 8, png_chunk(b"IDAT", b"".join(rows)))
 
+def flat_8000(last_pixel):  # 8000 x 8000 grey, the last pixel in the given colour: 0.5 GiB a pair decoded
+    width, rows, grey = 8000, [], b"\x80\x80\x80"
+    packer = zlib.compressobj(9)
+    for y in range(width):
+        pixels = grey * (width - 1) + (bytes.fromhex(last_pixel) if y == width - 1 else grey)
+        rows.append(packer.compress(b"\0" + pixels))
+    rows.append(packer.flush())
+    return png(width, width, 8, png_chunk(b"IDAT", b"".join(rows)))
+
+def flat_8000_broken():  # as flat_8000, its compressed data spoiled half-way, every chunk still sound
+    width, grey = 8000, b"\x80\x80\x80"
+    data = zlib.compress((b"\0" + grey * width) * width, 9)
+    half = len(data) // 2
+    data = data[:half] + bytes([0xff]) * 64 + data[half + 64:]
+    return png(width, width, 8, png_chunk(b"IDAT", data))
+
 def insert_after_app0(jpeg, segment):
     assert jpeg[2:4] == b"\xff\xe0"
     at = 4 + struct.unpack(">H", jpeg[4:6])[0]
@@ -371,7 +396,8 @@ makers = {"exif-jpeg": exif_jpeg, "exif-png": exif_png, "exif-webp": exif_webp, 
           "icc-png": icc_png, "png-chunk": png_chunk_of, "nclx-avif": nclx_avif, "cmyk-tif": cmyk_tif,
           "unassociated-tif": unassociated_tif, "alpha-bmp": alpha_bmp, "cut-scan": cut_scan,
           "free-box": free_box, "cut-gif": cut_gif, "bogus-bmp": bogus_bmp,
-          "huge-header": huge_header, "flat-large": flat_large, "deep-png": deep_png, "apng": apng, "mpf": mpf,
+          "huge-header": huge_header, "flat-large": flat_large, "flat-8000": flat_8000,
+          "flat-8000-broken": flat_8000_broken, "deep-png": deep_png, "apng": apng, "mpf": mpf,
           "late-difference": late_difference, "bomb-gif": bomb_gif,
           "bomb-rle-bmp": bomb_rle_bmp, "bomb-tif": bomb_tif}
 kind, output, arguments = sys.argv[1], sys.argv[2], sys.argv[3:]

@@ -25,6 +25,9 @@ class GdiplusPicture final : public Picture {
   std::uint32_t ImageCount() override;
   bool SelectImage(std::uint32_t index) override;
   bool SamplesFit8Bits() override;
+  // GDI+ keeps the decoded image in its own format, at most 4 bytes a pixel
+  // at 8 bits a sample, and converts only the locked band.
+  std::uint32_t HeldBytesPerPixel() override { return 4; }
   bool ReadRows(std::uint32_t top, std::uint32_t rows, RowBand& band) override;
 
  private:

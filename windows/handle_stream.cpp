@@ -66,12 +66,13 @@ std::size_t HandleStream::ReadAhead(void* buffer, std::size_t size) {
 
 HRESULT STDMETHODCALLTYPE HandleStream::Read(void* buffer, ULONG size, ULONG* read) {
   if (buffer == nullptr) return STG_E_INVALIDPOINTER;
-  if (stop && stop->load()) {
+  if (watch && !watch->Allows()) {
     if (read != nullptr) *read = 0;
     return STG_E_READFAULT;
   }
   const std::size_t done = ReadAhead(buffer, size);
   position += done;
+  if (watch) watch->Count(done);
   if (read != nullptr) *read = static_cast<ULONG>(done);
   return done == size ? S_OK : S_FALSE;
 }

@@ -7,12 +7,12 @@
 #include <windows.h>
 #include <objidl.h>
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
 
+#include "plugin/read_watch.h"
 #include "windows/owners.h"
 
 std::size_t ReadHandleAt(HANDLE file, std::uint64_t offset, void* buffer, std::size_t size);
@@ -21,9 +21,9 @@ class HandleStream final : public IStream {
  public:
   explicit HandleStream(HANDLE fileToOwn) : file(fileToOwn) {}
   HANDLE File() const { return file.Get(); }
-  // Every later Read fails once stop is set: GDI+ then gives
-  // up a load the host no longer wants.
-  void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& flag) { stop = flag; }
+  // Later Reads count their bytes in the watch, and fail once its stop is
+  // set: GDI+ then gives up a load nobody waits for.
+  void WatchReads(const std::shared_ptr<ReadWatch>& readWatch) { watch = readWatch; }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** object) override;
   ULONG STDMETHODCALLTYPE AddRef() override;
@@ -49,7 +49,7 @@ class HandleStream final : public IStream {
   std::size_t ReadAhead(void* buffer, std::size_t size);
 
   LONG references = 1;
-  std::shared_ptr<std::atomic<bool>> stop;
+  std::shared_ptr<ReadWatch> watch;
   UniqueFileHandle file;
   std::uint64_t position = 0;
   std::vector<char> ahead;

@@ -93,8 +93,8 @@ class WindowsHostFile final : public HostFile {
     return std::make_unique<GdiplusPicture>(stream.Get(), use);
   }
 
-  void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& stop) override {
-    if (stream) stream.Get()->StopReadsOn(stop);
+  void WatchReads(const std::shared_ptr<ReadWatch>& watch) override {
+    if (stream) stream.Get()->WatchReads(watch);
   }
 
   // Network shares, removable and optical drives can keep a read waiting

@@ -30,3 +30,10 @@ const char* HeaderOnlyExtensions() {
 // image, and a slow drive can hold any read: the host asks again from a
 // background thread when a value is delayed.
 const bool DelayedValuesAllowed = true;
+
+// GDI+ decodes a compare's two files one after the other, on the compare's
+// own thread, whose stream reads ask the host in passing. The 32-bit plugin
+// is tested under an x86 emulator on which 32-bit Wine stops for good once
+// two of its threads run at once, so a second decoding thread could not be
+// tested there.
+bool DecodesSideBySide() { return false; }

@@ -9,12 +9,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 
 #include "tests/e2e/bounded_call.h"
 #include "tests/e2e/child_peak.h"
@@ -181,6 +183,91 @@ TEST_F(LinuxFiles, ABudgetBlockedCompareStaysSmall) {
       [&] { return Exports().CompareFiles(nullptr, CompareIndexContent, a.c_str(), b.c_str(), nullptr); }, answer);
   EXPECT_EQ(answer, Different);
   EXPECT_LT(mib, 64.0);
+}
+
+// Two GIFs of 9000 x 9000 with the same pixels take 0.6 GiB as pixels, but
+// the GIF module holds each image twice (its frame and the image composed
+// from it): together beyond the budget, so the pair goes to its bytes
+// before anything is decoded, and the compare stays small.
+TEST_F(LinuxFiles, WhatTheGifModuleHoldsCountsAgainstTheBudget) {
+  const std::string a = Fixture("gif-9000-a.gif");
+  const std::string b = Fixture("gif-9000-b.gif");
+  int answer = 0;
+  const double mib = PeakMiBOfChild(
+      [&] { return Exports().CompareFiles(nullptr, 10000, a.c_str(), b.c_str(), nullptr); }, answer);
+  EXPECT_EQ(answer, Different);
+  EXPECT_LT(mib, 64.0);
+}
+
+using Clock = std::chrono::steady_clock;
+
+// The threads of this process now.
+std::size_t Threads() {
+  return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()));
+}
+
+// Whether the threads come back to count within a second: the thread that
+// ran a bounded call ends just after its answer.
+bool ThreadsBackTo(std::size_t count) {
+  for (int wait = 0; wait < 100 && Threads() != count; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return Threads() == count;
+}
+
+Clock::time_point firstProgress;
+int progressCalls = 0;
+
+int PIXDIM_CALL CancelAtOnce(int /*bytes*/) {
+  if (progressCalls++ == 0) firstProgress = Clock::now();
+  return 1;
+}
+
+// Two grey pictures of 8000 x 8000 in 200 KB each take seconds to decode,
+// most of it inside single writes to their loaders (one piece of the file
+// stands for a third of its rows): the host is asked within a second, its
+// Cancel stops both decodes after the piece they work on, well before
+// they would end, and no thread of the compare outlives it.
+TEST_F(LinuxFiles, ACancelWhileBothDecodeStopsBothSoon) {
+  const std::string a = Fixture("flat-8000-a.png");
+  const std::string b = Fixture("flat-8000-b.png");
+  const std::size_t threads = Threads();
+  const Clock::time_point wholeStart = Clock::now();
+  EXPECT_EQ(WithinSeconds(60, "the whole compare", [&] {
+              return Exports().CompareFiles(nullptr, 10000, a.c_str(), b.c_str(), nullptr);
+            }),
+            Different);
+  const Clock::duration whole = Clock::now() - wholeStart;
+  progressCalls = 0;
+  const Clock::time_point start = Clock::now();
+  const int answer = WithinSeconds(30, "a cancelled compare", [&] {
+    return Exports().CompareFiles(CancelAtOnce, 10000, a.c_str(), b.c_str(), nullptr);
+  });
+  const Clock::time_point end = Clock::now();
+  EXPECT_EQ(answer, Stopped);
+  EXPECT_EQ(progressCalls, 1);
+  EXPECT_LT(firstProgress - start, std::chrono::seconds(1));
+  EXPECT_LT(end - start, whole * 3 / 4);
+  EXPECT_TRUE(ThreadsBackTo(threads));
+}
+
+// The second file's compressed data breaks off half-way while both decode:
+// different, the first decode ends too, nothing stays behind (the sanitizer
+// reports leaks at exit), and the same pair without the break compares as
+// it should.
+TEST_F(LinuxFiles, ASecondFileBrokenHalfWayIsDifferentAndLeavesNothing) {
+  const std::size_t threads = Threads();
+  EXPECT_EQ(WithinSeconds(60, "a broken pair", [] {
+              return Exports().CompareFiles(nullptr, 10000, Fixture("flat-8000-a.png").c_str(),
+                                            Fixture("flat-8000-broken.png").c_str(), nullptr);
+            }),
+            Different);
+  EXPECT_TRUE(ThreadsBackTo(threads));
+  EXPECT_EQ(WithinSeconds(60, "a pair that differs in its last pixel", [] {
+              return Exports().CompareFiles(nullptr, 10000, Fixture("flat-8000-a.png").c_str(),
+                                            Fixture("flat-8000-b.png").c_str(), nullptr);
+            }),
+            Different);
 }
 
 }  // namespace

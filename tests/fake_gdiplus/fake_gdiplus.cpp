@@ -1,11 +1,15 @@
 #include "tests/fake_gdiplus/fake_gdiplus.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "plugin/value_stops.h"
 #include "tests/fake_gdiplus/fake_state.h"
@@ -18,6 +22,13 @@ State& S() {
 }
 
 void Log(const std::string& call) { S().calls.push_back(call); }
+
+// The compare calls the library from two threads at once, as the real one
+// allows; the stand-in serves one call at a time.
+std::recursive_mutex& Mutex() {
+  static std::recursive_mutex mutex;
+  return mutex;
+}
 
 namespace {
 
@@ -48,7 +59,7 @@ Gdiplus::Status Open(const char* call, IStream* stream, Gdiplus::GpImage** image
   if (!Started(call)) return NotInitialized;
   if (S().undecodable.count(name) != 0) return OutOfMemory;
   if (S().stoppedWhileLoading.erase(name) != 0) StopValuesOf(name);
-  if (stream != nullptr && stream->stop && *stream->stop) return Win32Error;  // the reads failed
+  if (stream != nullptr && stream->watch && !stream->watch->Allows()) return Win32Error;  // the reads failed
   const auto found = S().images.find(name);
   if (found == S().images.end()) return FileNotFound;
   auto* handle = new Handle{name, found->second, 0, nullptr};
@@ -163,6 +174,27 @@ void StopWhileLoading(const std::string& name) { S().stoppedWhileLoading.insert(
 
 void FailStartup() { S().failStartup = true; }
 void FailLockOf(const std::string& name) { S().lockFailures.insert(name); }
+void FailLockFromRow(const std::string& name, std::uint32_t row) { S().lockFailuresFromRow[name] = row; }
+void LoadUntilStopped(const std::string& name) { S().loadsUntilStopped.insert(name); }
+int MostLoadsAtOnce() { return S().mostLoadsAtOnce; }
+void DecodeOneAfterTheOther() { S().decodesOneAfterTheOther = true; }
+
+// Outside the stand-in's lock, so the other file's load can run meanwhile.
+void WaitWhileLoading(IStream* stream) {
+  {
+    const std::lock_guard<std::recursive_mutex> guard(Mutex());
+    if (stream == nullptr || S().loadsUntilStopped.count(stream->name) == 0) return;
+    S().mostLoadsAtOnce = std::max(S().mostLoadsAtOnce, ++S().loadsUnderWay);
+  }
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(LongestLoadSeconds);
+  constexpr std::uint64_t PieceBytes = 4096;
+  while (!(stream->watch && !stream->watch->Allows()) && std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (stream->watch) stream->watch->Count(PieceBytes);
+  }
+  const std::lock_guard<std::recursive_mutex> guard(Mutex());
+  --S().loadsUnderWay;
+}
 void FailNextAlloc() { S().failNextAlloc = true; }
 void FailDecoderFill() { S().failDecoderFill = true; }
 
@@ -195,6 +227,7 @@ using namespace Gdiplus;
 extern "C" {
 
 Status GdiplusStartup(std::uintptr_t* token, const GdiplusStartupInput* input, void* output) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   std::ostringstream call;
   call << "GdiplusStartup(version=" << input->GdiplusVersion
        << " callback=" << (input->DebugEventCallback != nullptr)
@@ -208,6 +241,7 @@ Status GdiplusStartup(std::uintptr_t* token, const GdiplusStartupInput* input, v
 }
 
 void GdiplusShutdown(std::uintptr_t token) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Log("GdiplusShutdown(" + std::to_string(token) + ")");
   if (S().liveTokens.erase(token) == 0) {
     S().faults.push_back("GdiplusShutdown of a token not issued or already shut down");
@@ -215,6 +249,7 @@ void GdiplusShutdown(std::uintptr_t token) {
 }
 
 void* GdipAlloc(std::size_t size) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Log("GdipAlloc(" + std::to_string(size) + ")");
   if (!fake::Started("GdipAlloc")) return nullptr;
   if (S().failNextAlloc) {
@@ -227,6 +262,7 @@ void* GdipAlloc(std::size_t size) {
 }
 
 void GdipFree(void* memory) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Log("GdipFree()");
   if (S().allocations.erase(memory) == 0) {
     S().faults.push_back("GdipFree of memory GdipAlloc did not give");
@@ -236,14 +272,18 @@ void GdipFree(void* memory) {
 }
 
 Status GdipLoadImageFromStream(IStream* stream, GpImage** image) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   return fake::Open("GdipLoadImageFromStream", stream, image);
 }
 
 Status GdipCreateBitmapFromStream(IStream* stream, GpImage** bitmap) {
+  fake::WaitWhileLoading(stream);
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   return fake::Open("GdipCreateBitmapFromStream", stream, bitmap);
 }
 
 Status GdipGetImageWidth(GpImage* image, std::uint32_t* width) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Handle* handle = fake::Live(image);
   fake::Log("GdipGetImageWidth(" + fake::NameOf(handle) + ")");
   if (!fake::Started("GdipGetImageWidth")) return fake::NotInitialized;
@@ -253,6 +293,7 @@ Status GdipGetImageWidth(GpImage* image, std::uint32_t* width) {
 }
 
 Status GdipGetImageHeight(GpImage* image, std::uint32_t* height) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Handle* handle = fake::Live(image);
   fake::Log("GdipGetImageHeight(" + fake::NameOf(handle) + ")");
   if (!fake::Started("GdipGetImageHeight")) return fake::NotInitialized;
@@ -262,6 +303,7 @@ Status GdipGetImageHeight(GpImage* image, std::uint32_t* height) {
 }
 
 Status GdipGetImagePixelFormat(GpImage* image, PixelFormat* format) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Handle* handle = fake::Live(image);
   fake::Log("GdipGetImagePixelFormat(" + fake::NameOf(handle) + ")");
   if (handle == nullptr) return fake::InvalidParameter;
@@ -270,6 +312,7 @@ Status GdipGetImagePixelFormat(GpImage* image, PixelFormat* format) {
 }
 
 Status GdipImageGetFrameDimensionsCount(GpImage* image, std::uint32_t* count) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Handle* handle = fake::Live(image);
   if (handle == nullptr) return fake::InvalidParameter;
   *count = 1;
@@ -277,6 +320,7 @@ Status GdipImageGetFrameDimensionsCount(GpImage* image, std::uint32_t* count) {
 }
 
 Status GdipImageGetFrameDimensionsList(GpImage* image, Guid* dimensions, std::uint32_t count) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Handle* handle = fake::Live(image);
   if (handle == nullptr || count != 1) return fake::InvalidParameter;
   dimensions[0] = handle->image.frameDimension;
@@ -284,6 +328,7 @@ Status GdipImageGetFrameDimensionsList(GpImage* image, Guid* dimensions, std::ui
 }
 
 Status GdipImageGetFrameCount(GpImage* image, const Guid* dimension, std::uint32_t* count) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Handle* handle = fake::Live(image);
   if (handle == nullptr || !(*dimension == handle->image.frameDimension)) return fake::InvalidParameter;
   *count = static_cast<std::uint32_t>(handle->image.laterFrames.size() + 1);
@@ -291,6 +336,7 @@ Status GdipImageGetFrameCount(GpImage* image, const Guid* dimension, std::uint32
 }
 
 Status GdipImageSelectActiveFrame(GpImage* image, const Guid* dimension, std::uint32_t index) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Handle* handle = fake::Live(image);
   fake::Log("GdipImageSelectActiveFrame(" + fake::NameOf(handle) + "," + std::to_string(index) + ")");
   if (handle == nullptr || !(*dimension == handle->image.frameDimension) ||
@@ -302,6 +348,7 @@ Status GdipImageSelectActiveFrame(GpImage* image, const Guid* dimension, std::ui
 }
 
 Status GdipDisposeImage(GpImage* image) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   if (image == nullptr) {
     fake::Log("GdipDisposeImage(null)");
     return fake::InvalidParameter;
@@ -320,6 +367,7 @@ Status GdipDisposeImage(GpImage* image) {
 
 Status GdipBitmapLockBits(GpImage* bitmap, const Rect* rect, std::uint32_t flags, PixelFormat format,
                           BitmapData* data) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Handle* handle = fake::Live(bitmap);
   std::ostringstream call;
   call << "GdipBitmapLockBits(" << fake::NameOf(handle) << " rect=" << rect->X << "," << rect->Y << ","
@@ -335,12 +383,18 @@ Status GdipBitmapLockBits(GpImage* bitmap, const Rect* rect, std::uint32_t flags
                       std::uint64_t(rect->Y) + std::uint64_t(rect->Height) <= image.height;
   if ((flags & 3u) == 0 || !inside || format != PixelFormat32bppARGB) return fake::InvalidParameter;
   if (S().lockFailures.count(handle->name) != 0) return fake::OutOfMemory;
+  const auto failing = S().lockFailuresFromRow.find(handle->name);
+  if (failing != S().lockFailuresFromRow.end() &&
+      std::uint64_t(rect->Y) + std::uint64_t(rect->Height) > failing->second) {
+    return fake::OutOfMemory;
+  }
   fake::FillLock(*handle, static_cast<std::uint32_t>(rect->Y), static_cast<std::uint32_t>(rect->Height), *data);
   ++S().liveLocks;
   return Ok;
 }
 
 Status GdipBitmapUnlockBits(GpImage* bitmap, BitmapData* /*data*/) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Handle* handle = fake::Live(bitmap);
   fake::Log("GdipBitmapUnlockBits(" + fake::NameOf(handle) + ")");
   if (handle == nullptr || !handle->lock) {
@@ -353,6 +407,7 @@ Status GdipBitmapUnlockBits(GpImage* bitmap, BitmapData* /*data*/) {
 }
 
 Status GdipGetImageDecodersSize(std::uint32_t* count, std::uint32_t* byteSize) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Log("GdipGetImageDecodersSize()");
   if (!fake::Started("GdipGetImageDecodersSize")) return fake::NotInitialized;
   *count = static_cast<std::uint32_t>(S().decoders.size());
@@ -361,6 +416,7 @@ Status GdipGetImageDecodersSize(std::uint32_t* count, std::uint32_t* byteSize) {
 }
 
 Status GdipGetImageDecoders(std::uint32_t count, std::uint32_t byteSize, ImageCodecInfo* decoders) {
+  const std::lock_guard<std::recursive_mutex> guard(fake::Mutex());
   fake::Log("GdipGetImageDecoders(" + std::to_string(count) + "," + std::to_string(byteSize) + ")");
   if (!fake::Started("GdipGetImageDecoders")) return fake::NotInitialized;
   if (S().failDecoderFill) {

@@ -55,6 +55,19 @@ void MakeRecent(const std::string& name);
 void FailStartup();
 void FailLoadOf(const std::string& name);  // the file exists but does not decode
 void FailLockOf(const std::string& name);
+// Locks of the file fail from this row on, as where a decoder meets broken
+// data half-way.
+void FailLockFromRow(const std::string& name, std::uint32_t row);
+// Loading the file for its pixels lasts until its reads are stopped (at
+// most LongestLoadSeconds), reading a piece of the file every millisecond,
+// and then fails, as a long decode would.
+void LoadUntilStopped(const std::string& name);
+constexpr int LongestLoadSeconds = 20;
+// The most loads that were under way at once.
+int MostLoadsAtOnce();
+// The platform's policy: a compare decodes its files one after the other
+// (by default side by side).
+void DecodeOneAfterTheOther();
 // The host asks to stop the value of the file while the library next loads it.
 void StopWhileLoading(const std::string& name);
 void FailNextAlloc();

@@ -40,7 +40,7 @@ class FakeHostFile final : public HostFile {
   std::unique_ptr<Picture> OpenPicture(PictureUse use) override {
     return std::make_unique<GdiplusPicture>(&stream, use);
   }
-  void StopReadsOn(const std::shared_ptr<std::atomic<bool>>& stop) override { stream.stop = stop; }
+  void WatchReads(const std::shared_ptr<ReadWatch>& watch) override { stream.watch = watch; }
   bool OnLocalFixedDisk() const override { return true; }
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
     if (!opened) return 0;
@@ -68,5 +68,7 @@ std::unique_ptr<HostFile> FindHostFile(const char* name) { return std::make_uniq
 bool HeaderSettlesSize(ImageFormat format) { return format == ImageFormat::Png; }
 
 const char* HeaderOnlyExtensions() { return fake::S().headerOnlyExtensions.c_str(); }
+
+bool DecodesSideBySide() { return !fake::S().decodesOneAfterTheOther; }
 
 const bool DelayedValuesAllowed = false;

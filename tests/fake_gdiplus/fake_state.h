@@ -5,16 +5,18 @@
 #include <atomic>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "plugin/read_watch.h"
 #include "tests/fake_gdiplus/fake_gdiplus.h"
 
 // The stream of a stand-in host file names the file.
 struct IStream {
   std::string name;
-  std::shared_ptr<std::atomic<bool>> stop = nullptr;  // reads fail once it is set
+  std::shared_ptr<ReadWatch> watch = nullptr;  // reads fail once its stop is set
 };
 
 namespace fake {
@@ -36,6 +38,11 @@ struct State {
   std::set<std::string> undecodable;
   std::set<std::string> stoppedWhileLoading;
   std::set<std::string> lockFailures;
+  std::map<std::string, std::uint32_t> lockFailuresFromRow;
+  std::set<std::string> loadsUntilStopped;
+  int loadsUnderWay = 0;
+  int mostLoadsAtOnce = 0;
+  bool decodesOneAfterTheOther = false;
   std::set<std::string> recentFiles;
   std::vector<std::u16string> decoders;
   std::string headerOnlyExtensions;
@@ -58,5 +65,6 @@ struct State {
 
 State& S();
 void Log(const std::string& call);
+std::recursive_mutex& Mutex();
 
 }  // namespace fake

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -46,12 +48,18 @@ TEST_F(ContentCompare, OtherIndexesAreNotSupportedAndOpenNothing) {
   EXPECT_TRUE(fake::Calls().empty());
 }
 
+// Both files are decoded at once, so their calls come in either order.
+std::vector<std::string> Sorted(std::vector<std::string> calls) {
+  std::sort(calls.begin(), calls.end());
+  return calls;
+}
+
 TEST_F(ContentCompare, SamePixelsAreEqualAndLockedForReadingAs32BitArgb) {
   EXPECT_EQ(Compare("a.png", "same.bmp"), CompareEqual);
-  EXPECT_EQ(fake::CallsNamed("GdipCreateBitmapFromStream"),
+  EXPECT_EQ(Sorted(fake::CallsNamed("GdipCreateBitmapFromStream")),
             (std::vector<std::string>{"GdipCreateBitmapFromStream(a.png)",
                                       "GdipCreateBitmapFromStream(same.bmp)"}));
-  EXPECT_EQ(fake::CallsNamed("GdipBitmapLockBits"),
+  EXPECT_EQ(Sorted(fake::CallsNamed("GdipBitmapLockBits")),
             (std::vector<std::string>{
                 "GdipBitmapLockBits(a.png rect=0,0,64,48 flags=1 format=0x26200a)",
                 "GdipBitmapLockBits(same.bmp rect=0,0,64,48 flags=1 format=0x26200a)"}));
@@ -77,9 +85,9 @@ TEST_F(ContentCompare, EveryBandOfALargeImageIsCompared) {
   fake::AddImage("wide.png", fake::PatternImage(1024, 600));
   fake::AddImage("wide-changed.png", WithPixel(fake::PatternImage(1024, 600), 1024 * 600 - 1, 0));
   EXPECT_EQ(Compare("wide.png", "wide-changed.png"), CompareDifferent);
-  const std::vector<std::string> locks = fake::CallsNamed("GdipBitmapLockBits");
+  const std::vector<std::string> locks = Sorted(fake::CallsNamed("GdipBitmapLockBits"));
   ASSERT_EQ(locks.size(), 6u);
-  EXPECT_EQ(locks[4], "GdipBitmapLockBits(wide.png rect=0,512,1024,88 flags=1 format=0x26200a)");
+  EXPECT_EQ(locks[5], "GdipBitmapLockBits(wide.png rect=0,512,1024,88 flags=1 format=0x26200a)");
 }
 
 TEST_F(ContentCompare, SameByteCountInAnotherShapeDiffers) {
@@ -291,6 +299,54 @@ TEST_F(ContentCompare, PixelRoadReportsDecodedBytesAndStopsWhenAsked) {
   ProgressLog stopAtEnd;
   stopAtEnd.stopAtCall = 1;
   EXPECT_EQ(CompareWithProgress("a.png", "same.bmp", stopAtEnd), CompareStopped);
+}
+
+// A Cancel while both files are being decoded: the host is asked while the
+// decoders work, both loads end at once, and nothing stays open.
+TEST_F(ContentCompare, CancelWhileBothDecodesRunStopsBoth) {
+  fake::LoadUntilStopped("a.png");
+  fake::LoadUntilStopped("same.bmp");
+  ProgressLog stop;
+  stop.stopAtCall = 1;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(CompareWithProgress("a.png", "same.bmp", stop), CompareStopped);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(fake::LongestLoadSeconds / 4));
+  EXPECT_EQ(fake::MostLoadsAtOnce(), 2);
+  EXPECT_EQ(stop.counts.size(), 1u);
+  EXPECT_EQ(fake::LiveHandles(), 0);
+  EXPECT_EQ(fake::LiveLocks(), 0);
+  EXPECT_TRUE(fake::Faults().empty());
+}
+
+// Where the platform decodes one file after the other, the reads of the
+// decode under way ask the host, and a Cancel ends it without the second.
+TEST_F(ContentCompare, CancelWhileDecodingOneAfterTheOtherStopsAtOnce) {
+  fake::DecodeOneAfterTheOther();
+  fake::LoadUntilStopped("a.png");
+  fake::LoadUntilStopped("same.bmp");
+  ProgressLog stop;
+  stop.stopAtCall = 1;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(CompareWithProgress("a.png", "same.bmp", stop), CompareStopped);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(fake::LongestLoadSeconds / 4));
+  EXPECT_EQ(fake::MostLoadsAtOnce(), 1);
+  EXPECT_EQ(fake::CallsNamed("GdipCreateBitmapFromStream").size(), 1u);
+  EXPECT_EQ(stop.counts.size(), 1u);
+  EXPECT_EQ(fake::LiveHandles(), 0);
+  EXPECT_TRUE(fake::Faults().empty());
+}
+
+// The second file breaks off half-way through its decode: different, and
+// every band of both is unlocked and every image disposed.
+TEST_F(ContentCompare, ASecondFileThatFailsHalfWayIsDifferentAndLeavesNothing) {
+  fake::AddImage("wide.png", fake::PatternImage(1024, 600));
+  fake::AddImage("wide-broken.png", fake::PatternImage(1024, 600));
+  fake::FailLockFromRow("wide-broken.png", 300);
+  EXPECT_EQ(Compare("wide.png", "wide-broken.png"), CompareDifferent);
+  EXPECT_EQ(fake::CallsNamed("GdipBitmapUnlockBits").size(), 3u);  // two of wide.png, one of the other
+  EXPECT_EQ(fake::LiveHandles(), 0);
+  EXPECT_EQ(fake::LiveLocks(), 0);
+  EXPECT_TRUE(fake::Faults().empty());
 }
 
 }  // namespace

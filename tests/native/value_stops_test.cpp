@@ -32,7 +32,7 @@ TEST(ValueStops, NoStopOutlastsTheValuesItReached) {
     held = value.Flag();
     EXPECT_EQ(StopValuesOf("c.ico"), 1);
   }
-  EXPECT_TRUE(held->load());
+  EXPECT_FALSE(held->Allows());
   EXPECT_EQ(StopValuesOf("c.ico"), 0);
   const ValueUnderWay later("c.ico");
   EXPECT_FALSE(later.Stopped());
