@@ -61,6 +61,10 @@ struct HeaderFacts {
   // when the header does not settle it.
   std::uint32_t width = 0;
   std::uint32_t height = 0;
+  // A structure the header needs before the image data runs past the end
+  // of the file (so far read in PNG files): no decoder shows a picture, but
+  // one may first allocate all the structure claims (a text chunk of 2 GiB).
+  bool headerCutShort = false;
   // The largest image anywhere in the file, in pixels; 0 when not known.
   std::uint64_t largestImagePixels = 0;
   Answer moreThanOneImage = Answer::DecoderTells;

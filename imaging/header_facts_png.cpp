@@ -120,6 +120,9 @@ struct ChunkWalk {
   Digest otherColour;  // gAMA and cHRM values that are not sRGB's
   bool otherColourSeen = false;
   bool unreadable = false;  // a colour chunk the reader could not read
+  // A chunk before the image data runs past the end of the file: no
+  // decoder gets to the picture, though one may first hold the chunk.
+  bool cutShortBeforeImageData = false;
   // The first chunk that the decode and the presentation do not account
   // for (a comparison's walk only).
   BytesReason reason = BytesReason::None;
@@ -285,6 +288,7 @@ ChunkWalk WalkChunks(HeaderReader& reader, std::uint64_t offset, std::uint8_t co
     }
     const std::uint32_t type = Be32(head + 4);
     const std::uint64_t next = offset + ChunkHeadBytes + length + ChunkCrcBytes;
+    if (next > reader.FileSize() && !order.imageData) walk.cutShortBeforeImageData = true;
     if (wholeFile && next > reader.FileSize()) {
       walk.Note(BytesReason::CutShort);
     } else if (wholeFile && type != FourCC("IDAT") && type != FourCC("fdAT")) {
@@ -348,6 +352,7 @@ HeaderFacts ReadPngFacts(HeaderReader& reader) {
   facts.rowsInOrder = header.interlace == 0;
   ChunkWalk walk = WalkChunks(reader, HeaderBytes, header.colorType);
   const bool decodable = walk.end == WalkEnd::ImageData;
+  facts.headerCutShort = walk.cutShortBeforeImageData;
   facts.moreThanOneImage = walk.animated || !decodable ? Answer::NotRuledOut : Answer::No;
   facts.presentation.orientation = walk.exif.orientation;
   facts.presentation.thumbnail = walk.exif.thumbnail;

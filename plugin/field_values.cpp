@@ -37,8 +37,12 @@ Measured Measure(HostFile& file, bool mayDelay, ImageSize& size) {
     if (file.StampAtRest()) RecentSizes().Store(file.Stamp(), size);
     return Measured::Sized;
   }
-  // The imaging library would show a raw file's preview, not its picture.
-  if (facts.format == ImageFormat::CameraRaw) return Measured::NoPicture;
+  // A header cut short holds no picture, and the imaging library is not
+  // asked to find that out at its own cost. It would show a raw file's
+  // preview, not its picture.
+  if (facts.headerCutShort || facts.format == ImageFormat::CameraRaw) {
+    return Measured::NoPicture;
+  }
   if (mayDelay) return Measured::Delayed;
   const ImagingInUse imaging;
   const ValueUnderWay underWay(file.Stamp().name);

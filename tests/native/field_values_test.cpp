@@ -222,6 +222,23 @@ TEST_F(FieldValues, AHeaderThatDoesNotSettleGoesToTheImagingLibrary) {
   EXPECT_EQ(fake::CallsNamed("GdipLoadImageFromStream").size(), 1u);
 }
 
+// A chunk before the image data that runs past the end of the file: no
+// picture, whatever the library would make of it, and the library is not
+// asked (it may first allocate what the chunk claims).
+TEST_F(FieldValues, AHeaderCutShortIsNotHandedToTheImagingLibrary) {
+  fake::ScriptedImage image;
+  image.width = 640;
+  image.height = 480;
+  fake::AddImage("claims.png", image);
+  const std::string header = PngHeader(300, 200);
+  std::string claims = header.substr(0, 8 + 25);  // signature and IHDR
+  AppendBe32(claims, 0x7fffffff);
+  claims += "tEXtComment";
+  fake::AddFile("claims.png", claims);
+  EXPECT_EQ(Ask("claims.png", 2), ValueFieldEmpty);
+  EXPECT_TRUE(fake::CallsNamed("GdipLoadImageFromStream").empty());
+}
+
 // A file that holds no picture shows nothing; a name that is no file is
 // left out of the host's search. Neither touches the host's buffer, with
 // or without the delay flag, and neither is cached: the file that turns

@@ -134,6 +134,22 @@ TEST(HeaderBudget, TiffWhoseLastStripLiesOutsideHasNoSize) {
   EXPECT_EQ(ReadHeaderFacts(outside).width, 0u);
 }
 
+// 96 bytes: a text chunk before the image data whose length claims the
+// largest a PNG chunk may have. The header is cut short, not long: the
+// reader says so at once, so no decoder is asked to hold the chunk.
+TEST(HeaderBudget, AChunkLongerThanTheFileCutsTheHeaderShort) {
+  Writer png;
+  png.Raw({0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}).Append(Ihdr(1, 1, 8, 2));
+  png.Be32(0x7fffffff).Text("tEXt");
+  png.Zeros(96 - png.bytes.size());
+  MemoryFile file(png.bytes);
+  const HeaderFacts facts = ReadHeaderFacts(file);
+  EXPECT_EQ(facts.format, ImageFormat::Png);
+  EXPECT_EQ(facts.width, 0u);
+  EXPECT_TRUE(facts.headerCutShort);
+  EXPECT_LE(file.reads, 2);
+}
+
 // Segments that never end in a frame: the walk stops at the budget, well
 // before the end of the file.
 TEST(HeaderBudget, EndlessSegmentsStillSpendTheBudget) {
