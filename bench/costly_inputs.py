@@ -9,7 +9,9 @@ process: compares of pairs on the Linux plugin, values (all three columns)
 on the Linux and the 64-bit Windows plugin. Every run is bounded by a
 timeout; a run that hits it shows as such.
 """
+import io
 import os
+import random
 import struct
 import subprocess
 import sys
@@ -24,9 +26,9 @@ def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
 
-def flat_png(side):  # one grey, compressed row by row
+def flat_png(side, grey=0x80):  # one grey, compressed row by row
     packer = zlib.compressobj(9)
-    row = b"\0" + b"\x80" * (3 * side)
+    row = b"\0" + bytes([grey]) * (3 * side)
     data = b"".join(packer.compress(row) for _ in range(side)) + packer.flush()
     header = struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)
     return b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + png_chunk(b"IDAT", data) + png_chunk(b"IEND", b"")
@@ -70,6 +72,29 @@ def huge_jpeg_header(side):  # a frame of side x side, one component, almost no 
     return b"\xff\xd8" + tables + huffman + frame + scan + b"\0" * 64 + b"\xff\xd9"
 
 
+def dots_gif(side, comment):
+    """One frame, 6000 x 6000 in 2.5 MB: a dot of a random colour in every
+    40 pixels. The comment changes the bytes, not the pixels."""
+    from PIL import Image
+    draw = random.Random(side)
+    pixels = bytearray(side * side)
+    for start in range(0, side * side, 40):
+        pixels[start + draw.randrange(40)] = draw.randrange(256)
+    image = Image.frombytes("P", (side, side), bytes(pixels))
+    image.putpalette(list(range(256)) * 3)
+    out = io.BytesIO()
+    image.save(out, "GIF", comment=comment)
+    return out.getvalue()
+
+
+def text_claiming_2gib():
+    """96 bytes: a PNG whose text chunk before the image data claims the
+    largest length a chunk may have."""
+    header = struct.pack(">IIBBBBB", 1, 1, 8, 2, 0, 0, 0)
+    start = b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) + struct.pack(">I", 0x7fffffff) + b"tEXt"
+    return start + bytes(96 - len(start))
+
+
 def gif_frames(frames, colour):  # 1 x 1, each frame its own image
     screen = b"GIF89a" + struct.pack("<HHBBB", 1, 1, 0x80, 0, 0) + bytes(colour) + b"\0\0\0"
     frame = b"!\xf9\x04\x00\x01\x00\x00\x00" + b"," + struct.pack("<HHHHB", 0, 0, 1, 1, 0) + b"\x02\x02\x44\x01\x00"
@@ -89,16 +114,17 @@ def box(kind, payload):  # an ISO media box, a QuickTime atom or an Apple icon e
     return struct.pack(">I", len(payload) + 8) + kind + payload
 
 
-def turned_avif(side, depth):
-    """A flat AVIF whose header turns it a quarter: its decoder decodes
-    the whole picture, the header tells the size."""
-    flat = flat_png(side)
+def flat_avif(side, depth, turns=0, grey=0x80):
+    """A flat AVIF, turned a quarter where asked: its decoder decodes the
+    whole picture, the header tells the size."""
+    flat = flat_png(side, grey)
     with tempfile.TemporaryDirectory() as scratch:
         source, made = os.path.join(scratch, "flat.png"), os.path.join(scratch, "turned.avif")
         with open(source, "wb") as out:
             out.write(flat)
-        subprocess.run(["/usr/bin/avifenc", "--jobs", "1", "-s", "10", "--depth", str(depth), "--irot", "1",
-                        source, made], check=True, capture_output=True)
+        turn = ["--irot", str(turns)] if turns else []
+        subprocess.run(["/usr/bin/avifenc", "--jobs", "1", "-s", "10", "--depth", str(depth)] + turn + [source, made],
+                       check=True, capture_output=True)
         with open(made, "rb") as result:
             return result.read()
 
@@ -161,8 +187,15 @@ def make_inputs(folder):
         "huge-30000.png": lambda: flat_png(30000),
         "huge-65500.jpg": lambda: huge_jpeg_header(65500),
         "repeated.svgz": lambda: zlib.compress(svg('<rect width="1" height="1"/>' * 2000000, 1000), 9, wbits=31),
-        "irot-8192-8bit.avif": lambda: turned_avif(8192, 8),
-        "irot-8192-12bit.avif": lambda: turned_avif(8192, 12),
+        "irot-8192-8bit.avif": lambda: flat_avif(8192, 8, 1),
+        "irot-8192-12bit.avif": lambda: flat_avif(8192, 12, 1),
+        "irot-8192-a.avif": lambda: flat_avif(8192, 8, 1, 0x60),
+        "irot-8192-b.avif": lambda: flat_avif(8192, 8, 1, 0x61),
+        "flat-11585-a.avif": lambda: flat_avif(11585, 8, 0, 0x60),
+        "flat-11585-b.avif": lambda: flat_avif(11585, 8, 0, 0x61),
+        "dots-a.gif": lambda: dots_gif(6000, b"a"),
+        "dots-b.gif": lambda: dots_gif(6000, b"the same pixels"),
+        "text-2gib.png": text_claiming_2gib,
         "huge-30000.qtif": lambda: quicktime_image(read(folder, "huge-30000.png")),
         "huge-30000.icns": lambda: apple_icon(read(folder, "huge-30000.png")),
         "xmp-64.jpg": lambda: depth_map_jpeg(64),
@@ -212,18 +245,19 @@ def main():
     # its peak memory would count the inputs made here.
     subprocess.run([sys.executable, __file__, "--make", folder], check=True)
     runs = []
-    for pair in ["scans-1000", "scans-8000", "blur", "turbulence", "frames"]:
+    for pair in ["scans-1000", "scans-8000", "blur", "turbulence", "frames", "dots", "flat-11585", "irot-8192"]:
         first, second = [os.path.join(folder, pair + suffix) for suffix in ("-a", "-b")]
-        extension = {"scans": ".jpg", "frames": ".gif"}.get(pair.split("-")[0], ".svg")
+        extension = {"scans": ".jpg", "frames": ".gif", "dots": ".gif", "flat": ".avif", "irot": ".avif"}.get(
+            pair.split("-")[0], ".svg")
         runs.append((f"Linux compare, {pair} pair", [probe, plugin, "--compare", first + extension, second + extension]))
     header_side = ["irot-8192-8bit.avif", "irot-8192-12bit.avif", "huge-30000.qtif", "huge-30000.icns", "rects.svgz", "repeated.svgz",
-                   "xmp-64.jpg", "strips-6000.tif"]
+                   "xmp-64.jpg", "strips-6000.tif", "text-2gib.png"]
     for name in ["rects.svg", "scans-8000-a.jpg", "huge-30000.png", "huge-65500.jpg"] + header_side:
         runs.append((f"Linux values, {name}", [probe, plugin, os.path.join(folder, name)]))
     if len(sys.argv) == 7:
         wine_run, windows_probe, windows_plugin = sys.argv[4:7]
         for name in ["scans-8000-a.jpg", "huge-30000.png", "huge-65500.jpg", "irot-8192-8bit.avif", "xmp-64.jpg",
-                     "strips-6000.tif"]:
+                     "strips-6000.tif", "text-2gib.png"]:
             runs.append((f"wine64 values, {name}",
                          wine_run.split() + ["wine64", windows_probe, windows_plugin, os.path.join(folder, name)]))
     print("| call | seconds | peak MiB |\n|---|---:|---:|")

@@ -4,6 +4,8 @@
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
+#include <cstdint>
+
 #include "imaging/header_facts.h"
 #include "linux/open_file.h"
 
@@ -34,3 +36,7 @@ bool AnnouncedSizeIsDecoded(GdkPixbufFormat* format);
 
 // Modules whose files cannot hold samples deeper than 8 bits.
 bool HoldsOnly8BitSamples(GdkPixbufFormat* format);
+
+// The bytes a module holds for each pixel while it decodes, its image's 4
+// and what it keeps beside them, for samples of 8 bits or deeper ones.
+std::uint32_t HeldBytesPerPixel(GdkPixbufFormat* format, bool deepSamples);

@@ -1,7 +1,5 @@
 #include "linux/pixbuf_picture.h"
 
-#include <string>
-
 #include "linux/compressed_drawing.h"
 #include "linux/owners.h"
 #include "linux/pixbuf_formats.h"
@@ -112,18 +110,8 @@ bool PixbufPicture::SamplesFit8Bits() {
   return deeper == Answer::No || (deeper != Answer::NotRuledOut && format != nullptr && HoldsOnly8BitSamples(format));
 }
 
-// The pixbuf's 4 bytes a pixel, and what the module holds beside it: the
-// GIF module decodes a frame of its own and composes the image shown from
-// it; the HEIF and AVIF modules hold the library's decoded planes (colour
-// and alpha, 2 bytes a sample beyond 8 bits) while they convert them.
 std::uint32_t PixbufPicture::HeldBytesPerPixel() {
-  constexpr std::uint32_t PixbufBytes = 4;
-  if (format == nullptr) return PixbufBytes;
-  const UniqueGChars name(gdk_pixbuf_format_get_name(format));
-  const std::string module = name ? name.Get() : "";
-  if (module == "gif") return 2 * PixbufBytes;
-  if (module == "heif" || module == "avif") return PixbufBytes + (facts.deeperThan8Bits == Answer::No ? 4 : 8);
-  return PixbufBytes;
+  return format == nullptr ? 4 : ::HeldBytesPerPixel(format, facts.deeperThan8Bits != Answer::No);
 }
 
 bool PixbufPicture::ReadRows(std::uint32_t top, std::uint32_t rows, RowBand& out) {

@@ -58,11 +58,20 @@ bool DecodersWithinBudget(Picture& first, std::uint64_t pixels1, Picture& second
 
 // Compares the selected images of both pictures band by band, each with
 // its own stride, each band as soon as both decoders have it, and stops at
-// the first differing row or when the user stops.
-bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_t height, SideBySide& decodes,
-              CompareProgress& progress) {
+// the first differing row or when the user stops. Where both decode at
+// once and a decoder delivers its first row only once all are decoded,
+// both first decode to the end (asked for the last row): in bands, the
+// other would wait for it.
+bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_t height, bool rowsInOrder,
+              SideBySide& decodes, CompareProgress& progress) {
   const std::size_t rowBytes = std::size_t{width} * 4;
   const auto bandRows = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, BandBytes / rowBytes));
+  RowBand last1;
+  RowBand last2;
+  if (!rowsInOrder && decodes.OnThreads() && !decodes.Run([&] { return first.ReadRows(height - 1, 1, last1); },
+                                   [&] { return second.ReadRows(height - 1, 1, last2); })) {
+    return false;
+  }
   for (std::uint32_t top = 0; top < height; top += bandRows) {
     const std::uint32_t rows = std::min(bandRows, height - top);
     RowBand band1;
@@ -82,8 +91,8 @@ bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_
 // The pair of images both pictures have selected. Each decode counts
 // against what the whole compare may decode, with what the decoders hold
 // beside the pixels: both decode at once.
-bool SameSelectedImage(Picture& first, Picture& second, std::uint64_t& heldBytes, SideBySide& decodes,
-                       CompareProgress& progress) {
+bool SameSelectedImage(Picture& first, Picture& second, std::uint64_t& heldBytes, bool rowsInOrder,
+                       SideBySide& decodes, CompareProgress& progress) {
   const std::uint32_t width = first.Size().width;
   const std::uint32_t height = first.Size().height;
   if (width == 0 || height == 0 || second.Size().width != width || second.Size().height != height) return false;
@@ -94,13 +103,13 @@ bool SameSelectedImage(Picture& first, Picture& second, std::uint64_t& heldBytes
   }
   heldBytes += pixels * bytesPerPixel;
   return first.SamplesFit8Bits() && second.SamplesFit8Bits() &&
-         SameRows(first, second, width, height, decodes, progress);
+         SameRows(first, second, width, height, rowsInOrder, decodes, progress);
 }
 
 // The images of both files as two sequences: the same number of images,
 // and each image against the one at the same place in the other file. The
 // first image is the one selected after opening.
-bool SameImages(Picture& first, Picture& second, SideBySide& decodes, CompareProgress& progress) {
+bool SameImages(Picture& first, Picture& second, bool rowsInOrder, SideBySide& decodes, CompareProgress& progress) {
   std::uint32_t images = 0;
   std::uint32_t images2 = 0;
   if (!decodes.Run([&] { return (images = first.ImageCount()) != 0; },
@@ -114,7 +123,7 @@ bool SameImages(Picture& first, Picture& second, SideBySide& decodes, ComparePro
                                      [&] { return second.SelectImage(position); })) {
       return false;
     }
-    if (!SameSelectedImage(first, second, heldBytes, decodes, progress)) return false;
+    if (!SameSelectedImage(first, second, heldBytes, rowsInOrder, decodes, progress)) return false;
   }
   return true;
 }
@@ -134,7 +143,9 @@ bool SamePixels(HostFile& first, HostFile& second, CompareProgress& progress) {
   std::unique_ptr<Picture> picture1;
   std::unique_ptr<Picture> picture2;
   SideBySide decodes(progress, watch1, watch2);
+  const bool rowsInOrder = first.Facts(Reach::Comparison).rowsInOrder && second.Facts(Reach::Comparison).rowsInOrder;
   return decodes.Run([&] { return (picture1 = first.OpenPicture(PictureUse::Pixels)) != nullptr; },
                      [&] { return (picture2 = second.OpenPicture(PictureUse::Pixels)) != nullptr; }) &&
-         DecodersWithinBudget(*picture1, pixels1, *picture2, pixels2) && SameImages(*picture1, *picture2, decodes, progress);
+         DecodersWithinBudget(*picture1, pixels1, *picture2, pixels2) &&
+         SameImages(*picture1, *picture2, rowsInOrder, decodes, progress);
 }

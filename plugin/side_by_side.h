@@ -33,6 +33,7 @@ class SideBySide {
   // False, once both have ended, when either failed or threw, or the user
   // stopped the compare (then every later Run is false at once).
   bool Run(const Job& first, const Job& second);
+  bool OnThreads() const { return onThreads; }
 
  private:
   // How long the compare waits for the decoders before it looks at their

@@ -199,6 +199,19 @@ TEST_F(LinuxFiles, WhatTheGifModuleHoldsCountsAgainstTheBudget) {
   EXPECT_LT(mib, 64.0);
 }
 
+// Two AVIFs of 8192 x 8192 turned a quarter, in two greys, take half the
+// budget as pixels; the HEIF module also holds the library's planes while
+// it converts them: beyond the budget, so the pair goes to its bytes.
+TEST_F(LinuxFiles, WhatTheHeifModuleHoldsCountsAgainstTheBudget) {
+  const std::string a = Fixture("turned-8192-a.avif");
+  const std::string b = Fixture("turned-8192-b.avif");
+  int answer = 0;
+  const double mib = PeakMiBOfChild(
+      [&] { return Exports().CompareFiles(nullptr, 10000, a.c_str(), b.c_str(), nullptr); }, answer);
+  EXPECT_EQ(answer, Different);
+  EXPECT_LT(mib, 64.0);
+}
+
 using Clock = std::chrono::steady_clock;
 
 // The threads of this process now.

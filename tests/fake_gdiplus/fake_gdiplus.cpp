@@ -177,7 +177,7 @@ void FailLockOf(const std::string& name) { S().lockFailures.insert(name); }
 void FailLockFromRow(const std::string& name, std::uint32_t row) { S().lockFailuresFromRow[name] = row; }
 void LoadUntilStopped(const std::string& name) { S().loadsUntilStopped.insert(name); }
 int MostLoadsAtOnce() { return S().mostLoadsAtOnce; }
-void DecodeOneAfterTheOther() { S().decodesOneAfterTheOther = true; }
+void DecodeSideBySide() { S().decodesSideBySide = true; }
 
 // Outside the stand-in's lock, so the other file's load can run meanwhile.
 void WaitWhileLoading(IStream* stream) {

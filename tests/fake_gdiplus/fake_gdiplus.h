@@ -65,9 +65,9 @@ void LoadUntilStopped(const std::string& name);
 constexpr int LongestLoadSeconds = 20;
 // The most loads that were under way at once.
 int MostLoadsAtOnce();
-// The platform's policy: a compare decodes its files one after the other
-// (by default side by side).
-void DecodeOneAfterTheOther();
+// The platform's policy: a compare decodes its files side by side (by
+// default one after the other, as on Windows).
+void DecodeSideBySide();
 // The host asks to stop the value of the file while the library next loads it.
 void StopWhileLoading(const std::string& name);
 void FailNextAlloc();

@@ -69,6 +69,6 @@ bool HeaderSettlesSize(ImageFormat format) { return format == ImageFormat::Png; 
 
 const char* HeaderOnlyExtensions() { return fake::S().headerOnlyExtensions.c_str(); }
 
-bool DecodesSideBySide() { return !fake::S().decodesOneAfterTheOther; }
+bool DecodesSideBySide() { return fake::S().decodesSideBySide; }
 
 const bool DelayedValuesAllowed = false;

@@ -42,7 +42,7 @@ struct State {
   std::set<std::string> loadsUntilStopped;
   int loadsUnderWay = 0;
   int mostLoadsAtOnce = 0;
-  bool decodesOneAfterTheOther = false;
+  bool decodesSideBySide = false;
   std::set<std::string> recentFiles;
   std::vector<std::u16string> decoders;
   std::string headerOnlyExtensions;

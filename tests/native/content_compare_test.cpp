@@ -304,6 +304,7 @@ TEST_F(ContentCompare, PixelRoadReportsDecodedBytesAndStopsWhenAsked) {
 // A Cancel while both files are being decoded: the host is asked while the
 // decoders work, both loads end at once, and nothing stays open.
 TEST_F(ContentCompare, CancelWhileBothDecodesRunStopsBoth) {
+  fake::DecodeSideBySide();
   fake::LoadUntilStopped("a.png");
   fake::LoadUntilStopped("same.bmp");
   ProgressLog stop;
@@ -321,7 +322,6 @@ TEST_F(ContentCompare, CancelWhileBothDecodesRunStopsBoth) {
 // Where the platform decodes one file after the other, the reads of the
 // decode under way ask the host, and a Cancel ends it without the second.
 TEST_F(ContentCompare, CancelWhileDecodingOneAfterTheOtherStopsAtOnce) {
-  fake::DecodeOneAfterTheOther();
   fake::LoadUntilStopped("a.png");
   fake::LoadUntilStopped("same.bmp");
   ProgressLog stop;
@@ -344,6 +344,30 @@ TEST_F(ContentCompare, ASecondFileThatFailsHalfWayIsDifferentAndLeavesNothing) {
   fake::FailLockFromRow("wide-broken.png", 300);
   EXPECT_EQ(Compare("wide.png", "wide-broken.png"), CompareDifferent);
   EXPECT_EQ(fake::CallsNamed("GdipBitmapUnlockBits").size(), 3u);  // two of wide.png, one of the other
+  EXPECT_EQ(fake::LiveHandles(), 0);
+  EXPECT_EQ(fake::LiveLocks(), 0);
+  EXPECT_TRUE(fake::Faults().empty());
+}
+
+// Side by side, files whose rows are not known to come in order (as here)
+// are both decoded to the end first, so neither waits for the other band
+// by band; then the bands follow. One that breaks off half-way is
+// different there, and nothing stays locked or open.
+TEST_F(ContentCompare, SideBySideDecodesToTheEndFirstWhereRowsMayComeOutOfOrder) {
+  fake::DecodeSideBySide();
+  fake::AddImage("wide.png", fake::PatternImage(1024, 600));
+  fake::AddImage("wide-copy.png", fake::PatternImage(1024, 600));
+  fake::AddImage("wide-broken.png", fake::PatternImage(1024, 600));
+  fake::FailLockFromRow("wide-broken.png", 300);
+  EXPECT_EQ(Compare("wide.png", "wide-copy.png"), CompareEqual);
+  const std::vector<std::string> locks = fake::CallsNamed("GdipBitmapLockBits");
+  ASSERT_EQ(locks.size(), 8u);
+  EXPECT_EQ(Sorted({locks[0], locks[1]}),
+            (std::vector<std::string>{"GdipBitmapLockBits(wide-copy.png rect=0,599,1024,1 flags=1 format=0x26200a)",
+                                      "GdipBitmapLockBits(wide.png rect=0,599,1024,1 flags=1 format=0x26200a)"}));
+  fake::ForgetCalls();
+  EXPECT_EQ(Compare("wide.png", "wide-broken.png"), CompareDifferent);
+  EXPECT_EQ(fake::CallsNamed("GdipBitmapLockBits").size(), 2u);
   EXPECT_EQ(fake::LiveHandles(), 0);
   EXPECT_EQ(fake::LiveLocks(), 0);
   EXPECT_TRUE(fake::Faults().empty());
