@@ -11,19 +11,19 @@ namespace {
 // Some loaders pay for each write with more than its bytes: the GIF module
 // decodes the whole frame again from its first byte on every write that
 // ends inside it (64 KiB pieces made it about 12 times slower than one
-// write). Files whose rows are used only once all is decoded go in whole,
-// up to a piece of WholePieceBytes. Files whose rows are final as they
-// arrive (PNG, JPEG, BMP, whose loaders take pieces at no extra cost) go in
-// pieces of RowPieceBytes, so an early difference stops the reading early
-// and a stop is seen between pieces: a piece of highly compressed data can
-// stand for a thousand times its size in pixels.
-constexpr std::size_t RowPieceBytes = 64 * 1024;
+// write). Its files go in whole, up to a piece of WholePieceBytes. The
+// others take pieces of PieceBytes at no extra cost: where rows are final
+// as they arrive, an early difference stops the reading early, a stop is
+// seen between pieces (a piece of highly compressed data can stand for a
+// thousand times its size in pixels), and no piece is held that is larger
+// than it need be.
+constexpr std::size_t PieceBytes = 64 * 1024;
 constexpr std::size_t WholePieceBytes = 16 * 1024 * 1024;
 
 }  // namespace
 
 PixbufDecoding::PixbufDecoding(GdkPixbufFormat* format, const OpenFile& openFile, ImageShape promised)
-    : file(openFile), shape(promised), oneImage(HoldsOneImage(format)) {
+    : file(openFile), shape(promised), oneImage(HoldsOneImage(format)), wholeWrites(DecodesAgainOnEveryWrite(format)) {
   loader.Reset(NewLoader(format));
   failed = !loader;
   if (failed) return;
@@ -55,7 +55,7 @@ bool PixbufDecoding::FeedChunk() {
     return false;
   }
   const std::uint64_t left = fed < file.size ? file.size - fed : 0;
-  const std::size_t piece = shape.rowsInOrder ? RowPieceBytes : WholePieceBytes;
+  const std::size_t piece = wholeWrites ? WholePieceBytes : PieceBytes;
   // At least one byte more than the file's size, so its end is seen.
   chunk.resize(static_cast<std::size_t>(std::min<std::uint64_t>(piece, left + 1)));
   const std::size_t read = ReadForDecoder(file, fed, chunk.data(), chunk.size());

@@ -59,6 +59,7 @@ class PixbufDecoding {
   std::uint64_t fed = 0;
   std::uint32_t finalRows = 0;
   bool oneImage;  // the module's files hold one image
+  bool wholeWrites;  // the module decodes again on every write
   bool closed = false;
   bool failed = false;
   bool stopped = false;  // by the watch: nothing more is read

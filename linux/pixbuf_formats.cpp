@@ -123,6 +123,8 @@ bool HoldsOnly8BitSamples(GdkPixbufFormat* format) {
   return Named(format, {"gif", "webp", "jpeg", "xpm", "xbm", "tga", "svg"});
 }
 
+bool DecodesAgainOnEveryWrite(GdkPixbufFormat* format) { return Named(format, {"gif"}); }
+
 // The GIF module decodes a frame of its own and composes the image shown
 // from it. libheif's module ("heif/avif"; "heif" and "avif" are other
 // builds' names) holds, beside the pixbuf, the AV1 or HEVC decoder's

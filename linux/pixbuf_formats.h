@@ -37,6 +37,10 @@ bool AnnouncedSizeIsDecoded(GdkPixbufFormat* format);
 // Modules whose files cannot hold samples deeper than 8 bits.
 bool HoldsOnly8BitSamples(GdkPixbufFormat* format);
 
+// Modules whose loader decodes its data again from the start on every
+// write: their files are best written whole.
+bool DecodesAgainOnEveryWrite(GdkPixbufFormat* format);
+
 // The bytes a module holds for each pixel while it decodes, its image's 4
 // and what it keeps beside them, for samples of 8 bits or deeper ones.
 std::uint32_t HeldBytesPerPixel(GdkPixbufFormat* format, bool deepSamples);
