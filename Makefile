@@ -77,7 +77,8 @@ bench: package
 	@echo && echo "== Linux plugin: compares of 24 Mpx pairs =="
 	@timeout 1800 build/native/bench/bench_compare_pixbuf dist/linux/pixdim.wdx $(BENCH)/large.png \
 	  $(BENCH)/large.bmp $(BENCH)/large-copy.png $(BENCH)/large-first-rows.png $(BENCH)/large-last-pixel.png \
-	  $(BENCH)/large.jpg $(BENCH)/large-copy.jpg $(BENCH)/large-retagged.jpg
+	  $(BENCH)/large.jpg $(BENCH)/large-copy.jpg $(BENCH)/large-retagged.jpg \
+	  $(BENCH)/large-plain.jpg $(BENCH)/large-plain.bmp
 	@echo && echo "== Inputs crafted to cost a decoder dear: one call each =="
 	@timeout 1800 /usr/bin/python3 bench/costly_inputs.py build/costly-inputs build/native/wdxprobe \
 	  dist/linux/pixdim.wdx "$(WINE_RUN)" build/windows-x64/wdxprobe.exe dist/pixdim.wdx64

@@ -76,9 +76,9 @@ void PrintPairRow(const char* what, const char* against, Pair times) {
 
 int main(int argc, char** argv) {
   const PluginExports& plugin = StartPlugin(
-      argc, argv, 10,
+      argc, argv, 12,
       "bench_compare_pixbuf PLUGIN PICTURE SAME_PIXELS SAME_BYTES FIRST_ROWS_DIFFER LAST_PIXEL_DIFFERS JPEG "
-      "JPEG_SAME_BYTES JPEG_RETAGGED");
+      "JPEG_SAME_BYTES JPEG_RETAGGED PLAIN_JPEG PLAIN_JPEG_AS_BMP");
   const char* picture = argv[2];
   const char* samePixels = argv[3];
   const char* sameBytes = argv[4];
@@ -87,7 +87,9 @@ int main(int argc, char** argv) {
   const char* jpeg = argv[7];
   const char* jpegSameBytes = argv[8];
   const char* jpegRetagged = argv[9];
-  int verdicts[7] = {};
+  const char* plainJpeg = argv[10];  // no metadata, so its BMP may be equal
+  const char* plainJpegAsBmp = argv[11];
+  int verdicts[8] = {};
   const auto compare = [&](const char* other, int& verdict) {
     verdict = plugin.CompareFiles(nullptr, 10000, picture, other, nullptr);
   };
@@ -120,6 +122,9 @@ int main(int argc, char** argv) {
   PrintPairRow("24 Mpx JPEG, one copy re-tagged (a comment added)", "the byte-identical JPEG pair",
                MedianPair([&] { compareJpeg(jpegRetagged, verdicts[5]); },
                           [&] { compareJpeg(jpegSameBytes, verdicts[6]); }, 1, kRounds));
+  PrintPairRow("equal pixels (JPEG, the BMP of its decode)", "decoding both",
+               MedianPair([&] { verdicts[7] = plugin.CompareFiles(nullptr, 10000, plainJpeg, plainJpegAsBmp, nullptr); },
+                          [&] { DecodeBoth(plainJpeg, plainJpegAsBmp); }, 1, kRounds));
   PrintPairRow("differ in the first rows", "differ in the last pixel",
                MedianPair([&] { compare(firstRows, verdicts[2]); }, [&] { compare(lastPixel, verdicts[3]); },
                           1, kRounds));
@@ -137,10 +142,11 @@ int main(int argc, char** argv) {
   plugin.PluginUnloading();
 
   const bool right = verdicts[0] == kEqual && verdicts[1] == kEqual && verdicts[2] == 0 && verdicts[3] == 0 &&
-                     verdicts[4] == kEqual && verdicts[5] == kEqual && verdicts[6] == kEqual;
+                     verdicts[4] == kEqual && verdicts[5] == kEqual && verdicts[6] == kEqual &&
+                     verdicts[7] == kEqual;
   if (!right) {
-    std::printf("\nWRONG verdicts: %d %d %d %d %d %d %d (expected 1 1 0 0 1 1 1)\n", verdicts[0], verdicts[1],
-                verdicts[2], verdicts[3], verdicts[4], verdicts[5], verdicts[6]);
+    std::printf("\nWRONG verdicts: %d %d %d %d %d %d %d %d (expected 1 1 0 0 1 1 1 1)\n", verdicts[0], verdicts[1],
+                verdicts[2], verdicts[3], verdicts[4], verdicts[5], verdicts[6], verdicts[7]);
   }
   return right ? 0 : 1;
 }

@@ -3,8 +3,9 @@
 # the same on every run.
 #   DIR/small-*.png, large.*          single files for the Windows benchmarks
 #   DIR/large*.png, large.bmp         the 24 Mpx compare pairs
-#   DIR/large*.jpg                    a 24 Mpx camera JPEG, a copy, and a
-#                                     copy with a comment added
+#   DIR/large*.jpg, large-plain.bmp   a 24 Mpx camera JPEG, a copy, a copy
+#                                     with a comment added, one without
+#                                     metadata and a BMP of its decode
 #   DIR/folder/TYPE-NNNN.EXT          1000 mixed pictures, TYPE being camera,
 #                                     web, png, gif, bmp or tiff
 set -euo pipefail
@@ -91,14 +92,20 @@ fill_folder() {  # fill_folder TYPE COUNT: copies of that type's originals in tu
   done
 }
 
-jpeg_pairs() {  # the camera JPEG's byte-identical copy, and a copy re-tagged with a comment after SOI
+# The camera JPEG's byte-identical copy, a copy re-tagged with a comment
+# after SOI, and a copy without metadata with a BMP of its decode
+# (libjpeg's defaults, as gdk-pixbuf's).
+jpeg_pairs() {
   cp "$dir/large.jpg" "$dir/large-copy.jpg"
   { head -c 2 "$dir/large.jpg"; printf '\xff\xfe\x00\x0ccatalogued'; tail -c +3 "$dir/large.jpg"; } \
     >"$dir/large-retagged.jpg"
+  rm -f "$dir/large-plain.jpg"
+  exiftool -q -all= -o "$dir/large-plain.jpg" "$dir/large.jpg"
+  "$im" "$dir/large-plain.jpg" -type TrueColor BMP3:"$dir/large-plain.bmp"
 }
 
 if [ -f "$dir/done-mixed-folder" ]; then
-  [ -f "$dir/large-retagged.jpg" ] || jpeg_pairs
+  [ -f "$dir/large-plain.bmp" ] || jpeg_pairs
   exit 0
 fi
 rm -rf "$dir/originals" "$dir/folder"
