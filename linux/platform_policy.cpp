@@ -18,3 +18,5 @@ const char* HeaderOnlyExtensions() { return "*.JXL;*.DNG;*.CR2;*.CR3;*.NEF;*.ARW
 // the header does not settle them: answering at once costs the host less
 // than a second call, and one host shows nothing for a delayed answer.
 const bool DelayedValuesAllowed = false;
+
+const std::uint64_t RowBandBytes = std::uint64_t{1} << 20;

@@ -5,16 +5,13 @@
 #include <memory>
 
 #include "imaging/header_facts.h"
+#include "plugin/platform.h"
 
 namespace {
 
 // All the images a compare decodes, of both files together, may take at
 // most this much (at 4 bytes a pixel); larger pairs are left to the bytes.
 constexpr std::uint64_t DecodeBudgetBytes = std::uint64_t{1} << 30;
-
-// Rows are locked and compared in bands of about this size, so a lock
-// never converts a whole large image at once.
-constexpr std::uint64_t BandBytes = std::uint64_t{1} << 20;
 
 bool WithinBudget(std::uint64_t pixels1, std::uint64_t pixels2) {
   return pixels1 <= DecodeBudgetBytes / 4 && pixels2 <= DecodeBudgetBytes / 4 - pixels1;
@@ -53,7 +50,7 @@ bool HeadersAllowDecoding(HostFile& first, HostFile& second) {
 bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_t height,
               CompareProgress& progress) {
   const std::size_t rowBytes = std::size_t{width} * 4;
-  const auto bandRows = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, BandBytes / rowBytes));
+  const auto bandRows = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, RowBandBytes / rowBytes));
   for (std::uint32_t top = 0; top < height; top += bandRows) {
     const std::uint32_t rows = std::min(bandRows, height - top);
     RowBand band1;

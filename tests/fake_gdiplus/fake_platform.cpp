@@ -70,3 +70,4 @@ bool HeaderSettlesSize(ImageFormat format) { return format == ImageFormat::Png; 
 const char* HeaderOnlyExtensions() { return fake::S().headerOnlyExtensions.c_str(); }
 
 const bool DelayedValuesAllowed = false;
+const std::uint64_t RowBandBytes = std::uint64_t{1} << 20;
