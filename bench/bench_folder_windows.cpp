@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr int kDefaultRounds = 3;
+constexpr int kDefaultRounds = 5;
 constexpr int kDelayIfSlow = 1;
 constexpr int kValueDelayed = 0;
 

@@ -45,31 +45,45 @@ inline double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+// Medians of each side's time, and the lowest and highest ratio of one
+// round's pair of times: how far a single round could mislead.
 struct Pair {
   double plugin;
   double bare;
+  double lowRatio;
+  double highRatio;
 };
 
+// Each round times both sides, the one first in even rounds the other first
+// in odd ones, so neither always runs on the caches the other warmed.
 template <typename Plugin, typename Bare>
 Pair MedianPair(Plugin plugin, Bare bare, int calls, int rounds) {
   std::vector<double> pluginTimes;
   std::vector<double> bareTimes;
+  std::vector<double> ratios;
   plugin();  // warm both up once
   bare();
   for (int round = 0; round < rounds; ++round) {
-    pluginTimes.push_back(SecondsPerCall(plugin, calls));
-    bareTimes.push_back(SecondsPerCall(bare, calls));
+    if (round % 2 == 0) {
+      pluginTimes.push_back(SecondsPerCall(plugin, calls));
+      bareTimes.push_back(SecondsPerCall(bare, calls));
+    } else {
+      bareTimes.push_back(SecondsPerCall(bare, calls));
+      pluginTimes.push_back(SecondsPerCall(plugin, calls));
+    }
+    ratios.push_back(pluginTimes.back() / bareTimes.back());
   }
-  return {Median(pluginTimes), Median(bareTimes)};
+  const auto [low, high] = std::minmax_element(ratios.begin(), ratios.end());
+  return {Median(pluginTimes), Median(bareTimes), *low, *high};
 }
 
 inline void PrintRow(const char* what, const char* file, Pair times) {
-  std::printf("%-12s %-28s %12.1f us %12.1f us %8.3f\n", what, file, times.plugin * 1e6,
-              times.bare * 1e6, times.plugin / times.bare);
+  std::printf("%-12s %-28s %12.1f us %12.1f us %8.3f %6.3f-%.3f\n", what, file, times.plugin * 1e6,
+              times.bare * 1e6, times.plugin / times.bare, times.lowRatio, times.highRatio);
 }
 
 // The two timed columns are named by the caller: plugin against bare
 // library, or one plugin call against another.
 inline void PrintHeader(const char* first, const char* second) {
-  std::printf("%-12s %-28s %15s %15s %8s\n", "call", "file", first, second, "ratio");
+  std::printf("%-12s %-28s %15s %15s %8s %13s\n", "call", "file", first, second, "ratio", "round ratios");
 }

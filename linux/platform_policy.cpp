@@ -22,3 +22,5 @@ const bool DelayedValuesAllowed = false;
 // Each file has a loader of its own, and gdk-pixbuf's loaders may work on
 // different threads at once: the two decodes of a compare share the cores.
 bool DecodesSideBySide() { return true; }
+
+const std::uint64_t RowBandBytes = std::uint64_t{1} << 20;

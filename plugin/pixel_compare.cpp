@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "imaging/header_facts.h"
+#include "plugin/platform.h"
 #include "plugin/side_by_side.h"
 
 namespace {
@@ -13,10 +14,6 @@ namespace {
 // most this much (at 4 bytes a pixel, and what the decoders hold beside);
 // larger pairs are left to the bytes.
 constexpr std::uint64_t DecodeBudgetBytes = std::uint64_t{1} << 30;
-
-// Rows are locked and compared in bands of about this size, so a lock
-// never converts a whole large image at once.
-constexpr std::uint64_t BandBytes = std::uint64_t{1} << 20;
 
 bool WithinBudget(std::uint64_t pixels1, std::uint64_t pixels2) {
   return pixels1 <= DecodeBudgetBytes / 4 && pixels2 <= DecodeBudgetBytes / 4 - pixels1;
@@ -65,7 +62,7 @@ bool DecodersWithinBudget(Picture& first, std::uint64_t pixels1, Picture& second
 bool SameRows(Picture& first, Picture& second, std::uint32_t width, std::uint32_t height, bool rowsInOrder,
               SideBySide& decodes, CompareProgress& progress) {
   const std::size_t rowBytes = std::size_t{width} * 4;
-  const auto bandRows = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, BandBytes / rowBytes));
+  const auto bandRows = static_cast<std::uint32_t>(std::max<std::uint64_t>(1, RowBandBytes / rowBytes));
   RowBand last1;
   RowBand last2;
   if (!rowsInOrder && decodes.OnThreads() && !decodes.Run([&] { return first.ReadRows(height - 1, 1, last1); },

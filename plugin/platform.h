@@ -46,3 +46,7 @@ bool DecodesSideBySide();
 // Windows host asks again from a background thread, while one Linux host
 // shows nothing for a delayed answer.
 extern const bool DelayedValuesAllowed;
+
+// A compare locks a picture's rows and compares them in bands of about this
+// many bytes, so no lock converts a whole large image at once.
+extern const std::uint64_t RowBandBytes;

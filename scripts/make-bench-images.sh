@@ -7,11 +7,15 @@
 #                                     with a comment added, one without
 #                                     metadata and a BMP of its decode
 #   DIR/folder/TYPE-NNNN.EXT          1000 mixed pictures, TYPE being camera,
-#                                     web, png, gif, bmp or tiff
+#                                     web, png, gif, bmp or tiff; and 40 each
+#                                     of camera raw (TYPE dng, cr2, cr3, nef,
+#                                     arw, orf, rw2, pef, raf) and JPEG XL
+#                                     (jxl), copies of a few originals
 set -euo pipefail
 source "$(dirname "$0")/picture.sh"
 python=/usr/bin/python3  # Debian's, which has python3-pil
 camera_metadata="$(dirname "$0")/../bench/camera_metadata.py"
+write_bench_raws="$(dirname "$0")/../build/native/bench/write_bench_raws"
 dir=$1
 png=(-define 'png:exclude-chunks=date,time')  # no time stamps: the same bytes every run
 
@@ -104,25 +108,50 @@ jpeg_pairs() {
   "$im" "$dir/large-plain.jpg" -type TrueColor BMP3:"$dir/large-plain.bmp"
 }
 
+raws_and_jxl() {  # camera raw files of camera sizes, and JPEG XL files cjxl makes from the pictures above
+  local o=$dir/originals
+  "$write_bench_raws" "$o"
+  cjxl --quiet "$o/camera-1.jpg" "$o/jxl-1.jxl"  # a JPEG recompressed: a container with EXIF and XMP
+  cjxl --quiet -d 1 -e 3 "$o/png-4.png" "$o/jxl-2.jxl"  # a bare codestream
+  cjxl --quiet -d 1 -e 3 "$o/png-6.png" "$o/jxl-3.jxl"
+}
+
+# Copies, not links: each file its own pages in the cache, as in a real
+# folder. The raw files' zeros are left as holes, so 40 copies of 20 MB
+# take little disk.
+sparse_folder() {  # sparse_folder TYPE COUNT: sparse copies of that type's originals in turn
+  local originals=("$dir"/originals/"$1"-*)
+  for ((n = 0; n < $2; n++)); do
+    local original=${originals[n % ${#originals[@]}]}
+    cp --sparse=always "$original" "$(printf '%s/folder/%s-%04d.%s' "$dir" "$1" "$n" "${original##*.}")"
+  done
+}
+
 if [ -f "$dir/done-mixed-folder" ]; then
   [ -f "$dir/large-plain.bmp" ] || jpeg_pairs
-  exit 0
+else
+  rm -rf "$dir/originals" "$dir/folder"
+  mkdir -p "$dir/originals" "$dir/folder"
+  # Two cores: the cameras and the compare pairs on one, the rest on the other.
+  (cameras; singles) &
+  first=$!
+  others &
+  second=$!
+  wait $first
+  wait $second
+  cp "$dir/originals/camera-5.jpg" "$dir/large.jpg"
+  jpeg_pairs
+  fill_folder camera 300
+  fill_folder web 200
+  fill_folder png 200
+  fill_folder gif 100
+  fill_folder bmp 100
+  fill_folder tiff 100
+  touch "$dir/done-mixed-folder"
 fi
-rm -rf "$dir/originals" "$dir/folder"
-mkdir -p "$dir/originals" "$dir/folder"
-# Two cores: the cameras and the compare pairs on one, the rest on the other.
-(cameras; singles) &
-first=$!
-others &
-second=$!
-wait $first
-wait $second
-cp "$dir/originals/camera-5.jpg" "$dir/large.jpg"
-jpeg_pairs
-fill_folder camera 300
-fill_folder web 200
-fill_folder png 200
-fill_folder gif 100
-fill_folder bmp 100
-fill_folder tiff 100
-touch "$dir/done-mixed-folder"
+if [ ! -f "$dir/done-raw-and-jxl" ]; then
+  raws_and_jxl
+  for type in dng cr2 cr3 nef arw orf rw2 pef raf; do sparse_folder "$type" 40; done
+  fill_folder jxl 40
+  touch "$dir/done-raw-and-jxl"
+fi

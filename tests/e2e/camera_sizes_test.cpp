@@ -4,6 +4,7 @@
 // their bytes alone.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/plugin_fixture.h"
 #include "tests/native/camera_bytes.h"
@@ -47,6 +48,23 @@ TEST_F(CameraSizes, EachKindShowsItsDevelopedSize) {
   }
   // The name does not decide: a DNG named as a TIFF is still a DNG.
   EXPECT_EQ(Dimensions(Write("renamed.tif", AsText(dng))), "300 x 200");
+}
+
+// As cameras write them: IFD0 with a thumbnail, then a preview of MB, so
+// the raw image's directory lies MB into the file, past what a reader of
+// the file's start has read ahead.
+TEST_F(CameraSizes, DirectoriesFarIntoTheFileAreFollowed) {
+  constexpr std::uint32_t PreviewBytes = 2 * 1024 * 1024 + 7;
+  const auto layout = [&](bool bigEndian, std::vector<Field> firstFields, const std::vector<Field>& rawFields) {
+    const std::vector<Field> first = Joined(ImageFields(1, 160, 120, Rgb), Joined(firstFields, {Links(330, {1, 2})}));
+    const std::vector<Field> raw =
+        Joined(ImageFields(0, 6080, 4044, Cfa), Joined(rawFields, {Shorts(33421, {2, 2}), Bytes4(33422, {0, 1, 1, 2})}));
+    return AsText(TiffWriter(bigEndian, TiffMagic)
+                      .Build({{first, -1, 160 * 120 * 3}, {ImageFields(1, 6000, 4000, Rgb), -1, PreviewBytes}, {raw, -1, 4096}}));
+  };
+  const std::vector<Field> dng = {Text(271, "Pixdim"), Bytes4(50706, {1, 4, 0, 0})};
+  EXPECT_EQ(Dimensions(Write("far.dng", layout(false, dng, {Longs(50720, {6000, 4000})}))), "6000 x 4000");
+  EXPECT_EQ(Dimensions(Write("far.nef", layout(true, {Text(271, "NIKON CORPORATION")}, {}))), "6080 x 4044");
 }
 
 TEST_F(CameraSizes, RawFilesWithoutASizeShowNothing) {

@@ -198,6 +198,53 @@ class LargeFiles : public StartedPlugin {
 
 // A deep PNG (decided by its bytes) and a text, each padded far past the
 // first chunk, then ending in one of two tails.
+// A 24-bit BMP of width x height, top-down or bottom-up, whose pixel (x, y)
+// is the colour colourAt gives.
+template <typename Colour>
+std::string Bmp24(std::uint32_t width, std::uint32_t height, bool topDown, Colour colourAt) {
+  const auto le32 = [](std::uint32_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  const std::uint32_t rowBytes = (width * 3 + 3) / 4 * 4;
+  std::string bytes = "BM" + le32(54 + rowBytes * height) + le32(0) + le32(54);
+  bytes += le32(40) + le32(width) + le32(topDown ? 0u - height : height) + std::string{1, 0, 24, 0} + le32(0) +
+           le32(rowBytes * height) + le32(2835) + le32(2835) + le32(0) + le32(0);
+  for (std::uint32_t row = 0; row < height; ++row) {
+    const std::uint32_t y = topDown ? row : height - 1 - row;
+    std::string line(rowBytes, '\0');
+    for (std::uint32_t x = 0; x < width; ++x) {
+      const std::uint32_t rgb = colourAt(x, y);
+      line[x * 3] = char(rgb);
+      line[x * 3 + 1] = char(rgb >> 8);
+      line[x * 3 + 2] = char(rgb >> 16);
+    }
+    bytes += line;
+  }
+  return bytes;
+}
+
+// Pictures of many bands of rows, equal in pixels but not in bytes, and
+// each differing pixel at the last row of a band or of the picture is
+// found: every band is locked and compared whole.
+TEST_F(LargeFiles, EveryBandOfRowsIsCompared) {
+  constexpr std::uint32_t Width = 700;
+  constexpr std::uint32_t Height = 1000;
+  const auto pattern = [](std::uint32_t x, std::uint32_t y) { return (x * 2654435761u) ^ (y * 40503u); };
+  const std::string topDown = Write("top-down.bmp", Bmp24(Width, Height, true, pattern));
+  const std::string bottomUp = Write("bottom-up.bmp", Bmp24(Width, Height, false, pattern));
+  EXPECT_EQ(Exports().CompareFiles(nullptr, CompareIndexContent, topDown.c_str(), bottomUp.c_str(), nullptr), Equal);
+  // Rows of 2800 bytes: 23 to a band of 64 KiB, 374 to one of 1 MiB. Row 91
+  // ends a band of 64 KiB and 23 starts one; 373 ends one of 1 MiB and 374
+  // starts one; 999 ends the picture.
+  for (std::uint32_t y : {23u, 91u, 373u, 374u, 999u}) {
+    const std::string changed = Write("changed-" + std::to_string(y) + ".bmp",
+                                      Bmp24(Width, Height, false, [&](std::uint32_t x, std::uint32_t row) {
+                                        return row == y && x == Width - 1 ? pattern(x, row) ^ 1u : pattern(x, row);
+                                      }));
+    EXPECT_EQ(Exports().CompareFiles(nullptr, CompareIndexContent, topDown.c_str(), changed.c_str(), nullptr),
+              Different)
+        << "row " << y;
+  }
+}
+
 TEST_F(LargeFiles, EveryChunkOfTheByteRoadCounts) {
   for (const char* start : {"deep-a.png", "notes.txt"}) {
     const std::string front = ReadAll(Fixture(start)) + std::string(PaddingBytes, 'Z');

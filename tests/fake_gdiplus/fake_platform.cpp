@@ -72,3 +72,4 @@ const char* HeaderOnlyExtensions() { return fake::S().headerOnlyExtensions.c_str
 bool DecodesSideBySide() { return fake::S().decodesSideBySide; }
 
 const bool DelayedValuesAllowed = false;
+const std::uint64_t RowBandBytes = std::uint64_t{1} << 20;
