@@ -109,25 +109,22 @@ class WindowsHostFile final : public HostFile {
   // A header walk steps through the first tens of KiB (EXIF with its
   // thumbnail, XMP) in small reads, and each read of the system costs
   // about what a read of 64 KiB costs: one block read ahead serves the
-  // steps that follow. The block stays below the size from which the heap
+  // steps that follow. A walk that follows an offset far into the file (a
+  // TIFF directory after the image data, a raw image's directory after the
+  // previews) and back reads there through a second, smaller block (a
+  // directory or a box takes a few hundred bytes), so the file's start is
+  // read once. Blocks stay below the size from which the heap
   // maps each block afresh from the system (Wine's from about 100 KiB,
   // Windows' from 508 KiB): a mapped block costs more than the reads it
   // saves.
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
     if (!stream) return 0;
-    if (size > BlockBytes) return ReadHandleAt(stream.Get()->File(), offset, buffer, size);
-    if (block.empty() || offset < blockStart || offset - blockStart + size > block.size()) {
-      // No more than the file holds: a read past its end costs a call too.
-      const std::uint64_t left = offset < stamp.size ? stamp.size - offset : 0;
-      block.resize(static_cast<std::size_t>(std::min<std::uint64_t>(BlockBytes, std::max<std::uint64_t>(left, size))));
-      block.resize(ReadHandleAt(stream.Get()->File(), offset, block.data(), block.size()));
-      blockStart = offset;
-    }
-    const std::uint64_t skip = offset - blockStart;
-    if (skip >= block.size()) return 0;
-    const std::size_t copied = std::min<std::size_t>(size, block.size() - static_cast<std::size_t>(skip));
-    std::memcpy(buffer, block.data() + skip, copied);
-    return copied;
+    if (Serves(start, offset, size)) return start.Copy(offset, buffer, size);
+    Block& block = offset == 0 ? start : later;
+    const std::size_t ahead = offset == 0 ? BlockBytes : LaterBlockBytes;
+    if (size > ahead) return ReadHandleAt(stream.Get()->File(), offset, buffer, size);
+    if (!Serves(block, offset, size)) Fill(block, offset, ahead);
+    return block.Copy(offset, buffer, size);
   }
 
  private:
@@ -141,9 +138,43 @@ class WindowsHostFile final : public HostFile {
   bool regular = false;
   FileStamp stamp;
   UniqueStreamReference stream;
+  // Bytes of the file from offset `at`, as many as were read.
+  struct Block {
+    std::uint64_t at = 0;
+    std::vector<char> bytes;
+
+    // What the block holds of the read; a read past its end stops there.
+    std::size_t Copy(std::uint64_t offset, void* buffer, std::size_t size) const {
+      if (offset < at || offset - at >= bytes.size()) return 0;
+      const auto skip = static_cast<std::size_t>(offset - at);
+      const std::size_t copied = std::min(size, bytes.size() - skip);
+      std::memcpy(buffer, bytes.data() + skip, copied);
+      return copied;
+    }
+  };
+
+  // Whether the block holds all of the read that lies in the file.
+  bool Serves(const Block& block, std::uint64_t offset, std::size_t size) const {
+    const std::uint64_t end = block.at + block.bytes.size();
+    return offset >= block.at && (offset - block.at + size <= block.bytes.size() || end >= stamp.size);
+  }
+
+  // No more than the file holds: a read past its end costs a call too.
+  void Fill(Block& block, std::uint64_t offset, std::size_t ahead) {
+    const std::uint64_t left = offset < stamp.size ? stamp.size - offset : 0;
+    block.bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(ahead, left)));
+    if (!block.bytes.empty()) {
+      block.bytes.resize(ReadHandleAt(stream.Get()->File(), offset, block.bytes.data(), block.bytes.size()));
+    }
+    block.at = offset;
+  }
+
   static constexpr std::size_t BlockBytes = 64 * 1024;
-  std::vector<char> block;
-  std::uint64_t blockStart = 0;
+  static constexpr std::size_t LaterBlockBytes = 16 * 1024;
+  Block start;  // the first block read, at the file's start
+  Block later;  // the last block read elsewhere: the heap holds both
+                // blocks at once without growing, where two of 64 KiB made
+                // it map memory afresh on every value
 };
 
 }  // namespace
