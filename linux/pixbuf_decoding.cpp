@@ -23,7 +23,10 @@ constexpr std::size_t WholePieceBytes = 16 * 1024 * 1024;
 }  // namespace
 
 PixbufDecoding::PixbufDecoding(GdkPixbufFormat* format, const OpenFile& openFile, ImageShape promised)
-    : file(openFile), shape(promised), oneImage(HoldsOneImage(format)), wholeWrites(DecodesAgainOnEveryWrite(format)) {
+    : file(openFile),
+      shape(promised),
+      oneImage(HoldsOneImage(format)),
+      wholeWrites(DecodesAgainOnEveryWrite(format)) {
   loader.Reset(NewLoader(format));
   failed = !loader;
   if (failed) return;
@@ -49,20 +52,19 @@ void PixbufDecoding::AreaUpdated(GdkPixbufLoader*, int, int y, int, int height, 
   }
 }
 
+bool PixbufDecoding::StoppedByWatch() {
+  if (file.watch && !file.watch->Allows()) stopped = failed = true;
+  return stopped;
+}
+
 bool PixbufDecoding::FeedChunk() {
-  if (file.watch && !file.watch->Allows()) {
-    stopped = failed = true;
-    return false;
-  }
+  if (StoppedByWatch()) return false;
   const std::uint64_t left = fed < file.size ? file.size - fed : 0;
   const std::size_t piece = wholeWrites ? WholePieceBytes : PieceBytes;
   // At least one byte more than the file's size, so its end is seen.
   chunk.resize(static_cast<std::size_t>(std::min<std::uint64_t>(piece, left + 1)));
   const std::size_t read = ReadForDecoder(file, fed, chunk.data(), chunk.size());
-  if (file.watch && !file.watch->Allows()) {
-    stopped = failed = true;
-    return false;
-  }
+  if (StoppedByWatch()) return false;
   if (read == 0) return Finish();
   fed += read;
   if (!gdk_pixbuf_loader_write(loader.Get(), chunk.data(), read, nullptr)) failed = true;

@@ -2,7 +2,8 @@
 // One file decoded by gdk-pixbuf as far as it is needed. The loader is fed
 // from the open file a piece at a time until the rows asked for are final,
 // so a comparison that finds a difference in the first rows stops reading
-// there; between pieces the file's watch may stop the decode. Rows count as final as they arrive only where the format decodes
+// there; between pieces the file's watch may stop the decode. Rows count
+// as final as they arrive only where the format decodes
 // every row once, top row first; any other file is decoded to its end
 // before its first row is used. Where the loader fails on data it has
 // taken whole, the module's own file load decides: gdk-pixbuf's TIFF
@@ -43,6 +44,8 @@ class PixbufDecoding {
   GdkPixbufAnimation* Animation() const { return gdk_pixbuf_loader_get_animation(loader.Get()); }
 
  private:
+  // Whether the file's watch has stopped the reads; the decode then fails.
+  bool StoppedByWatch();
   bool FeedChunk();
   bool Finish();
   bool PixbufAsPromised() const;
