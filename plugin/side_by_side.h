@@ -29,10 +29,12 @@ class SideBySide {
   SideBySide(const SideBySide&) = delete;
   SideBySide& operator=(const SideBySide&) = delete;
 
-  // Runs both jobs at once and waits for both; true when both succeeded.
-  // False, once both have ended, when either failed or threw, or the user
-  // stopped the compare (then every later Run is false at once).
+  // Runs both jobs, at once where they have threads, and waits for both;
+  // true when both succeeded. False, once both have ended, when either
+  // failed or threw, or the user stopped the compare (then every later Run
+  // is false at once).
   bool Run(const Job& first, const Job& second);
+  // Whether the jobs run at once, each on a thread of its own.
   bool OnThreads() const { return onThreads; }
 
  private:
