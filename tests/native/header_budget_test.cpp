@@ -44,10 +44,15 @@ Bytes JpegAfter(const std::vector<Bytes>& segments) {
   return jpeg.Raw({0x12, 0x34, 0xff, 0xd9}).bytes;
 }
 
-TEST(HeaderBudget, JpegFrameAfterSixtyFourExtendedXmpSegments) {
+// The JPEG above after count extended XMP segments.
+Bytes JpegAfterExtendedXmp(std::uint32_t count) {
   std::vector<Bytes> segments;
-  for (std::uint32_t i = 0; i < 64; ++i) segments.push_back(ExtendedXmp(i));
-  MemoryFile file(JpegAfter(segments));
+  for (std::uint32_t i = 0; i < count; ++i) segments.push_back(ExtendedXmp(i));
+  return JpegAfter(segments);
+}
+
+TEST(HeaderBudget, JpegFrameAfterSixtyFourExtendedXmpSegments) {
+  MemoryFile file(JpegAfterExtendedXmp(64));
   const HeaderFacts facts = ReadHeaderFacts(file);
   EXPECT_EQ(facts.width, 400u);
   EXPECT_EQ(facts.height, 300u);
@@ -153,9 +158,7 @@ TEST(HeaderBudget, AChunkLongerThanTheFileCutsTheHeaderShort) {
 // Segments that never end in a frame: the walk stops at the budget, well
 // before the end of the file.
 TEST(HeaderBudget, EndlessSegmentsStillSpendTheBudget) {
-  std::vector<Bytes> segments;
-  for (std::uint32_t i = 0; i < 300; ++i) segments.push_back(ExtendedXmp(i));
-  MemoryFile file(JpegAfter(segments));
+  MemoryFile file(JpegAfterExtendedXmp(300));
   const HeaderFacts facts = ReadHeaderFacts(file);
   EXPECT_EQ(facts.width, 0u);
   EXPECT_LE(file.reads, HeaderReader::MaxFetches);
