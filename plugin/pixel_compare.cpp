@@ -36,12 +36,40 @@ bool ReadLargestPixels(HostFile& file, const HeaderFacts& facts, std::uint64_t& 
 // file, other instructions for showing them, sizes beyond the budget or not
 // known at all.
 bool HeadersAllowDecoding(HostFile& first, HostFile& second, std::uint64_t& pixels1, std::uint64_t& pixels2) {
-  const HeaderFacts& facts1 = first.Facts(Reach::Comparison);
-  const HeaderFacts& facts2 = second.Facts(Reach::Comparison);
+  const HeaderFacts& facts1 = first.Facts(Reach::CodedPicture);
+  const HeaderFacts& facts2 = second.Facts(Reach::CodedPicture);
   if (BytesReasonOf(facts1) != BytesReason::None || BytesReasonOf(facts2) != BytesReason::None) return false;
   if (!(facts1.presentation == facts2.presentation)) return false;
   return ReadLargestPixels(first, facts1, pixels1) && ReadLargestPixels(second, facts2, pixels2) &&
          WithinBudget(pixels1, pixels2);
+}
+
+// A file's bytes as read under a watch: none once it is stopped.
+class WatchedBytes final : public ByteSource {
+ public:
+  WatchedBytes(HostFile& hostFile, ReadWatch& readWatch) : file(hostFile), watch(readWatch) {}
+  std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+    if (!watch.Allows()) return 0;
+    const std::size_t read = file.ReadAt(offset, buffer, size);
+    watch.Count(read);
+    return read;
+  }
+  std::uint64_t Size() const override { return file.Size(); }
+
+ private:
+  HostFile& file;
+  ReadWatch& watch;
+};
+
+// Whether the decodes of both files carry every pixel the files code (a
+// JPEG's scan walked block by block), which the headers read so far leave
+// open. It reads both files again, under its own watch, so it may run
+// beside the decodes and stop with the compare.
+bool DecodesCarryEveryPixel(HostFile& first, HostFile& second, ReadWatch& watch) {
+  WatchedBytes bytes1(first, watch);
+  WatchedBytes bytes2(second, watch);
+  return BytesReasonOf(ReadHeaderFacts(bytes1, Reach::Comparison)) == BytesReason::None &&
+         BytesReasonOf(ReadHeaderFacts(bytes2, Reach::Comparison)) == BytesReason::None;
 }
 
 // Whether both decoders may hold the largest images at once, with what
@@ -127,22 +155,27 @@ bool SameImages(Picture& first, Picture& second, bool rowsInOrder, SideBySide& d
 
 }  // namespace
 
-// Both files are decoded at once, each on a thread of its own; the
-// pictures go only after both threads have ended.
+// Where the platform decodes side by side, both files are decoded at once,
+// each on a thread of its own, and the walk that proves the decodes carry
+// every pixel runs on a third; the pictures go only after every thread has
+// ended.
 bool SamePixels(HostFile& first, HostFile& second, CompareProgress& progress) {
   std::uint64_t pixels1 = 0;
   std::uint64_t pixels2 = 0;
   if (!HeadersAllowDecoding(first, second, pixels1, pixels2)) return false;
   const auto watch1 = std::make_shared<ReadWatch>();
   const auto watch2 = std::make_shared<ReadWatch>();
+  const auto walkWatch = std::make_shared<ReadWatch>();
   first.WatchReads(watch1);
   second.WatchReads(watch2);
   std::unique_ptr<Picture> picture1;
   std::unique_ptr<Picture> picture2;
   SideBySide decodes(progress, watch1, watch2);
-  const bool rowsInOrder = first.Facts(Reach::Comparison).rowsInOrder && second.Facts(Reach::Comparison).rowsInOrder;
+  decodes.StartBeside([&] { return DecodesCarryEveryPixel(first, second, *walkWatch); }, walkWatch);
+  const bool rowsInOrder =
+      first.Facts(Reach::CodedPicture).rowsInOrder && second.Facts(Reach::CodedPicture).rowsInOrder;
   return decodes.Run([&] { return (picture1 = first.OpenPicture(PictureUse::Pixels)) != nullptr; },
                      [&] { return (picture2 = second.OpenPicture(PictureUse::Pixels)) != nullptr; }) &&
          DecodersWithinBudget(*picture1, pixels1, *picture2, pixels2) &&
-         SameImages(*picture1, *picture2, rowsInOrder, decodes, progress);
+         SameImages(*picture1, *picture2, rowsInOrder, decodes, progress) && decodes.BesideSucceeded();
 }

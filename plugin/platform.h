@@ -39,7 +39,8 @@ const char* HeaderOnlyExtensions();
 bool HeaderSettlesSize(ImageFormat format);
 
 // Whether a compare decodes its two files at once, each on a thread of its
-// own; where not, one after the other on the compare's thread.
+// own, while a third thread reads both through ReadAt; where not, all of it
+// runs one after the other on the compare's thread.
 bool DecodesSideBySide();
 
 // Whether a value asked for with the delay flag may be left for later: the

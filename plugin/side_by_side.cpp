@@ -23,11 +23,11 @@ SideBySide::SideBySide(CompareProgress& compareProgress, std::shared_ptr<ReadWat
   sides[0].watch = std::move(first);
   sides[1].watch = std::move(second);
   if (!onThreads) {
-    for (Side& side : sides) side.watch->onRead = [this] { TellWhileDecoding(); };
+    for (int i = 0; i < Beside; ++i) sides[i].watch->onRead = [this] { TellWhileDecoding(); };
     return;
   }
   try {
-    for (Side& side : sides) side.thread = std::thread([this, &side] { Work(side); });
+    for (int i = 0; i < Beside; ++i) sides[i].thread = std::thread([this, i] { Work(sides[i]); });
   } catch (...) {
     EndThreads();  // the one that did start
     throw;
@@ -36,7 +36,9 @@ SideBySide::SideBySide(CompareProgress& compareProgress, std::shared_ptr<ReadWat
 
 SideBySide::~SideBySide() {
   EndThreads();
-  for (Side& side : sides) side.watch->onRead = nullptr;  // the files outlive this object
+  for (Side& side : sides) {
+    if (side.watch) side.watch->onRead = nullptr;  // the files outlive this object
+  }
 }
 
 void SideBySide::EndThreads() {
@@ -44,6 +46,8 @@ void SideBySide::EndThreads() {
     const std::lock_guard<std::mutex> lock(mutex);
     ending = true;
   }
+  // The job beside may still be reading: nothing waits for it any more.
+  if (sides[Beside].watch) sides[Beside].watch->stop.store(true);
   changed.notify_all();
   for (Side& side : sides) {
     if (side.thread.joinable()) side.thread.join();
@@ -66,19 +70,35 @@ void SideBySide::Work(Side& side) {
 
 std::uint64_t SideBySide::NewlyReadBytes() {
   std::uint64_t bytes = 0;
-  for (Side& side : sides) {
-    const std::uint64_t read = side.watch->bytesRead.load();
-    bytes += read - side.toldBytes;
-    side.toldBytes = read;
+  for (int i = 0; i < Beside; ++i) {
+    const std::uint64_t read = sides[i].watch->bytesRead.load();
+    bytes += read - sides[i].toldBytes;
+    sides[i].toldBytes = read;
   }
   return bytes;
 }
 
 void SideBySide::TellWhileDecoding() {
-  if (progress.Stopped()) return;  // both decoders are giving up
+  if (progress.Stopped()) return;  // every job is giving up
   if (!progress.AdvanceWhileWaiting(NewlyReadBytes())) {
-    for (Side& side : sides) side.watch->stop.store(true);
+    for (Side& side : sides) {
+      if (side.watch) side.watch->stop.store(true);
+    }
   }
+}
+
+template <typename Done>
+void SideBySide::WaitTelling(std::unique_lock<std::mutex>& lock, Done done) {
+  while (!changed.wait_for(lock, WaitSlice, done)) {
+    lock.unlock();
+    TellWhileDecoding();
+    lock.lock();
+  }
+}
+
+bool SideBySide::BesideFailed() const {
+  const Side& beside = sides[Beside];
+  return beside.job && !beside.busy && !beside.succeeded;
 }
 
 bool SideBySide::RunOneAfterTheOther(const Job& first, const Job& second) {
@@ -90,20 +110,40 @@ bool SideBySide::Run(const Job& first, const Job& second) {
   bool succeeded = false;
   if (onThreads) {
     std::unique_lock<std::mutex> lock(mutex);
+    if (BesideFailed()) return false;
     sides[0].job = first;
     sides[1].job = second;
-    for (Side& side : sides) side.busy = true;
+    sides[0].busy = true;
+    sides[1].busy = true;
     changed.notify_all();
-    const auto bothIdle = [&] { return !sides[0].busy && !sides[1].busy; };
-    while (!changed.wait_for(lock, WaitSlice, bothIdle)) {
-      lock.unlock();
-      TellWhileDecoding();
-      lock.lock();
-    }
-    succeeded = sides[0].succeeded && sides[1].succeeded;
+    WaitTelling(lock, [&] { return !sides[0].busy && !sides[1].busy; });
+    succeeded = sides[0].succeeded && sides[1].succeeded && !BesideFailed();
   } else {
-    succeeded = RunOneAfterTheOther(first, second);
+    succeeded = !BesideFailed() && RunOneAfterTheOther(first, second);
   }
   // After a Cancel the host is never asked again.
   return !progress.Stopped() && progress.Advance(NewlyReadBytes()) && succeeded;
+}
+
+void SideBySide::StartBeside(Job job, std::shared_ptr<ReadWatch> watch) {
+  Side& beside = sides[Beside];
+  beside.watch = std::move(watch);
+  beside.job = std::move(job);
+  beside.busy = true;
+  if (!onThreads) {
+    beside.watch->onRead = [this] { TellWhileDecoding(); };
+    beside.succeeded = !progress.Stopped() && Succeeded(beside.job);
+    beside.busy = false;
+    return;
+  }
+  beside.thread = std::thread([this, &beside] { Work(beside); });
+}
+
+bool SideBySide::BesideSucceeded() {
+  Side& beside = sides[Beside];
+  if (onThreads) {
+    std::unique_lock<std::mutex> lock(mutex);
+    WaitTelling(lock, [&] { return !beside.busy; });
+  }
+  return !progress.Stopped() && progress.Advance(NewlyReadBytes()) && beside.succeeded;
 }

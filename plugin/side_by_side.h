@@ -7,7 +7,9 @@
 // tells the host in passing. Either way the host is asked at least every
 // quarter second while a decoder reads, a Cancel stops the reads of both
 // files, so both decoders give up early, nothing returns before both
-// decodes are idle, and nothing outlives the object.
+// decodes are idle, and nothing outlives the object. A third job, one
+// that must succeed too but that no step of the decodes waits for, may
+// run beside them on a thread of its own.
 
 #include <condition_variable>
 #include <functional>
@@ -37,6 +39,16 @@ class SideBySide {
   // Whether the jobs run at once, each on a thread of its own.
   bool OnThreads() const { return onThreads; }
 
+  // Starts the job beside the two sides' jobs: on a thread of its own where
+  // they have threads, else at once. It reads under its own watch, whose
+  // bytes the host is not told of (they are read a second time), and which
+  // is stopped when the user stops or the object goes. Once the job has
+  // failed, every Run fails. Only one job is started beside.
+  void StartBeside(Job job, std::shared_ptr<ReadWatch> watch);
+  // Waits for the job started beside, telling the host meanwhile; whether
+  // it succeeded and the user did not stop.
+  bool BesideSucceeded();
+
  private:
   // How long the compare waits for the decoders before it looks at their
   // reads and asks the host again: well inside the second a Cancel may take.
@@ -51,8 +63,16 @@ class SideBySide {
     std::thread thread;
   };
 
+  // The sides' places in sides: the two files', then the job beside.
+  static constexpr int Sides = 3;
+  static constexpr int Beside = 2;
+
   void Work(Side& side);
   void EndThreads();
+  // Waits until done() holds, telling the host in slices meanwhile.
+  template <typename Done>
+  void WaitTelling(std::unique_lock<std::mutex>& lock, Done done);
+  bool BesideFailed() const;
   std::uint64_t NewlyReadBytes();
   // Tells the host what the decoders read since, at most every quarter
   // second, and stops both files' reads once the user has stopped.
@@ -64,5 +84,5 @@ class SideBySide {
   std::condition_variable changed;
   bool ending = false;
   const bool onThreads;
-  Side sides[2];
+  Side sides[Sides];
 };

@@ -141,6 +141,8 @@ void AddFile(const std::string& name, const std::string& bytes) { S().files[name
 
 void MakeRecent(const std::string& name) { S().recentFiles.insert(name); }
 
+void PutOnSlowDisk(const std::string& name) { S().slowDiskFiles.insert(name); }
+
 // A well-formed GIF of the image's size, its one frame's data a stand-in,
 // with the name in a comment: the header reader accounts for all of it,
 // and no two images' files have the same bytes.

@@ -51,6 +51,10 @@ void SetHeaderOnlyExtensions(const std::string& extensions);
 
 // A file whose times are too recent to be settled.
 void MakeRecent(const std::string& name);
+// A file on a slow disk: each read of the host file (not of the library's
+// stream) takes SlowDiskReadMilliseconds.
+void PutOnSlowDisk(const std::string& name);
+constexpr int SlowDiskReadMilliseconds = 20;
 
 void FailStartup();
 void FailLoadOf(const std::string& name);  // the file exists but does not decode

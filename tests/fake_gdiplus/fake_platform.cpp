@@ -5,7 +5,9 @@
 // sizes only, values are never delayed, and a test names the formats only
 // the header reader reads.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "plugin/platform.h"
 #include "tests/fake_gdiplus/fake_state.h"
@@ -44,6 +46,9 @@ class FakeHostFile final : public HostFile {
   bool OnLocalFixedDisk() const override { return true; }
   std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
     if (!opened) return 0;
+    if (fake::S().slowDiskFiles.count(stream.name) != 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(fake::SlowDiskReadMilliseconds));
+    }
     const std::string& bytes = Bytes();
     if (offset >= bytes.size()) return 0;
     const std::size_t count = std::min<std::size_t>(size, bytes.size() - offset);

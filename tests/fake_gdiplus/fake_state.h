@@ -44,6 +44,7 @@ struct State {
   int mostLoadsAtOnce = 0;
   bool decodesSideBySide = false;
   std::set<std::string> recentFiles;
+  std::set<std::string> slowDiskFiles;
   std::vector<std::u16string> decoders;
   std::string headerOnlyExtensions;
   bool failStartup = false;

@@ -1,11 +1,15 @@
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "plugin/codes.h"
 #include "plugin/exports.h"
+#include "plugin/side_by_side.h"
 #include "tests/native/fake_test_support.h"
+#include "tests/native/jpeg_bytes.h"
 #include "tests/progress_log.h"
 
 namespace {
@@ -369,6 +373,79 @@ TEST_F(ContentCompare, SideBySideDecodesToTheEndFirstWhereRowsMayComeOutOfOrder)
   EXPECT_EQ(fake::LiveHandles(), 0);
   EXPECT_EQ(fake::LiveLocks(), 0);
   EXPECT_TRUE(fake::Faults().empty());
+}
+
+// A baseline JPEG, width x 8 in one component, whose scan data codes four
+// blocks (two 0 bits each, under tables of one code each).
+std::string FourBlockJpeg(std::uint32_t width) {
+  const Bytes frame = Segment(0xc0, Writer().Raw({8}).Be16(8).Be16(width).Raw({1, 1, 0x11, 0}).bytes);
+  const Bytes jpeg =
+      Writer().Raw({0xff, 0xd8}).Append(Tables).Append(frame).Append(Scan({1})).Raw({0x00, 0xff, 0xd9}).bytes;
+  return {jpeg.begin(), jpeg.end()};
+}
+
+// A JPEG whose scan data ends before its last block decodes to whatever
+// its decoder makes up for the rest; here to the pixels of a BMP. The walk
+// of its scan keeps that pair from being equal, whether it runs before the
+// decodes (and spares them) or beside them, while the whole JPEG is equal
+// to its BMP either way.
+TEST_F(ContentCompare, AJpegWhoseScanEndsEarlyIsNeverEqualToItsDecode) {
+  fake::AddFile("whole.jpg", FourBlockJpeg(32));
+  fake::AddFile("cut.jpg", FourBlockJpeg(40));  // five blocks wide
+  for (const char* name : {"whole.jpg", "whole.bmp"}) fake::AddImage(name, fake::PatternImage(32, 8));
+  for (const char* name : {"cut.jpg", "cut.bmp"}) fake::AddImage(name, fake::PatternImage(40, 8));
+  EXPECT_EQ(Compare("whole.jpg", "whole.bmp"), CompareEqual);
+  fake::ForgetCalls();
+  EXPECT_EQ(Compare("cut.bmp", "cut.jpg"), CompareDifferent);
+  EXPECT_TRUE(fake::CallsNamed("GdipCreateBitmapFromStream").empty());
+  fake::DecodeSideBySide();
+  EXPECT_EQ(Compare("whole.bmp", "whole.jpg"), CompareEqual);
+  EXPECT_EQ(Compare("cut.jpg", "cut.bmp"), CompareDifferent);
+  // A walk that ends after the decodes is waited for.
+  fake::PutOnSlowDisk("cut.jpg");
+  EXPECT_EQ(Compare("cut.jpg", "cut.bmp"), CompareDifferent);
+}
+
+// The job beside the decodes: once it has failed, every Run fails, on both
+// roads; one still reading when the compare ends is stopped through its
+// watch and waited for.
+TEST_F(ContentCompare, TheJobBesideTheDecodesBindsThemAndEndsWithThem) {
+  CompareProgress progress(nullptr);
+  const auto watch = [] { return std::make_shared<ReadWatch>(); };
+  const auto succeeds = [] { return true; };
+  for (bool sideBySide : {false, true}) {
+    if (sideBySide) fake::DecodeSideBySide();
+    SideBySide decodes(progress, watch(), watch());
+    decodes.StartBeside([] { return false; }, watch());
+    EXPECT_FALSE(decodes.BesideSucceeded());
+    EXPECT_FALSE(decodes.Run(succeeds, succeeds));
+  }
+  std::atomic<bool> started{false};
+  std::atomic<bool> stopped{false};
+  {
+    const auto walkWatch = watch();
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(fake::LongestLoadSeconds);
+    const auto waitFor = [&](auto done) {
+      while (!done() && std::chrono::steady_clock::now() < giveUp) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      }
+    };
+    SideBySide decodes(progress, watch(), watch());
+    decodes.StartBeside(
+        [&] {
+          started = true;
+          waitFor([&] { return !walkWatch->Allows(); });
+          stopped = !walkWatch->Allows();
+          return true;
+        },
+        walkWatch);
+    const auto afterTheStart = [&] {
+      waitFor([&] { return started.load(); });
+      return true;
+    };
+    EXPECT_TRUE(decodes.Run(afterTheStart, afterTheStart));
+  }
+  EXPECT_TRUE(stopped);
 }
 
 }  // namespace
