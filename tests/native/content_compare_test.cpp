@@ -406,6 +406,28 @@ TEST_F(ContentCompare, AJpegWhoseScanEndsEarlyIsNeverEqualToItsDecode) {
   EXPECT_EQ(Compare("cut.jpg", "cut.bmp"), CompareDifferent);
 }
 
+// Where the files decode one after the other, the walk runs first, and its
+// reads ask the host: a Cancel during the walk of a large scan on a slow
+// disk (64 reads of 20 ms) is heard at once, and nothing is decoded.
+TEST_F(ContentCompare, CancelDuringTheWalkOfAScanIsHeardBeforeAnyDecode) {
+  const std::uint32_t side = 8192;  // 2^20 blocks, four to a byte of scan data
+  const Bytes frame = Segment(0xc0, Writer().Raw({8}).Be16(side).Be16(side).Raw({1, 1, 0x11, 0}).bytes);
+  const Bytes jpeg = Writer().Raw({0xff, 0xd8}).Append(Tables).Append(frame).Append(Scan({1}))
+                         .Zeros(std::size_t{side} * side / 256).Raw({0xff, 0xd9}).bytes;
+  fake::AddFile("large.jpg", std::string(jpeg.begin(), jpeg.end()));
+  fake::ScriptedImage large;
+  large.width = side;
+  large.height = side;
+  fake::AddFile("large.bmp", fake::ImageFileBytes("large.bmp", large));
+  fake::PutOnSlowDisk("large.jpg");
+  ProgressLog stop;
+  stop.stopAtCall = 1;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(CompareWithProgress("large.jpg", "large.bmp", stop), CompareStopped);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  EXPECT_TRUE(fake::CallsNamed("GdipCreateBitmapFromStream").empty());
+}
+
 // The job beside the decodes: once it has failed, every Run fails, on both
 // roads; one still reading when the compare ends is stopped through its
 // watch and waited for.
