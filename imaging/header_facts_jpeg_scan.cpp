@@ -150,6 +150,9 @@ bool Block(ScanBitReader& bits, const Code& dc, const Code& ac) {
       k += 16;
       continue;
     }
+    // A run with no coefficient after it codes nothing: decoders read it
+    // as the end of the block, and then the rest of the data differently.
+    if ((symbol & 15) == 0) return false;
     k += (symbol >> 4) + 1;
     if (k > BlockCoefficients || !bits.Skip(symbol & 15)) return false;
   }

@@ -1208,6 +1208,14 @@ TEST(HeaderFactsShowing, JpegScanDataThatEndsBeforeTheLastBlock) {
   }
   const Bytes everyOne = Segment(0xdd, {0, 1});
   EXPECT_FALSE(scanned(80, tenIntervals, everyOne));
+  // AC symbols of a zero run and no coefficient other than sixteen zeros
+  // (0xF0) and end of block (0x00) are not codes: decoders end the block
+  // there. Under an AC table of '0' for the run of one, '10' for the end
+  // of block, the walk would take 0x25 for two whole blocks.
+  const Bytes runTable = Segment(0xc4, Writer().Raw({0x10, 1, 1}).Zeros(14).Raw({0x10, 0x00}).bytes);
+  const Bytes runs = Writer().Raw({0xff, 0xd8}).Append(QuantTable).Append(HuffmanTable(0x00)).Append(runTable)
+                         .Append(Frame(0xc0, 8, 16, 8, 1)).Append(Scan(1)).Raw({0x25, 0xff, 0xd9}).bytes;
+  EXPECT_EQ(CompareFacts(runs).bytesReason, BytesReason::ImageDataCutShort);
 }
 
 TEST(HeaderFactsShowing, FilesWhosePixelsDoNotStandForThem) {
