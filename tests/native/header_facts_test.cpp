@@ -1240,6 +1240,10 @@ TEST(HeaderFactsShowing, FilesWhosePixelsDoNotStandForThem) {
   EXPECT_EQ(tiffWith({{262, 3, 1, 5}, {277, 3, 1, 4}}), BytesReason::CmykInks);  // separated inks
   EXPECT_EQ(tiffWith({{262, 3, 1, 2}, {277, 3, 1, 4}, {338, 3, 1, 2}}), BytesReason::AlphaAltered);  // unassociated alpha
   EXPECT_EQ(tiffWith({{262, 3, 1, 2}, {277, 3, 1, 4}, {338, 3, 1, 1}}), BytesReason::None);  // associated alpha
+  // JPEG strips, for a comparison of decoded pixels: libjpeg fills in the
+  // blocks of one cut short and libtiff only warns.
+  EXPECT_EQ(tiffWith({{259, 3, 1, 7}}), BytesReason::None);
+  EXPECT_EQ(TiffReason({{259, 3, 1, 7}}), BytesReason::ScanLayoutNotFollowed);
   EXPECT_EQ(Facts(Bmp(124, 4, 4, 32, 3, 0, Masks(0xff0000, 0xff00, 0xff, 0xff000000))).bytesReason, BytesReason::AlphaAltered);
   EXPECT_EQ(Facts(Bmp(40, 4, 4, 24, 0)).bytesReason, BytesReason::None);
   const auto text = [](const std::string& content) { return Facts(Writer().Text(content).bytes).bytesReason; };
