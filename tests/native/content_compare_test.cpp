@@ -404,6 +404,13 @@ TEST_F(ContentCompare, AJpegWhoseScanEndsEarlyIsNeverEqualToItsDecode) {
   // A walk that ends after the decodes is waited for.
   fake::PutOnSlowDisk("cut.jpg");
   EXPECT_EQ(Compare("cut.jpg", "cut.bmp"), CompareDifferent);
+  // One that fails while the decodes run settles the compare: they give up
+  // at once rather than decode to their end.
+  fake::LoadUntilStopped("cut.bmp");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Compare("cut.jpg", "cut.bmp"), CompareDifferent);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(fake::LongestLoadSeconds / 4));
+  EXPECT_EQ(fake::LiveHandles(), 0);
 }
 
 // The job beside the decodes: once it has failed, every Run fails, on both
