@@ -314,12 +314,13 @@ bool ReadScanLayout(HeaderReader& reader, std::uint64_t offset, const Frame& fra
 // A comparison walks a baseline scan's blocks: one that ends before the
 // last block leaves pixels the decoder makes up. The walk follows one scan
 // of every component with tables of the file's own; a scan per component,
-// or the standard tables the decoder supplies, leave the file to its bytes.
+// the standard tables the decoder supplies, or progressive and arithmetic
+// coding (whose scans a decoder fills in just as silently) leave the file
+// to its bytes.
 BytesReason ScanReason(HeaderReader& reader, const MarkerWalk& walk) {
+  if (!reader.ForDecodedPixels() || !walk.scanValid || !walk.frame.componentsValid) return BytesReason::None;
   const bool sequentialHuffman = walk.frame.marker == 0xc0 || walk.frame.marker == 0xc1;
-  if (!reader.ForDecodedPixels() || !walk.scanValid || !walk.frame.componentsValid || !sequentialHuffman) {
-    return BytesReason::None;
-  }
+  if (!sequentialHuffman) return BytesReason::ScanLayoutNotFollowed;
   jpeg::ScanLayout layout;
   std::uint64_t dataStart = 0;
   layout.restartInterval = walk.tables.restartInterval;

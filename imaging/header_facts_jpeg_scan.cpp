@@ -10,6 +10,8 @@ constexpr int MaxCodeLength = 16;
 constexpr int ZeroRun = 0xf0;  // sixteen zeros
 constexpr int FastBits = 9;    // codes this short are found by one look-up
 constexpr int AccumulatorBits = 64;
+constexpr std::uint8_t FirstRestart = 0xd0;  // RST0; the markers count 0 to 7 over and over
+constexpr unsigned RestartNumbers = 8;
 
 // The bits of the entropy-coded data, a few bytes ahead: stuffed zero
 // bytes dropped; at a restart marker or any other marker the bits stop,
@@ -28,7 +30,8 @@ class ScanBitReader {
         std::uint8_t marker = 0;
         if (!NextByte(marker)) return;
         if (marker != 0) {
-          stop = marker >= 0xd0 && marker <= 0xd7 ? Stop::Restart : Stop::Marker;
+          stop = marker >= FirstRestart && marker < FirstRestart + RestartNumbers ? Stop::Restart : Stop::Marker;
+          restartMarker = marker;
           return;
         }
       }
@@ -46,10 +49,12 @@ class ScanBitReader {
     return true;
   }
   // At the end of a restart interval: drops the padding before the marker,
-  // and goes on after it. False when no restart marker comes there.
-  bool Restart() {
+  // and goes on after it. False when no restart marker comes there, or one
+  // of another number: a decoder takes that for intervals lost or doubled,
+  // fills in blocks for the missing ones and drops data at the end.
+  bool Restart(std::uint64_t interval) {
     Fill();
-    if (stop != Stop::Restart) return false;
+    if (stop != Stop::Restart || restartMarker != FirstRestart + interval % RestartNumbers) return false;
     bits = 0;
     held = 0;
     stop = Stop::None;
@@ -85,6 +90,7 @@ class ScanBitReader {
   std::uint64_t bits = 0;  // the next held bits, from the top
   int held = 0;
   Stop stop = Stop::None;
+  std::uint8_t restartMarker = 0;  // the marker that stopped the bits
 };
 
 // A canonical Huffman code: codes up to FastBits long by look-up, longer
@@ -144,6 +150,9 @@ bool Block(ScanBitReader& bits, const Code& dc, const Code& ac) {
       k += 16;
       continue;
     }
+    // A run with no coefficient after it codes nothing: decoders read it
+    // as the end of the block, and then the rest of the data differently.
+    if ((symbol & 15) == 0) return false;
     k += (symbol >> 4) + 1;
     if (k > BlockCoefficients || !bits.Skip(symbol & 15)) return false;
   }
@@ -173,7 +182,8 @@ ScanEnd WalkScanData(HeaderReader& reader, std::uint64_t dataStart, const ScanLa
              : Ceil(layout.width, 8u * layout.maxH) * Ceil(layout.height, 8u * layout.maxV);
   ScanBitReader bits(reader, dataStart);
   for (std::uint64_t unit = 0; unit < units; ++unit) {
-    if (layout.restartInterval != 0 && unit != 0 && unit % layout.restartInterval == 0 && !bits.Restart()) {
+    if (layout.restartInterval != 0 && unit != 0 && unit % layout.restartInterval == 0 &&
+        !bits.Restart(unit / layout.restartInterval - 1)) {
       return bits.Unread() ? ScanEnd::Unknown : ScanEnd::Early;
     }
     for (int i = 0; i < layout.count; ++i) {

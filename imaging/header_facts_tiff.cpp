@@ -621,13 +621,21 @@ BytesReason PaletteReason(TiffFile& tiff, const Entry& map) {
 // Separated (CMYK) images show inks the decoder only approximates, and
 // unassociated alpha comes out of the decoder premultiplied, losing the
 // colour of transparent pixels: such files are known by their bytes, as
-// are extra samples and palettes decoders read differently.
+// are extra samples and palettes decoders read differently. So are JPEG
+// strips and tiles for a comparison of decoded pixels: libjpeg fills in
+// the blocks of one cut short and libtiff only warns, and no walk follows
+// their scans.
 BytesReason PixelsReason(TiffFile& tiff, const Directory& directory) {
   std::uint32_t photometric = MinIsBlack;
   if (directory.photometric.present && !tiff.Single(directory.photometric, 0, photometric)) {
     return BytesReason::HeaderUnreadable;
   }
   if (photometric == Separated) return BytesReason::CmykInks;
+  std::uint32_t compression = NoCompression;
+  if (tiff.Reader().ForDecodedPixels() && tiff.Single(directory.compression, NoCompression, compression) &&
+      compression == JpegCompression) {
+    return BytesReason::ScanLayoutNotFollowed;
+  }
   if (tiff.AnyValue(directory.extraSamples, [](std::uint32_t kind) { return kind == UnassociatedAlpha; })) {
     return BytesReason::AlphaAltered;
   }

@@ -64,6 +64,10 @@ void SideBySide::Work(Side& side) {
     lock.lock();
     side.succeeded = succeeded;
     side.busy = false;
+    // A failed job beside settles the compare: the decodes need not go on.
+    if (!succeeded && &side == &sides[Beside]) {
+      for (int i = 0; i < Beside; ++i) sides[i].watch->stop.store(true);
+    }
     changed.notify_all();
   }
 }

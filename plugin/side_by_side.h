@@ -43,7 +43,8 @@ class SideBySide {
   // they have threads, else at once. It reads under its own watch, whose
   // bytes the host is not told of (they are read a second time), and which
   // is stopped when the user stops or the object goes. Once the job has
-  // failed, every Run fails. Only one job is started beside.
+  // failed, every Run fails, and where it runs on a thread the sides'
+  // reads stop, so their jobs give up. Only one job is started beside.
   void StartBeside(Job job, std::shared_ptr<ReadWatch> watch);
   // Waits for the job started beside, telling the host meanwhile; whether
   // it succeeded and the user did not stop.

@@ -82,4 +82,48 @@ TEST_F(JpegSegments, ThumbnailsMustBeTheSame) {
   EXPECT_EQ(CompareWith(first, "photo.jpg"), Different);
 }
 
+// A grey JPEG of three 8 x 8 blocks in a row, each sample step 1: a DC
+// table of two codes ('0' no change, '10' a change of category 4), an AC
+// table of one ('0' end of block), the frame marker given, then the
+// segments and data given.
+std::string GreyBlocks(int frameMarker, const std::string& segments) {
+  const std::string dcTable = std::string("\x00\x01\x01", 3) + std::string(14, '\0') + std::string("\x00\x04", 2);
+  const std::string acTable = std::string("\x10\x01", 2) + std::string(15, '\0') + std::string(1, '\0');
+  const std::string frame = std::string("\x08\x00\x08\x00\x18\x01\x01\x11\x00", 9);
+  return std::string("\xff\xd8", 2) + Segment(0xdb, std::string(1, '\0') + std::string(64, '\x01')) +
+         Segment(0xc4, dcTable) + Segment(0xc4, acTable) + Segment(frameMarker, frame) + segments +
+         std::string("\xff\xd9", 2);
+}
+
+std::string ScanOfBand(int start, int end) {
+  return Segment(0xda, std::string{'\x01', '\x01', '\x00', static_cast<char>(start), static_cast<char>(end), '\x00'});
+}
+
+// Pairs that show the same pixels because the decoder makes up blocks the
+// file does not code: restart markers out of turn (the second interval
+// read as lost, the third block made up) and a progressive scan whose data
+// ends a block early.
+TEST_F(JpegSegments, BlocksTheDecoderMakesUpLeaveThePairToTheBytes) {
+  const std::string baseline = ScanOfBand(0, 63);
+  const std::string intervals = Segment(0xdd, std::string("\x00\x01", 2));
+  const std::string plain = Write("plain.jpg", GreyBlocks(0xc0, baseline + std::string("\xa0\x4e", 2)));
+  const std::string inTurn =
+      Write("in-turn.jpg", GreyBlocks(0xc0, intervals + baseline + std::string("\xa1\xff\xd0\xa1\xff\xd1\x3f", 7)));
+  const std::string outOfTurn =
+      Write("out-of-turn.jpg", GreyBlocks(0xc0, intervals + baseline + std::string("\xa1\xff\xd0\xa1\xff\xd2\xa1", 7)));
+  const auto compare = [](const std::string& first, const std::string& second) {
+    return Exports().CompareFiles(nullptr, CompareIndexContent, first.c_str(), second.c_str(), nullptr);
+  };
+  EXPECT_EQ(compare(plain, inTurn), Equal);
+  EXPECT_EQ(compare(plain, outOfTurn), Different);
+  EXPECT_EQ(Reason(outOfTurn), static_cast<int>(BytesReason::ImageDataCutShort));
+  // The third block's DC change coded to the level the cut scan's padding
+  // bits give it.
+  const std::string darker = Write("darker.jpg", GreyBlocks(0xc0, baseline + std::string("\xa0\x40", 2)));
+  const std::string cut = Write("cut.jpg", GreyBlocks(0xc2, ScanOfBand(0, 0) + std::string("\xa1", 1) + ScanOfBand(1, 63) +
+                                                                 std::string("\x1f", 1)));
+  EXPECT_EQ(compare(darker, cut), Different);
+  EXPECT_EQ(Reason(cut), static_cast<int>(BytesReason::ScanLayoutNotFollowed));
+}
+
 }  // namespace

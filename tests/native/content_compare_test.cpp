@@ -404,6 +404,13 @@ TEST_F(ContentCompare, AJpegWhoseScanEndsEarlyIsNeverEqualToItsDecode) {
   // A walk that ends after the decodes is waited for.
   fake::PutOnSlowDisk("cut.jpg");
   EXPECT_EQ(Compare("cut.jpg", "cut.bmp"), CompareDifferent);
+  // One that fails while the decodes run settles the compare: they give up
+  // at once rather than decode to their end.
+  fake::LoadUntilStopped("cut.bmp");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Compare("cut.jpg", "cut.bmp"), CompareDifferent);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(fake::LongestLoadSeconds / 4));
+  EXPECT_EQ(fake::LiveHandles(), 0);
 }
 
 // Where the files decode one after the other, the walk runs first, and its
@@ -468,6 +475,57 @@ TEST_F(ContentCompare, TheJobBesideTheDecodesBindsThemAndEndsWithThem) {
     EXPECT_TRUE(decodes.Run(afterTheStart, afterTheStart));
   }
   EXPECT_TRUE(stopped);
+}
+
+}  // namespace
+
+namespace {
+
+// A baseline JPEG, 256 x 768 in one component, whose scan codes each of
+// its 3072 blocks in 134 bytes: DC '0', then every AC coefficient under a
+// code of 16 bits and one extra bit. On a slow disk its walk takes about a
+// hundred reads.
+std::string LongScanJpeg() {
+  const Bytes acTable = Segment(0xc4, Writer().Raw({0x10}).Zeros(15).Raw({1, 0x01}).bytes);
+  const Bytes frame = Segment(0xc0, Writer().Raw({8}).Be16(768).Be16(256).Raw({1, 1, 0x11, 0}).bytes);
+  const Bytes jpeg = Writer().Raw({0xff, 0xd8}).Append(QuantTable).Append(HuffmanTable(0x00)).Append(acTable)
+                         .Append(frame).Append(Scan({1})).Zeros(3072 * 134).Raw({0xff, 0xd9}).bytes;
+  return {jpeg.begin(), jpeg.end()};
+}
+
+// A Cancel while the walk still reads, beside the decodes or before them:
+// the compare ends about as soon as the host says so, not when the walk
+// would, and the host is not asked again.
+TEST_F(ContentCompare, ACancelWhileTheWalkReadsEndsTheCompareSoon) {
+  fake::AddFile("long.jpg", LongScanJpeg());
+  for (const char* name : {"long.jpg", "long.bmp"}) fake::AddImage(name, fake::PatternImage(256, 768));
+  fake::PutOnSlowDisk("long.jpg");
+  for (bool sideBySide : {false, true}) {
+    if (sideBySide) fake::DecodeSideBySide();
+    ProgressLog whole;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(CompareWithProgress("long.jpg", "long.bmp", whole), CompareEqual);
+    const auto wholeTime = std::chrono::steady_clock::now() - start;
+    // The longest run of calls that tell no bytes: the host asked while
+    // only the walk read.
+    std::size_t runStart = 0;
+    std::size_t runLength = 0;
+    for (std::size_t i = 0, length = 0; i < whole.counts.size(); ++i) {
+      length = whole.counts[i] == 0 ? length + 1 : 0;
+      if (length > runLength) {
+        runLength = length;
+        runStart = i + 1 - length;
+      }
+    }
+    ASSERT_GE(runLength, 4u) << sideBySide;
+    ProgressLog stop;
+    stop.stopAtCall = static_cast<int>(runStart + 2);  // the run's second call
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(CompareWithProgress("long.jpg", "long.bmp", stop), CompareStopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, wholeTime - std::chrono::seconds(1)) << sideBySide;
+    EXPECT_EQ(static_cast<int>(stop.counts.size()), stop.stopAtCall) << sideBySide;
+    EXPECT_EQ(fake::LiveHandles(), 0);
+  }
 }
 
 }  // namespace

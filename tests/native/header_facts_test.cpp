@@ -225,7 +225,7 @@ TEST(HeaderFactsJpeg, OneImageEndsAtTheFirstEndOfImage) {
     return CompareFacts(JpegWithData(large, later.Append(CodedData(30)).bytes));
   };
   EXPECT_EQ(scanned(16).moreThanOneImage, Answer::No);
-  EXPECT_EQ(scanned(16).bytesReason, BytesReason::None);
+  EXPECT_NE(scanned(16).bytesReason, BytesReason::ReadBudgetSpent);
   EXPECT_EQ(scanned(17).bytesReason, BytesReason::ReadBudgetSpent);
   // A frame or a start of image inside the data is another image.
   const Bytes frameInside = Writer().Append(CodedData(300)).Append(Frame(0xc0, 8, 8, 8, 3)).bytes;
@@ -1196,6 +1196,26 @@ TEST(HeaderFactsShowing, JpegScanDataThatEndsBeforeTheLastBlock) {
   EXPECT_FALSE(scanned(64, {0x03, 0xff, 0xd0, 0x03, 0xff, 0xd1, 0x0f}, everyThree));
   EXPECT_TRUE(scanned(64, {0x03, 0xff, 0xd0, 0x03}, everyThree));
   EXPECT_TRUE(scanned(64, {0x03, 0xff, 0xd0, 0x03, 0xff, 0xd1, 0x0f}));  // markers the frame did not announce
+  // The markers count 0 to 7 over and over. One out of turn tells the
+  // decoder intervals were lost: it makes up their blocks and drops data
+  // at the end, though every block is there.
+  EXPECT_TRUE(scanned(64, {0x03, 0xff, 0xd0, 0x03, 0xff, 0xd2, 0x0f}, everyThree));
+  EXPECT_TRUE(scanned(64, {0x03, 0xff, 0xd1, 0x03, 0xff, 0xd2, 0x0f}, everyThree));
+  Bytes tenIntervals;  // one block each, the markers 0 to 7, then 0 again
+  for (int interval = 0; interval < 10; ++interval) {
+    if (interval > 0) tenIntervals.insert(tenIntervals.end(), {0xff, static_cast<std::uint8_t>(0xd0 + (interval - 1) % 8)});
+    tenIntervals.push_back(0x3f);
+  }
+  const Bytes everyOne = Segment(0xdd, {0, 1});
+  EXPECT_FALSE(scanned(80, tenIntervals, everyOne));
+  // AC symbols of a zero run and no coefficient other than sixteen zeros
+  // (0xF0) and end of block (0x00) are not codes: decoders end the block
+  // there. Under an AC table of '0' for the run of one, '10' for the end
+  // of block, the walk would take 0x25 for two whole blocks.
+  const Bytes runTable = Segment(0xc4, Writer().Raw({0x10, 1, 1}).Zeros(14).Raw({0x10, 0x00}).bytes);
+  const Bytes runs = Writer().Raw({0xff, 0xd8}).Append(QuantTable).Append(HuffmanTable(0x00)).Append(runTable)
+                         .Append(Frame(0xc0, 8, 16, 8, 1)).Append(Scan(1)).Raw({0x25, 0xff, 0xd9}).bytes;
+  EXPECT_EQ(CompareFacts(runs).bytesReason, BytesReason::ImageDataCutShort);
 }
 
 TEST(HeaderFactsShowing, FilesWhosePixelsDoNotStandForThem) {
@@ -1220,6 +1240,10 @@ TEST(HeaderFactsShowing, FilesWhosePixelsDoNotStandForThem) {
   EXPECT_EQ(tiffWith({{262, 3, 1, 5}, {277, 3, 1, 4}}), BytesReason::CmykInks);  // separated inks
   EXPECT_EQ(tiffWith({{262, 3, 1, 2}, {277, 3, 1, 4}, {338, 3, 1, 2}}), BytesReason::AlphaAltered);  // unassociated alpha
   EXPECT_EQ(tiffWith({{262, 3, 1, 2}, {277, 3, 1, 4}, {338, 3, 1, 1}}), BytesReason::None);  // associated alpha
+  // JPEG strips, for a comparison of decoded pixels: libjpeg fills in the
+  // blocks of one cut short and libtiff only warns.
+  EXPECT_EQ(tiffWith({{259, 3, 1, 7}}), BytesReason::None);
+  EXPECT_EQ(TiffReason({{259, 3, 1, 7}}), BytesReason::ScanLayoutNotFollowed);
   EXPECT_EQ(Facts(Bmp(124, 4, 4, 32, 3, 0, Masks(0xff0000, 0xff00, 0xff, 0xff000000))).bytesReason, BytesReason::AlphaAltered);
   EXPECT_EQ(Facts(Bmp(40, 4, 4, 24, 0)).bytesReason, BytesReason::None);
   const auto text = [](const std::string& content) { return Facts(Writer().Text(content).bytes).bytesReason; };

@@ -156,6 +156,17 @@ TEST(ProofJpeg, ScanLayoutsTheWalkDoesNotFollow) {
   Bytes cut = Jpeg({}, 3);
   cut[cut.size() - 3] = 0x0f;  // two blocks, then 1 bits
   EXPECT_EQ(CompareFacts(cut).bytesReason, BytesReason::ImageDataCutShort);
+  // Progressive and arithmetic coding: a decoder fills in what their scans
+  // leave out as silently, and the walk does not follow them.
+  for (const int marker : {0xc2, 0xc9, 0xca}) {
+    Bytes frame = Frame(3);
+    frame[1] = static_cast<std::uint8_t>(marker);
+    const bool progressive = marker != 0xc9;
+    const Bytes scan = progressive ? Segment(0xda, {3, 1, 0, 2, 0, 3, 0, 0, 0, 0}) : Scan({1, 2, 3});  // DC only
+    const Bytes jpeg = Writer().Raw({0xff, 0xd8}).Append(Tables).Append(frame).Append(scan).Raw({0x03, 0xff, 0xd9}).bytes;
+    EXPECT_EQ(CompareFacts(jpeg).bytesReason, BytesReason::ScanLayoutNotFollowed) << marker;
+    EXPECT_NE(Facts(jpeg).width, 0u) << marker;  // the decoder shows it
+  }
 }
 
 }  // namespace
