@@ -173,14 +173,20 @@ TEST_F(LinuxFiles, ADrawingTooLargeToBuildHasNoSize) {
   EXPECT_EQ(ValueCode(compressed("unsized-large.svgz", 60000)), ValueFieldEmpty);
 }
 
+// The compare of two fixtures, in a child process: its answer, and the
+// child's peak memory in MiB.
+double PeakMiBComparing(const char* first, const char* second, int& answer) {
+  const std::string a = Fixture(first);
+  const std::string b = Fixture(second);
+  return PeakMiBOfChild(
+      [&] { return Exports().CompareFiles(nullptr, CompareIndexContent, a.c_str(), b.c_str(), nullptr); }, answer);
+}
+
 // Two PNGs of 12000 x 12000 that would take 1.1 GiB decoded, the pair: the
 // budget leaves them to their bytes, and the compare stays small.
 TEST_F(LinuxFiles, ABudgetBlockedCompareStaysSmall) {
-  const std::string a = Fixture("flat-large-a.png");
-  const std::string b = Fixture("flat-large-b.png");
   int answer = 0;
-  const double mib = PeakMiBOfChild(
-      [&] { return Exports().CompareFiles(nullptr, CompareIndexContent, a.c_str(), b.c_str(), nullptr); }, answer);
+  const double mib = PeakMiBComparing("flat-large-a.png", "flat-large-b.png", answer);
   EXPECT_EQ(answer, Different);
   EXPECT_LT(mib, 64.0);
 }
@@ -190,11 +196,8 @@ TEST_F(LinuxFiles, ABudgetBlockedCompareStaysSmall) {
 // from it): together beyond the budget, so the pair goes to its bytes
 // before anything is decoded, and the compare stays small.
 TEST_F(LinuxFiles, WhatTheGifModuleHoldsCountsAgainstTheBudget) {
-  const std::string a = Fixture("gif-9000-a.gif");
-  const std::string b = Fixture("gif-9000-b.gif");
   int answer = 0;
-  const double mib = PeakMiBOfChild(
-      [&] { return Exports().CompareFiles(nullptr, 10000, a.c_str(), b.c_str(), nullptr); }, answer);
+  const double mib = PeakMiBComparing("gif-9000-a.gif", "gif-9000-b.gif", answer);
   EXPECT_EQ(answer, Different);
   EXPECT_LT(mib, 64.0);
 }
@@ -203,11 +206,8 @@ TEST_F(LinuxFiles, WhatTheGifModuleHoldsCountsAgainstTheBudget) {
 // budget as pixels; the HEIF module also holds the library's planes while
 // it converts them: beyond the budget, so the pair goes to its bytes.
 TEST_F(LinuxFiles, WhatTheHeifModuleHoldsCountsAgainstTheBudget) {
-  const std::string a = Fixture("turned-8192-a.avif");
-  const std::string b = Fixture("turned-8192-b.avif");
   int answer = 0;
-  const double mib = PeakMiBOfChild(
-      [&] { return Exports().CompareFiles(nullptr, 10000, a.c_str(), b.c_str(), nullptr); }, answer);
+  const double mib = PeakMiBComparing("turned-8192-a.avif", "turned-8192-b.avif", answer);
   EXPECT_EQ(answer, Different);
   EXPECT_LT(mib, 64.0);
 }
