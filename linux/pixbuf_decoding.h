@@ -3,11 +3,11 @@
 // from the open file a piece at a time until the rows asked for are final,
 // so a comparison that finds a difference in the first rows stops reading
 // there; between pieces the file's watch may stop the decode. Rows count
-// as final as they arrive only where the format decodes
-// every row once, top row first; any other file is decoded to its end
-// before its first row is used. Where the loader fails on data it has
-// taken whole, the module's own file load decides: gdk-pixbuf's TIFF
-// module reads tiled files only that way.
+// as final as they arrive only where the format decodes every row once,
+// top row first; any other file is decoded to its end before its first
+// row is used. Where the loader fails on data it has taken whole, the
+// module's own file load decides: gdk-pixbuf's TIFF module reads tiled
+// files only that way.
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
 
